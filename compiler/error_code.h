@@ -1,0 +1,50 @@
+#pragma once
+// Every error code the builder records or reports. The numbers are seen by
+// users and kept in their notes and reports: never renumber them.
+
+#include <cstdint>
+#include <string_view>
+
+namespace compiler {
+
+enum class error_code : std::int32_t {
+  none = 0,
+  line_too_long = 1,
+  progressive_not_multiple_of_50 = 2,
+  repetition_from_not_multiple_of_50 = 3,
+  repetition_to_not_multiple_of_50 = 4,
+  repetition_code_count_missing = 5,
+  sign_cell_occupied = 6,
+  code_cut_cell_occupied = 7,
+  station_position_not_multiple_of_50 = 8,
+  station_length_not_multiple_of_100 = 9,
+  station_slots_exhausted = 10,
+  signal_before_warning_unprotected = 11,
+  slowdown_approach_unprotected = 12,
+  slowdown_spacing_unprotected = 13,
+  position_beyond_grid = 15,
+  signal_cell_occupied = 16,
+  slowdown_warning_occupied = 17,
+  slowdown_start_occupied = 18,
+  slowdown_end_occupied = 19,
+  warning_approach_occupied = 20,
+  speed_boards_cell_occupied = 21,
+  stations_too_close = 22,
+  station_stop_before_line = 24,
+  reading_failure = 25,
+  line_text_missing = 101,
+  general_section_missing = 102,
+  curve_invalid = 103,
+  fixed_values_taken = 1250,
+  competition_codes_taken = 1251,
+};
+
+// One line in plain words.
+std::string_view meaning(error_code code);
+
+// True for the codes that keep a position in metres.
+bool keeps_position(error_code code);
+
+inline std::int32_t code_number(error_code code) { return static_cast<std::int32_t>(code); }
+
+}  // namespace compiler

@@ -1,0 +1,24 @@
+#pragma once
+// The three binary files of a build, written in their fixed order.
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "compiler/model.h"
+#include "scenario/file_system.h"
+
+namespace compiler {
+
+std::string track_plan_file_name(std::string_view route_base_name);  // route_linea.dat
+std::string station_table_file_name(std::string_view route_base_name,
+                                    std::string_view train_number);  // route_train.sim
+std::string route_grid_file_name(std::string_view route_base_name,
+                                 std::string_view train_number);  // route_train.dat
+
+// Writes the track plan (only when `plan_wanted` is not 0), then the station
+// table, then the grid, into the state's directory. Each file is replaced
+// whole; the first failure stops the writing and is returned.
+scenario::file_status write_output_files(const build_state& state);
+
+}  // namespace compiler

@@ -1,0 +1,19 @@
+#pragma once
+// The service half of the reading: train parameters, the speed and adhesion
+// profiles, code cuts, stations, signals and slowdowns, then the completion of
+// the two profiles and the check of the progressive changes.
+
+#include <string_view>
+
+#include "compiler/model.h"
+#include "compiler/reading.h"
+
+namespace compiler {
+
+// Reads the service description text into the model. Expects the grid to
+// exist (the line half created it). `failed` means error 25: both texts are
+// to be deleted; otherwise the service text is to be deleted.
+half_end read_service_text(build_state& state, std::string_view text,
+                           const reading_context& context, reading_notes* notes = nullptr);
+
+}  // namespace compiler

@@ -1,0 +1,1 @@
+// The driver documents are written by the functions of this library.

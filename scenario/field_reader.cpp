@@ -1,0 +1,185 @@
+#include "scenario/field_reader.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace scenario {
+
+namespace {
+
+constexpr bool is_blank(char c) { return c == ' ' || c == '\t'; }
+constexpr bool is_line_end(char c) { return c == '\r' || c == '\n'; }
+constexpr bool ends_field(char c) { return c == ',' || is_line_end(c); }
+constexpr bool ends_number(char c) { return ends_field(c) || is_blank(c); }
+
+constexpr char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+// Parses "[+-]digits" exactly; anything else is not a number. Values are
+// clamped far outside every field's range so that long digit strings cannot
+// overflow and still read as out of range.
+std::optional<std::int64_t> parse_integer(std::string_view token) {
+  std::size_t index = 0;
+  bool negative = false;
+  if (index < token.size() && (token[index] == '+' || token[index] == '-')) {
+    negative = token[index] == '-';
+    ++index;
+  }
+  if (index == token.size()) return std::nullopt;
+  constexpr std::int64_t clamp = std::int64_t{1} << 40;
+  std::int64_t value = 0;
+  for (; index < token.size(); ++index) {
+    const char c = token[index];
+    if (c < '0' || c > '9') return std::nullopt;
+    value = std::min(clamp, value * 10 + (c - '0'));
+  }
+  return negative ? -value : value;
+}
+
+}  // namespace
+
+void field_reader::skip_blanks() {
+  while (cursor_ < text_.size() && is_blank(text_[cursor_])) ++cursor_;
+}
+
+void field_reader::consume_line_end() {
+  if (cursor_ < text_.size() && text_[cursor_] == '\r') {
+    ++cursor_;
+    if (cursor_ < text_.size() && text_[cursor_] == '\n') ++cursor_;
+  } else if (cursor_ < text_.size() && text_[cursor_] == '\n') {
+    ++cursor_;
+  }
+}
+
+std::string_view field_reader::read_text() {
+  skip_blanks();
+  field_offset_ = cursor_;
+  if (at_end()) return {};
+  if (text_[cursor_] == '"') {
+    const std::size_t open = cursor_ + 1;
+    const std::size_t close = text_.find('"', open);
+    if (close == std::string_view::npos) {
+      // An unterminated quote takes the rest of the text.
+      cursor_ = text_.size();
+      return text_.substr(open);
+    }
+    // Whatever follows the closing quote up to the separator is passed over.
+    cursor_ = close + 1;
+    while (cursor_ < text_.size() && !ends_field(text_[cursor_])) ++cursor_;
+    if (cursor_ < text_.size() && text_[cursor_] == ',') {
+      ++cursor_;
+    } else {
+      consume_line_end();
+    }
+    return text_.substr(open, close - open);
+  }
+  const std::size_t begin = cursor_;
+  const char* data = text_.data();
+  const std::size_t size = text_.size();
+  std::size_t end = begin;
+  while (end < size && !ends_field(data[end])) ++end;
+  cursor_ = end;
+  if (cursor_ < size && data[cursor_] == ',') {
+    ++cursor_;
+  } else {
+    consume_line_end();
+  }
+  // Trailing blanks are not part of an unquoted field.
+  while (end > begin && is_blank(data[end - 1])) --end;
+  return text_.substr(begin, end - begin);
+}
+
+std::int64_t field_reader::read_number(std::int64_t lowest, std::int64_t highest) {
+  skip_blanks();
+  field_offset_ = cursor_;
+  const std::size_t begin = cursor_;
+  while (cursor_ < text_.size() && !ends_number(text_[cursor_])) ++cursor_;
+  const std::string_view token = text_.substr(begin, cursor_ - begin);
+  // The separator after the number, if any, belongs to this field.
+  skip_blanks();
+  if (cursor_ < text_.size() && text_[cursor_] == ',') {
+    ++cursor_;
+  } else {
+    consume_line_end();
+  }
+  if (token.empty()) return 0;
+  const auto value = parse_integer(token);
+  if (!value) {
+    if (notes_ != nullptr) notes_->push_back({field_note_kind::non_numeric_number, begin});
+    return 0;
+  }
+  if (*value < lowest || *value > highest) {
+    range_failed_ = true;
+    return 0;
+  }
+  return *value;
+}
+
+std::int32_t field_reader::read_long() {
+  return static_cast<std::int32_t>(read_number(std::numeric_limits<std::int32_t>::min(),
+                                               std::numeric_limits<std::int32_t>::max()));
+}
+
+std::int16_t field_reader::read_integer() {
+  return static_cast<std::int16_t>(read_number(std::numeric_limits<std::int16_t>::min(),
+                                               std::numeric_limits<std::int16_t>::max()));
+}
+
+std::uint8_t field_reader::read_byte() { return static_cast<std::uint8_t>(read_number(0, 255)); }
+
+std::optional<std::string_view> next_keyword_field(field_reader& reader, int dash_limit) {
+  if (reader.at_end()) return std::nullopt;
+  std::string_view field = reader.read_text();
+  for (int dropped = 0; dropped < dash_limit && contains_exact(field, "-"); ++dropped) {
+    if (reader.at_end()) return std::nullopt;
+    field = reader.read_text();
+  }
+  if (reader.at_end()) return std::nullopt;
+  return field;
+}
+
+bool skip_to_marker(field_reader& reader, std::string_view marker) {
+  while (!reader.at_end()) {
+    const std::string_view field = reader.read_text();
+    if (reader.at_end()) return false;
+    if (contains_ignoring_case(field, marker)) return true;
+  }
+  return false;
+}
+
+bool contains_ignoring_case(std::string_view field, std::string_view keyword) {
+  if (keyword.empty()) return true;
+  if (field.size() < keyword.size()) return false;
+  const char first = keyword.front();
+  const std::size_t last_start = field.size() - keyword.size();
+  for (std::size_t start = 0; start <= last_start; ++start) {
+    if (lower(field[start]) != first) continue;
+    std::size_t i = 1;
+    while (i < keyword.size() && lower(field[start + i]) == keyword[i]) ++i;
+    if (i == keyword.size()) return true;
+  }
+  return false;
+}
+
+std::size_t line_number_at(std::string_view text, std::size_t offset) {
+  offset = std::min(offset, text.size());
+  std::size_t line = 1;
+  for (std::size_t i = 0; i < offset; ++i) {
+    if (text[i] == '\n') {
+      ++line;
+    } else if (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n')) {
+      ++line;
+    }
+  }
+  return line;
+}
+
+std::string_view line_at(std::string_view text, std::size_t offset) {
+  offset = std::min(offset, text.size());
+  std::size_t begin = offset;
+  while (begin > 0 && !is_line_end(text[begin - 1])) --begin;
+  std::size_t end = offset;
+  while (end < text.size() && !is_line_end(text[end])) ++end;
+  return text.substr(begin, end - begin);
+}
+
+}  // namespace scenario

@@ -1,0 +1,94 @@
+#pragma once
+// Cutting a description text into fields, and recognising keywords in them.
+//
+// The texts are never read line by line. A reader asks for one field at a
+// time, and the type it asks for decides how the field is cut:
+//   - a text field skips leading blanks and runs to the next comma or line
+//     end, which it consumes; a field that opens with a double quote runs to
+//     the closing quote;
+//   - a number skips leading blanks and ends at the first blank, comma or line
+//     end; a comma or line end that follows (after blanks) is consumed, so
+//     numbers may be separated by blanks alone. An empty or non-numeric
+//     number reads as 0; a number outside its type's range is a failure that
+//     the caller turns into error 25.
+// A keyword line is therefore one text field (the keyword field) followed by
+// as many values as its keyword takes. Line ends are CR LF, a lone LF or a
+// lone CR.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace scenario {
+
+// What the reader passed over silently, for authors' diagnostics. Collecting
+// them never changes what is read.
+enum class field_note_kind : std::uint8_t {
+  non_numeric_number,  // a number field whose text is not a number, read as 0
+  dash_field_dropped,  // a candidate keyword field dropped because it holds "-"
+};
+
+struct field_note {
+  field_note_kind kind;
+  std::size_t offset;  // byte offset of the field in the text
+};
+
+class field_reader {
+ public:
+  explicit field_reader(std::string_view text, std::vector<field_note>* notes = nullptr)
+      : text_(text), notes_(notes) {}
+
+  // True when every byte of the text has been consumed.
+  bool at_end() const { return cursor_ == text_.size(); }
+
+  std::string_view read_text();
+  std::int32_t read_long();
+  std::int16_t read_integer();
+  std::uint8_t read_byte();
+
+  // Set by a number outside the range of the type it was read as; stays set.
+  bool range_failed() const { return range_failed_; }
+
+  // Byte offset where the last field read begins (after its leading blanks).
+  std::size_t field_offset() const { return field_offset_; }
+  std::size_t cursor() const { return cursor_; }
+  std::string_view text() const { return text_; }
+
+ private:
+  std::int64_t read_number(std::int64_t lowest, std::int64_t highest);
+  void skip_blanks();
+  void consume_line_end();
+
+  std::string_view text_;
+  std::vector<field_note>* notes_;
+  std::size_t cursor_ = 0;
+  std::size_t field_offset_ = 0;
+  bool range_failed_ = false;
+};
+
+// Takes the next candidate keyword field. A field that contains "-" is
+// dropped and the next one read in its place, at most `dash_limit` times in a
+// row. Returns nothing when the end of the text is reached: the field whose
+// reading reaches the end is never examined, which is why a text ends with a
+// line that carries no keyword.
+std::optional<std::string_view> next_keyword_field(field_reader& reader, int dash_limit);
+
+// Reads fields until one contains `marker` (letter case ignored). Returns
+// false when the end of the text comes first.
+bool skip_to_marker(field_reader& reader, std::string_view marker);
+
+// Substring tests on a keyword field. `keyword` must be lower case.
+bool contains_ignoring_case(std::string_view field, std::string_view keyword);
+inline bool contains_exact(std::string_view field, std::string_view keyword) {
+  return field.find(keyword) != std::string_view::npos;
+}
+
+// 1-based line number of the byte at `offset`, for diagnostics.
+std::size_t line_number_at(std::string_view text, std::size_t offset);
+
+// The text of the line that holds the byte at `offset`, without its line end.
+std::string_view line_at(std::string_view text, std::size_t offset);
+
+}  // namespace scenario

@@ -1,0 +1,131 @@
+#include "scenario/file_system.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <system_error>
+
+#include <fmt/format.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace scenario {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+file_failure failure_from_errno(const fs::path& path, int error_number) {
+  return file_failure{path, std::strerror(error_number)};
+}
+
+// A name in the target's own directory, so that the final rename never
+// crosses file systems.
+fs::path temporary_beside(const fs::path& path) {
+  std::random_device seed;
+  const auto suffix = fmt::format(".{:08x}.tmp", static_cast<unsigned>(seed()));
+  fs::path temporary = path;
+  temporary += suffix;
+  return temporary;
+}
+
+struct file_closer {
+  void operator()(std::FILE* file) const {
+    if (file != nullptr) std::fclose(file);
+  }
+};
+
+}  // namespace
+
+std::string file_failure::describe() const {
+  return fmt::format("{}: {}", path.string(), reason);
+}
+
+file_status read_whole_file(const fs::path& path, std::string& bytes) {
+  std::error_code error;
+  if (fs::is_directory(path, error)) return file_failure{path, "is a directory"};
+  std::unique_ptr<std::FILE, file_closer> file(std::fopen(path.string().c_str(), "rb"));
+  if (!file) return failure_from_errno(path, errno);
+  bytes.clear();
+  char chunk[1 << 16];
+  while (true) {
+    const std::size_t count = std::fread(chunk, 1, sizeof chunk, file.get());
+    bytes.append(chunk, count);
+    if (count < sizeof chunk) break;
+  }
+  if (std::ferror(file.get())) return failure_from_errno(path, errno);
+  return std::nullopt;
+}
+
+file_status write_file_atomically(const fs::path& path, std::string_view bytes) {
+  std::error_code error;
+  if (fs::is_directory(path, error)) return file_failure{path, "is a directory"};
+  const fs::path temporary = temporary_beside(path);
+  {
+    std::unique_ptr<std::FILE, file_closer> file(std::fopen(temporary.string().c_str(), "wb"));
+    if (!file) return failure_from_errno(path, errno);
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+    const int write_errno = errno;
+    const bool flushed = std::fflush(file.get()) == 0;
+    const int flush_errno = errno;
+    const bool closed = std::fclose(file.release()) == 0;
+    const int close_errno = errno;
+    if (!written || !flushed || !closed) {
+      fs::remove(temporary, error);
+      return failure_from_errno(path, !written ? write_errno : !flushed ? flush_errno : close_errno);
+    }
+  }
+#ifdef _WIN32
+  if (!MoveFileExW(temporary.wstring().c_str(), path.wstring().c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const auto reason = std::system_category().message(static_cast<int>(GetLastError()));
+    fs::remove(temporary, error);
+    return file_failure{path, reason};
+  }
+#else
+  if (std::rename(temporary.string().c_str(), path.string().c_str()) != 0) {
+    const int rename_errno = errno;
+    fs::remove(temporary, error);
+    return failure_from_errno(path, rename_errno);
+  }
+#endif
+  return std::nullopt;
+}
+
+file_status delete_file(const fs::path& path) {
+  std::error_code error;
+  fs::remove(path, error);
+  if (error) return file_failure{path, error.message()};
+  return std::nullopt;
+}
+
+bool file_exists(const fs::path& path) {
+  std::error_code error;
+  return fs::is_regular_file(path, error);
+}
+
+fs::path program_directory(const char* argv0) {
+  std::error_code error;
+#ifdef _WIN32
+  std::wstring buffer(32768, L'\0');
+  const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+  if (length > 0 && length < buffer.size()) {
+    buffer.resize(length);
+    return fs::path(buffer).parent_path();
+  }
+#else
+  const fs::path self = fs::read_symlink("/proc/self/exe", error);
+  if (!error) return self.parent_path();
+#endif
+  fs::path guess = argv0 != nullptr ? fs::path(argv0) : fs::path();
+  guess = fs::absolute(guess, error);
+  return guess.parent_path();
+}
+
+}  // namespace scenario

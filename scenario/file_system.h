@@ -1,0 +1,44 @@
+#pragma once
+// The one module that touches the file system. Every reader and writer of the
+// project goes through these few functions, so that a failure always comes
+// back with the path and the system's reason, and no file is ever left
+// half-written.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace scenario {
+
+// A failed file operation: which file, and why, in the system's words.
+struct file_failure {
+  std::filesystem::path path;
+  std::string reason;
+
+  // "PATH: REASON", for a message to the user.
+  std::string describe() const;
+};
+
+// Empty on success.
+using file_status = std::optional<file_failure>;
+
+// Reads the whole file into `bytes`.
+file_status read_whole_file(const std::filesystem::path& path, std::string& bytes);
+
+// Writes `bytes` to a temporary file beside `path`, then renames it over
+// `path`. Either the new content is there whole, or the older file (if any)
+// is left as it was and the temporary file is removed.
+file_status write_file_atomically(const std::filesystem::path& path, std::string_view bytes);
+
+// Deletes the file; a file that does not exist is not a failure.
+file_status delete_file(const std::filesystem::path& path);
+
+// True when a regular file exists at `path`.
+bool file_exists(const std::filesystem::path& path);
+
+// The directory that holds the running executable. `argv0` is used only when
+// the system cannot tell the executable's own path.
+std::filesystem::path program_directory(const char* argv0);
+
+}  // namespace scenario
