@@ -1,0 +1,81 @@
+#include "tests/test_support.h"
+
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "scenario/line_text.h"
+#include "scenario/service_text.h"
+#include "scenario/text_file.h"
+
+namespace test_support {
+
+std::string text_of(std::initializer_list<std::string_view> rows) {
+  std::string text;
+  for (std::string_view row : rows) {
+    text += row;
+    text += "\r\n";
+  }
+  return text;
+}
+
+std::string line_text(std::initializer_list<std::string_view> rows, std::string_view length_row) {
+  std::string text = text_of({"[generale]", length_row, "[curve]"});
+  text += text_of(rows);
+  text += "[fine]\r\n";
+  return text;
+}
+
+std::string service_text(std::initializer_list<std::string_view> rows) {
+  std::string text = "[generale]\r\n";
+  text += text_of(rows);
+  text += "[fine]\r\n";
+  return text;
+}
+
+compiled compile(std::optional<std::string> line, std::optional<std::string> service,
+                 std::int32_t j) {
+  compiled out;
+  out.state = compiler::make_build_state(compiler::embedded_route_base_name,
+                                         compiler::embedded_train_number, {});
+  out.result = compiler::memorizza_percorso(out.state, j,
+                                            compiler::description_texts{std::move(line),
+                                                                        std::move(service)});
+  return out;
+}
+
+std::string embedded_line_text() {
+  return scenario::encode_line_list(scenario::line_text_lines()).bytes;
+}
+
+std::string embedded_service_text() {
+  return scenario::encode_line_list(scenario::service_text_lines()).bytes;
+}
+
+temporary_directory::temporary_directory() {
+  std::random_device seed;
+  path_ = std::filesystem::temp_directory_path() /
+          ("scenario-test-" + std::to_string(seed()) + std::to_string(seed()));
+  std::filesystem::create_directories(path_);
+}
+
+temporary_directory::~temporary_directory() {
+  std::error_code error;
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, error);
+  std::filesystem::remove_all(path_, error);
+}
+
+std::string read_file(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+void write_file(const std::filesystem::path& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+}  // namespace test_support

@@ -1,0 +1,57 @@
+#pragma once
+// Small helpers shared by the tests: texts made of rows, compiles in memory,
+// temporary directories.
+
+#include <filesystem>
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "compiler/compile.h"
+#include "compiler/model.h"
+
+namespace test_support {
+
+// The rows joined with CR LF after each, as the writers put them on disk.
+std::string text_of(std::initializer_list<std::string_view> rows);
+
+// A line text with a general section of the given length, the rows after it,
+// and the closing "[fine]".
+std::string line_text(std::initializer_list<std::string_view> rows,
+                      std::string_view length_row = "lunghezza percorso,    63500");
+
+// A service text with "[generale]", the rows and "[fine]".
+std::string service_text(std::initializer_list<std::string_view> rows);
+
+struct compiled {
+  compiler::build_state state;
+  compiler::compile_result result;
+};
+
+// Compiles the two texts in memory with the embedded names.
+compiled compile(std::optional<std::string> line, std::optional<std::string> service,
+                 std::int32_t j = 1);
+
+// The embedded texts, as the build writes them.
+std::string embedded_line_text();
+std::string embedded_service_text();
+
+// A fresh empty directory under the system's temporary directory, removed
+// with its content when the object goes.
+class temporary_directory {
+ public:
+  temporary_directory();
+  ~temporary_directory();
+  temporary_directory(const temporary_directory&) = delete;
+  temporary_directory& operator=(const temporary_directory&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+std::string read_file(const std::filesystem::path& path);
+void write_file(const std::filesystem::path& path, std::string_view bytes);
+
+}  // namespace test_support
