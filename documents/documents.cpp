@@ -1,1 +1,0 @@
-// The driver documents are written by the functions of this library.
