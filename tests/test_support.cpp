@@ -33,6 +33,24 @@ std::string service_text(std::initializer_list<std::string_view> rows) {
   return text;
 }
 
+std::string text_of(const std::vector<std::string>& rows) {
+  std::string text;
+  for (const std::string& row : rows) {
+    text += row;
+    text += "\r\n";
+  }
+  return text;
+}
+
+std::string line_text(const std::vector<std::string>& rows) {
+  return text_of({"[generale]", "lunghezza percorso,    63500", "[curve]"}) + text_of(rows) +
+         "[fine]\r\n";
+}
+
+std::string service_text(const std::vector<std::string>& rows) {
+  return "[generale]\r\n" + text_of(rows) + "[fine]\r\n";
+}
+
 compiled compile(std::optional<std::string> line, std::optional<std::string> service,
                  std::int32_t j) {
   compiled out;

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "compiler/compile.h"
 #include "compiler/model.h"
@@ -23,6 +24,11 @@ std::string line_text(std::initializer_list<std::string_view> rows,
 
 // A service text with "[generale]", the rows and "[fine]".
 std::string service_text(std::initializer_list<std::string_view> rows);
+
+// The same for rows kept in a container.
+std::string text_of(const std::vector<std::string>& rows);
+std::string line_text(const std::vector<std::string>& rows);
+std::string service_text(const std::vector<std::string>& rows);
 
 struct compiled {
   compiler::build_state state;
