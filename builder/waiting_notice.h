@@ -1,0 +1,41 @@
+#pragma once
+// What the user sees while a build runs: a notice asking them to wait, and
+// the report of a fatal error. The build talks only to this interface, so a
+// terminal or a window can stand behind it.
+
+#include <iosfwd>
+#include <string>
+#include <string_view>
+
+namespace builder {
+
+inline constexpr std::string_view waiting_text = "Attendere";
+
+// " Errore n. " followed by the code, as the error box shows it.
+std::string errore_text(std::string_view code);
+
+class waiting_notice {
+ public:
+  virtual ~waiting_notice() = default;
+  // Shown before the first build step, and kept up for the whole build.
+  virtual void show() = 0;
+  // The build has ended.
+  virtual void close() = 0;
+  // Shows a fatal error (`errore`); returns when the user has taken note.
+  virtual void show_error(std::string_view text) = 0;
+};
+
+// Prints the notice on standard output and errors on standard error.
+class terminal_notice final : public waiting_notice {
+ public:
+  terminal_notice(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
+  void show() override;
+  void close() override {}
+  void show_error(std::string_view text) override;
+
+ private:
+  std::ostream& out_;
+  std::ostream& err_;
+};
+
+}  // namespace builder
