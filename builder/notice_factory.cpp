@@ -1,0 +1,35 @@
+#include "builder/notice_factory.h"
+
+#include <cstdlib>
+
+#ifdef SCENARIO_HAS_WINDOW
+#include "builder/window_notice.h"
+#endif
+
+namespace builder {
+
+namespace {
+
+[[maybe_unused]] bool environment_names_display() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::unique_ptr<waiting_notice> make_waiting_notice(bool window_allowed, std::ostream& out,
+                                                    std::ostream& err) {
+#ifdef SCENARIO_HAS_WINDOW
+  if (window_allowed && environment_names_display()) {
+    if (auto window = window_notice::open()) return window;
+  }
+#else
+  (void)window_allowed;
+#endif
+  return std::make_unique<terminal_notice>(out, err);
+}
+
+}  // namespace builder

@@ -1,0 +1,19 @@
+#pragma once
+// Chooses what stands behind the waiting notice: the desktop window when the
+// program has one and a display can be reached, the terminal otherwise.
+
+#include <iosfwd>
+#include <memory>
+
+#include "builder/waiting_notice.h"
+
+namespace builder {
+
+// The window when `window_allowed`, the program was built with FLTK, the
+// environment names a display (DISPLAY or WAYLAND_DISPLAY) and that display
+// opens; otherwise a terminal notice printing on `out` and `err`. Never ends
+// the process, whatever the display does.
+std::unique_ptr<waiting_notice> make_waiting_notice(bool window_allowed, std::ostream& out,
+                                                    std::ostream& err);
+
+}  // namespace builder

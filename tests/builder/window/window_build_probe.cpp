@@ -1,0 +1,200 @@
+// Test-only driver of the build with the notice the program would choose, so
+// that a test script can watch the window from outside while the build runs.
+//
+//   window_build_probe DIRECTORY [--no-window] [--force-1250]
+//                      [--hold STEP]... [--release FILE]
+//
+// Builds the embedded scenario into DIRECTORY through run_build. At each
+// held STEP (a step name the build passes to its hook, or "end" for after
+// the build) it prints "holding at STEP" and waits until FILE exists, then
+// removes FILE and goes on; the build itself is never slowed by the product.
+// --force-1250 rewrites the line text just before it is compiled so that the
+// first final check fails. With a window, the probe prints every shown window
+// and its widgets at each hold, and the error box once it is up, as lines
+// the script compares; it ends with "exit status N" and returns N.
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include <fmt/format.h>
+
+#include "builder/build_sequence.h"
+#include "builder/notice_factory.h"
+#include "compiler/compile.h"
+#include "scenario/file_system.h"
+#include "scenario/line_text.h"
+
+#ifdef SCENARIO_HAS_WINDOW
+#include <FL/Fl.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Window.H>
+#endif
+
+namespace {
+
+struct options {
+  std::filesystem::path directory;
+  bool window_allowed = true;
+  bool force_1250 = false;
+  std::vector<std::string> holds;
+  std::filesystem::path release_file;
+};
+
+bool parse(int argc, char** argv, options& parsed) {
+  if (argc < 2) return false;
+  parsed.directory = argv[1];
+  for (int i = 2; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--no-window") {
+      parsed.window_allowed = false;
+    } else if (arg == "--force-1250") {
+      parsed.force_1250 = true;
+    } else if (arg == "--hold" && i + 1 < argc) {
+      parsed.holds.emplace_back(argv[++i]);
+    } else if (arg == "--release" && i + 1 < argc) {
+      parsed.release_file = argv[++i];
+    } else {
+      return false;
+    }
+  }
+  return parsed.holds.empty() || !parsed.release_file.empty();
+}
+
+#ifdef SCENARIO_HAS_WINDOW
+
+std::string widget_kind(Fl_Widget& widget) {
+  if (dynamic_cast<Fl_Button*>(&widget) != nullptr) return "button";
+  if (dynamic_cast<Fl_Box*>(&widget) != nullptr) return "box";
+  return "widget";
+}
+
+void describe_window(std::string_view prefix, Fl_Window& window) {
+  std::cout << fmt::format("{}window \"{}\" client {}x{} modal {} children {}\n", prefix,
+                           window.label() ? window.label() : "", window.w(), window.h(),
+                           window.modal() ? 1 : 0, window.children());
+  for (int i = 0; i < window.children(); ++i) {
+    Fl_Widget& child = *window.child(i);
+    std::cout << fmt::format("  {} \"{}\" at {},{} size {}x{} font \"{}\" size {}\n",
+                             widget_kind(child), child.label() ? child.label() : "", child.x(),
+                             child.y(), child.w(), child.h(), Fl::get_font_name(child.labelfont()),
+                             child.labelsize());
+  }
+  std::cout << std::flush;
+}
+
+int shown_windows() {
+  int count = 0;
+  for (Fl_Window* w = Fl::first_window(); w != nullptr; w = Fl::next_window(w)) ++count;
+  return count;
+}
+
+void describe_shown_windows() {
+  for (Fl_Window* w = Fl::first_window(); w != nullptr; w = Fl::next_window(w)) {
+    describe_window("", *w);
+  }
+}
+
+// Runs inside the error box's own event loop, which is the only time the
+// program handles events; reports the box once it is up.
+void report_modal_box(void*) {
+  for (Fl_Window* w = Fl::first_window(); w != nullptr; w = Fl::next_window(w)) {
+    if (w->modal()) {
+      describe_window("modal ", *w);
+      return;
+    }
+  }
+  Fl::repeat_timeout(0.02, report_modal_box);
+}
+
+#endif
+
+void wait_for_release(const options& parsed, std::string_view step) {
+  std::cout << "holding at " << step << std::endl;
+  // A script that died must not leave the probe waiting for ever.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+  while (!std::filesystem::exists(parsed.release_file)) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      std::cout << "hold timed out" << std::endl;
+      return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  std::filesystem::remove(parsed.release_file);
+}
+
+// A speed-board row at position 0 puts its boards into cell 1, whose first
+// parameter the final check expects still empty: the build then ends in 1250.
+bool force_fixed_values_taken(const std::filesystem::path& line_path) {
+  std::string text;
+  if (scenario::read_whole_file(line_path, text)) return false;
+  const std::string keyword = "indicatori_vmax,";
+  std::size_t row = text.rfind(keyword, 0) == 0 ? 0 : text.find("\n" + keyword);
+  if (row == std::string::npos) return false;
+  if (row != 0) ++row;
+  std::size_t start = row + keyword.size();
+  while (start < text.size() && text[start] == ' ') ++start;
+  std::size_t end = start;
+  while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end])) != 0) ++end;
+  if (end == start) return false;
+  text.replace(start, end - start, "0");
+  return !scenario::write_file_atomically(line_path, text);
+}
+
+bool holds_at(const options& parsed, std::string_view step) {
+  return std::find(parsed.holds.begin(), parsed.holds.end(), step) != parsed.holds.end();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  options parsed;
+  if (!parse(argc, argv, parsed)) {
+    std::cerr << "usage: window_build_probe DIRECTORY [--no-window] [--force-1250] "
+                 "[--hold STEP]... [--release FILE]\n";
+    return 64;
+  }
+  std::filesystem::create_directories(parsed.directory);
+  compiler::build_state state = compiler::make_build_state(
+      compiler::embedded_route_base_name, compiler::embedded_train_number, parsed.directory);
+
+  auto notice = builder::make_waiting_notice(parsed.window_allowed, std::cout, std::cerr);
+  const bool window = dynamic_cast<builder::terminal_notice*>(notice.get()) == nullptr;
+  std::cout << "notice: " << (window ? "window" : "terminal") << std::endl;
+
+  bool forcing_failed = false;
+  const auto hook = [&](std::string_view step) {
+    if (parsed.force_1250 && step == "memorizza_percorso") {
+      const auto line_path =
+          parsed.directory / scenario::line_text_file_name(state.route_base_name);
+      forcing_failed = !force_fixed_values_taken(line_path);
+#ifdef SCENARIO_HAS_WINDOW
+      if (window) Fl::add_timeout(0.0, report_modal_box);
+#endif
+    }
+    if (!holds_at(parsed, step)) return;
+#ifdef SCENARIO_HAS_WINDOW
+    if (window) describe_shown_windows();
+#endif
+    wait_for_release(parsed, step);
+  };
+
+  const builder::exit_status status = builder::run_build(state, *notice, std::cerr, 1, hook);
+  if (forcing_failed) {
+    std::cerr << "window_build_probe: could not move a speed-board row to position 0\n";
+    return 70;
+  }
+#ifdef SCENARIO_HAS_WINDOW
+  if (window) std::cout << "windows shown: " << shown_windows() << std::endl;
+#endif
+  if (holds_at(parsed, "end")) wait_for_release(parsed, "end");
+  std::cout << "exit status " << static_cast<int>(status) << std::endl;
+  return static_cast<int>(status);
+}
