@@ -1,22 +1,26 @@
 // scenario-builder: with no arguments, builds the embedded scenario in the
-// program's own directory.
+// program's own directory; with a subcommand, serves scenario authors (see
+// --help).
 
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "builder/build_sequence.h"
+#include "builder/command_line.h"
 #include "builder/waiting_notice.h"
 #include "compiler/compile.h"
 #include "scenario/file_system.h"
 
 int main(int argc, char** argv) {
+  const char* program = argc > 0 ? argv[0] : nullptr;
   if (argc > 1) {
-    std::cerr << "usage: scenario-builder (no arguments: builds the embedded scenario in the "
-                 "program's directory)\n";
-    return static_cast<int>(builder::exit_status::usage_or_file);
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    return static_cast<int>(builder::run_command_line(args, program, std::cout, std::cerr));
   }
-  compiler::build_state state = compiler::make_build_state(
-      compiler::embedded_route_base_name, compiler::embedded_train_number,
-      scenario::program_directory(argc > 0 ? argv[0] : nullptr));
+  compiler::build_state state = compiler::make_build_state(compiler::embedded_route_base_name,
+                                                           compiler::embedded_train_number,
+                                                           scenario::program_directory(program));
   builder::terminal_notice notice(std::cout, std::cerr);
   return static_cast<int>(builder::run_build(state, notice, std::cerr));
 }

@@ -67,6 +67,7 @@ compile_result memorizza_percorso(build_state& state, std::int32_t j,
 
   compile_result result;
   result.disposal = memorizza_dati(state, texts, notes);
+  result.reading_error = recorded_error(state);
   if (!state.grid.exists()) {
     result.outcome = compile_outcome::no_grid;
     return result;
@@ -75,6 +76,10 @@ compile_result memorizza_percorso(build_state& state, std::int32_t j,
   result.fatal = store_fixed_values_and_codes(state);
   if (result.fatal != error_code::none) result.outcome = compile_outcome::fatal_error;
   return result;
+}
+
+error_record recorded_error(const build_state& state) {
+  return {state.error, state.error_position, state.error_from, state.error_offset};
 }
 
 build_state make_build_state(std::string route_base_name, std::string train_number,

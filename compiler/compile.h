@@ -36,10 +36,26 @@ enum class compile_outcome {
   fatal_error,  // a final check failed: 1250 or 1251, nothing is written
 };
 
+// An error as the state records it: the code, the position, and the row (or
+// the grid cell, for the protection pass) that raised it.
+struct error_record {
+  error_code code = error_code::none;
+  std::int32_t position = 0;
+  error_source from = error_source::none;
+  std::size_t offset = 0;
+
+  friend bool operator==(const error_record&, const error_record&) = default;
+};
+
+error_record recorded_error(const build_state& state);
+
 struct compile_result {
   compile_outcome outcome = compile_outcome::complete;
   error_code fatal = error_code::none;
   text_disposal disposal;
+  // What the reading left recorded. The protection pass may record an error
+  // of its own over it, and an author needs to see both.
+  error_record reading_error;
 };
 
 // Clears the table and the error, reads the texts, runs the protection pass

@@ -24,7 +24,7 @@ struct line_reading {
   build_state& state;
   field_reader in;
   reading_context& context;
-  reading_notes* notes;
+  text_notes& notes;
   std::size_t row_offset = 0;
   std::int64_t gradient_cursor = 0;
   std::int32_t current_gradient = 0;
@@ -33,9 +33,7 @@ struct line_reading {
   void fail_at(error_code code, std::int32_t position) {
     record_error(state, code, position, error_source::line_text, row_offset);
   }
-  void note(reading_note_kind kind) {
-    if (notes != nullptr) notes->push_back({kind, error_source::line_text, row_offset});
-  }
+  void note(reading_note_kind kind) { notes.add(kind, row_offset); }
 };
 
 // The outcome of handling one row of the main part.
@@ -83,6 +81,7 @@ bool general_section(line_reading& r) {
         slot.finish = r.in.read_long();
         slot.position = r.in.read_long();
         if (r.in.range_failed()) return r.fail(error_code::reading_failure), false;
+        r.note(reading_note_kind::progressive_row);
       }
     }
     station_record& route = slots[route_parameter_slot];
@@ -112,9 +111,15 @@ bool general_section(line_reading& r) {
       }
       if (train.finish == 0) train.position = 0;
     }
+    if (matched) r.notes.check_row(r.row_offset, r.in);
     if (!matched) {
+      // A row that these tests would take if they ignored letter case.
+      const bool any_number_name = contains_ignoring_case(f, "uno") ||
+                                   contains_ignoring_case(f, "due") ||
+                                   contains_ignoring_case(f, "tre");
       const bool capital_progressive =
-          contains_ignoring_case(f, "progressiva") || contains_ignoring_case(f, "sfondo") ||
+          ((contains_ignoring_case(f, "progressiva") || contains_ignoring_case(f, "sfondo")) &&
+           any_number_name) ||
           (contains_ignoring_case(f, "segnali") && contains_ignoring_case(f, "ripetizione"));
       const bool header = contains_exact(f, "[") && contains_exact(f, "]");
       if (capital_progressive) {
@@ -287,6 +292,11 @@ row_end profile_row(line_reading& r, std::string_view field) {
   if (!matched && !(contains_exact(field, "[") && contains_exact(field, "]")) && !field.empty()) {
     r.note(reading_note_kind::unknown_keyword);
   }
+  if (matched && result == row_end::next) r.notes.check_row(r.row_offset, r.in);
+  // Without a plan a curve row is passed over whole, its values included.
+  if (r.notes.enabled() && r.state.plan_wanted == 0 && contains_ignoring_case(field, "curva")) {
+    r.notes.quiet_rest_of_line(r.row_offset);
+  }
   return result;
 }
 
@@ -313,11 +323,9 @@ half_end complete_line(line_reading& r) {
   return half_end::finished;
 }
 
-}  // namespace
-
-half_end read_line_text(build_state& state, std::string_view text, reading_context& context,
-                        reading_notes* notes) {
-  line_reading r{state, field_reader(text), context, notes};
+half_end read_line(build_state& state, std::string_view text, reading_context& context,
+                   text_notes& notes) {
+  line_reading r{state, field_reader(text, notes.field_notes()), context, notes};
 
   // The general section opens at the first field that names it.
   if (!scenario::skip_to_marker(r.in, "[generale]")) {
@@ -353,6 +361,16 @@ half_end read_line_text(build_state& state, std::string_view text, reading_conte
     if (result == row_end::fail) return half_end::failed;
   }
   return complete_line(r);
+}
+
+}  // namespace
+
+half_end read_line_text(build_state& state, std::string_view text, reading_context& context,
+                        reading_notes* notes) {
+  text_notes collected(notes, error_source::line_text, text);
+  const half_end end = read_line(state, text, context, collected);
+  collected.flush();
+  return end;
 }
 
 }  // namespace compiler

@@ -38,19 +38,86 @@ inline bool within_grid(const build_state& state, std::int64_t position, std::in
 
 // A silently passed-over part of a text, for authors' diagnostics.
 enum class reading_note_kind : std::uint8_t {
-  unknown_keyword,       // a candidate keyword field that matched nothing
-  dash_field_dropped,    // dropped by the dash rule
-  progressive_in_capitals,  // a progressive row the general section ignores
-  non_numeric_number,    // a number field whose text is not a number
+  unknown_keyword,          // a candidate keyword field that matched nothing
+  dash_field_dropped,       // dropped by the dash rule
+  progressive_in_capitals,  // a general row that matches only in lower case, written otherwise
+  non_numeric_number,       // a number field whose text is not a number
+  values_from_next_line,    // a row too short for its keyword took values from the next line
+  values_left_over,         // a row too long for its keyword left values to be read as keywords
+  // Not warnings: where rows stand, so that an error found after the reading
+  // (the progressive check, the protection pass) can point at its row.
+  progressive_row,
+  slowdown_row,
 };
+
+// False for the kinds that only mark where a row stands.
+bool is_warning(reading_note_kind kind);
 
 struct reading_note {
   reading_note_kind kind;
   error_source text;
-  std::size_t offset;
+  std::size_t offset;  // byte offset in the text: the row's keyword field, or the field noted
 };
 
 // Collects notes when not null; collecting never changes what is read.
 using reading_notes = std::vector<reading_note>;
+
+// The notes of one text while it is read: the reader's own and those the
+// field reader gathers as it cuts fields. With notes off every member returns
+// at once, so a build that does not ask for notes does no extra work.
+class text_notes {
+ public:
+  text_notes(reading_notes* notes, error_source text, std::string_view body)
+      : notes_(notes), text_(text), body_(body) {}
+
+  bool enabled() const { return notes_ != nullptr; }
+
+  // Where the field reader puts its notes; null when notes are off.
+  std::vector<scenario::field_note>* field_notes() { return enabled() ? &field_notes_ : nullptr; }
+
+  void add(reading_note_kind kind, std::size_t offset) {
+    if (enabled()) record(kind, offset);
+  }
+
+  // After the values of the row whose keyword field starts at `row_offset`:
+  // notes a row that ran into the next line, or one that left values on its
+  // own line.
+  void check_row(std::size_t row_offset, const scenario::field_reader& in) {
+    if (enabled()) check_row_shape(row_offset, in);
+  }
+
+  // The fields from `offset` to the end of its line are passed over on
+  // purpose (the values of a curve row when no plan is built).
+  void quiet_rest_of_line(std::size_t offset) {
+    if (enabled()) quiet_line_from(offset);
+  }
+
+  // The last field read was `word`, which the text uses on purpose in place
+  // of a number: no note for it.
+  void allow_word(const scenario::field_reader& in, std::string_view word) {
+    if (enabled()) forget_non_numeric(in, word);
+  }
+
+  // Hands the notes over in text order, less the unknown, dashed and
+  // non-numeric fields that only follow from a row already noted.
+  void flush();
+
+ private:
+  void record(reading_note_kind kind, std::size_t offset);
+  void check_row_shape(std::size_t row_offset, const scenario::field_reader& in);
+  void quiet_line_from(std::size_t offset);
+  void forget_non_numeric(const scenario::field_reader& in, std::string_view word);
+
+  struct span {
+    std::size_t begin;
+    std::size_t end;
+  };
+  reading_notes* notes_;
+  error_source text_;
+  std::string_view body_;
+  std::vector<reading_note> own_;
+  std::vector<scenario::field_note> field_notes_;
+  std::vector<span> quiet_;
+};
 
 }  // namespace compiler

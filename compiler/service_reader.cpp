@@ -35,7 +35,7 @@ struct service_reading {
   build_state& state;
   field_reader in;
   const reading_context& context;
-  reading_notes* notes;
+  text_notes& notes;
   std::size_t row_offset = 0;
   std::int32_t station_slot = 1;
   profile speed{&track_cell::speed_limit};
@@ -130,12 +130,15 @@ row_end slowdown_row(service_reading& r) {
     return row_end::end_of_text;
   }
   memo_rallentamento(r.state, v[0], v[1], v[2], v[3], v[4], v[5]);
+  r.notes.add(reading_note_kind::slowdown_row, r.row_offset);
   return placer_result(r, v[0]);
 }
 
 row_end code_cut_row(service_reading& r) {
   const std::int32_t position = r.in.read_long();
   const std::int32_t code = r.in.read_long();
+  // "AC" is how a code cut without a code is written; it reads as 0 on purpose.
+  r.notes.allow_word(r.in, "AC");
   if (r.in.range_failed()) return range_failure(r);
   if (const row_end checked = check_position(r, position, true); checked != row_end::next) {
     return checked;
@@ -308,10 +311,10 @@ row_end service_row(service_reading& r, std::string_view field) {
   handle(contains_ignoring_case(field, "rallentamento"), [&] { return slowdown_row(r); });
   handle(contains_ignoring_case(field, "abbattimento"), [&] { return code_cut_row(r); });
   handle(contains_ignoring_case(field, "stazione"), [&] { return station_row(r); });
-  if (!matched && r.notes != nullptr && !field.empty() &&
-      !(contains_exact(field, "[") && contains_exact(field, "]"))) {
-    r.notes->push_back({reading_note_kind::unknown_keyword, error_source::service_text, r.row_offset});
+  if (!matched && !field.empty() && !(contains_exact(field, "[") && contains_exact(field, "]"))) {
+    r.notes.add(reading_note_kind::unknown_keyword, r.row_offset);
   }
+  if (matched && result == row_end::next) r.notes.check_row(r.row_offset, r.in);
   return result;
 }
 
@@ -334,11 +337,9 @@ half_end complete_service(service_reading& r) {
   return half_end::finished;
 }
 
-}  // namespace
-
-half_end read_service_text(build_state& state, std::string_view text,
-                           const reading_context& context, reading_notes* notes) {
-  service_reading r{state, field_reader(text), context, notes};
+half_end read_service(build_state& state, std::string_view text, const reading_context& context,
+                      text_notes& notes) {
+  service_reading r{state, field_reader(text, notes.field_notes()), context, notes};
   if (scenario::skip_to_marker(r.in, "[generale]")) {
     while (auto field = scenario::next_keyword_field(r.in, 2)) {
       r.row_offset = r.in.field_offset();
@@ -349,6 +350,16 @@ half_end read_service_text(build_state& state, std::string_view text,
     }
   }
   return complete_service(r);
+}
+
+}  // namespace
+
+half_end read_service_text(build_state& state, std::string_view text,
+                           const reading_context& context, reading_notes* notes) {
+  text_notes collected(notes, error_source::service_text, text);
+  const half_end end = read_service(state, text, context, collected);
+  collected.flush();
+  return end;
 }
 
 }  // namespace compiler

@@ -104,7 +104,7 @@ std::int64_t field_reader::read_number(std::int64_t lowest, std::int64_t highest
   if (token.empty()) return 0;
   const auto value = parse_integer(token);
   if (!value) {
-    if (notes_ != nullptr) notes_->push_back({field_note_kind::non_numeric_number, begin});
+    note(field_note_kind::non_numeric_number, begin);
     return 0;
   }
   if (*value < lowest || *value > highest) {
@@ -131,6 +131,7 @@ std::optional<std::string_view> next_keyword_field(field_reader& reader, int das
   std::string_view field = reader.read_text();
   for (int dropped = 0; dropped < dash_limit && contains_exact(field, "-"); ++dropped) {
     if (reader.at_end()) return std::nullopt;
+    reader.note(field_note_kind::dash_field_dropped, reader.field_offset());
     field = reader.read_text();
   }
   if (reader.at_end()) return std::nullopt;

@@ -56,6 +56,11 @@ class field_reader {
   std::size_t cursor() const { return cursor_; }
   std::string_view text() const { return text_; }
 
+  // Records a note when notes are being collected.
+  void note(field_note_kind kind, std::size_t offset) {
+    if (notes_ != nullptr) notes_->push_back({kind, offset});
+  }
+
  private:
   std::int64_t read_number(std::int64_t lowest, std::int64_t highest);
   void skip_blanks();

@@ -1,0 +1,56 @@
+#pragma once
+// The subcommands that put the compiler in an author's hands: the embedded
+// build into a chosen directory, the compile of an author's own texts, and
+// the export of the embedded texts as a starting point.
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "builder/build_sequence.h"
+
+namespace builder {
+
+struct build_options {
+  std::string out;  // empty: the program's own directory
+  bool no_plan = false;
+};
+
+struct compile_options {
+  std::string line_text;
+  std::string service_text;
+  std::string route;  // empty: taken from the line text's file name
+  std::string train;  // empty: taken from the service text's file name
+  std::string out = ".";
+  bool no_plan = false;
+  bool dry_run = false;
+  bool json = false;
+};
+
+struct export_options {
+  std::string out = ".";
+  bool force = false;
+};
+
+// The embedded build, as with no arguments but into `options.out`.
+exit_status run_build_command(const build_options& options, const char* program, std::ostream& out,
+                              std::ostream& err);
+
+// Compiles the author's two texts into the three binary files. The texts are
+// only read: nothing the author wrote is deleted, moved or changed.
+exit_status run_compile_command(const compile_options& options, std::ostream& out,
+                                std::ostream& err);
+
+// Writes the embedded line and service texts under the names the build gives
+// them; refuses to replace an existing file unless forced.
+exit_status run_export_command(const export_options& options, std::ostream& out, std::ostream& err);
+
+// The route base name of a line text named ROUTE_linea.txt.
+std::optional<std::string> route_from_line_text(std::string_view file_name);
+
+// The train number of a service text named ROUTE_TRAIN-.txt for this route.
+std::optional<std::string> train_from_service_text(std::string_view file_name,
+                                                   std::string_view route);
+
+}  // namespace builder

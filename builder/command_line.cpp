@@ -1,0 +1,166 @@
+#include "builder/command_line.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <array>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string_view>
+#include <utility>
+
+#include "builder/author_commands.h"
+#include "builder/inspect.h"
+
+#ifndef SCENARIO_BUILDER_VERSION
+#define SCENARIO_BUILDER_VERSION "unknown"
+#endif
+
+namespace builder {
+
+namespace {
+
+constexpr std::string_view program_name = "scenario-builder";
+
+constexpr std::string_view exit_status_help =
+    "Exit status:\n"
+    "  0  clean: no error recorded (warnings do not count)\n"
+    "  1  usage error, or a file that could not be read or written (the message names it)\n"
+    "  2  an error code was recorded; the binary files are written all the same\n"
+    "  3  fatal error (1250, 1251, or the reading stopped before the line length was\n"
+    "     known): no binary file written";
+
+// What a subcommand's action may use besides its own options.
+struct context {
+  const char* program;
+  std::ostream& out;
+  std::ostream& err;
+};
+
+using command_action = std::function<exit_status()>;
+
+// Declares the subcommand's options on `sub` and returns its action; the
+// options live as long as the action.
+using command_definition = command_action (*)(CLI::App& sub, const context& ctx);
+
+struct command {
+  std::string_view name;
+  std::string_view summary;
+  command_definition define;
+};
+
+command_action define_build(CLI::App& sub, const context& ctx) {
+  auto options = std::make_shared<build_options>();
+  sub.add_option("--out", options->out,
+                 "directory to build in (default: the program's own directory)")
+      ->type_name("DIR");
+  sub.add_flag("--no-plan", options->no_plan, "build without the track plan and its _linea.dat");
+  return [options, ctx] { return run_build_command(*options, ctx.program, ctx.out, ctx.err); };
+}
+
+command_action define_compile(CLI::App& sub, const context& ctx) {
+  auto options = std::make_shared<compile_options>();
+  sub.add_option("LINE_TEXT", options->line_text, "the line description text (ROUTE_linea.txt)")
+      ->required();
+  sub.add_option("SERVICE_TEXT", options->service_text,
+                 "the service description text (ROUTE_TRAIN-.txt)")
+      ->required();
+  sub.add_option("--route", options->route,
+                 "route base name (default: LINE_TEXT's name less _linea.txt)")
+      ->type_name("NAME");
+  sub.add_option("--train", options->train,
+                 "train number (default: from SERVICE_TEXT's name ROUTE_TRAIN-.txt)")
+      ->type_name("NUMBER");
+  sub.add_option("--out", options->out, "directory for the binary files (default: .)")
+      ->type_name("DIR");
+  sub.add_flag("--no-plan", options->no_plan, "compile without the track plan and its _linea.dat");
+  sub.add_flag("--dry-run", options->dry_run, "compile and report, but write nothing");
+  sub.add_flag("--json", options->json, "report errors and warnings as a JSON array on stdout");
+  return [options, ctx] { return run_compile_command(*options, ctx.out, ctx.err); };
+}
+
+command_action define_export(CLI::App& sub, const context& ctx) {
+  auto options = std::make_shared<export_options>();
+  sub.add_option("--out", options->out, "directory to write the two texts in (default: .)")
+      ->type_name("DIR");
+  sub.add_flag("--force", options->force, "replace texts of the same names");
+  return [options, ctx] { return run_export_command(*options, ctx.out, ctx.err); };
+}
+
+command_action define_inspect(CLI::App& sub, const context& ctx) {
+  auto options = std::make_shared<inspect_options>();
+  sub.add_option("FILE", options->files,
+                 "ROUTE_linea.dat (track plan), ROUTE_TRAIN.sim (scenario table) or "
+                 "ROUTE_TRAIN.dat (cell grid)")
+      ->required();
+  sub.add_flag("--json", options->json, "print JSON instead of tables");
+  sub.add_option("--cells", options->cells, "grid cells to show, such as 180..190")
+      ->type_name("A..B");
+  sub.add_option("--kind", options->kind,
+                 "only grid cells of this kind: a number or a name such as signal")
+      ->type_name("K");
+  sub.add_option("--slots", options->slots, "table slots to show, such as 80..86")
+      ->type_name("A..B");
+  return [options, ctx] { return run_inspect_command(*options, ctx.out, ctx.err); };
+}
+
+// Every subcommand; a new one is one more entry here.
+constexpr std::array<command, 4> commands = {{
+    {"build", "build the embedded scenario, as with no arguments", define_build},
+    {"compile", "compile your own line and service texts into the three binary files",
+     define_compile},
+    {"export-sources", "write the embedded texts as a starting point for a new scenario",
+     define_export},
+    {"inspect", "decode binary files of a build into tables or JSON", define_inspect},
+}};
+
+}  // namespace
+
+exit_status run_command_line(const std::vector<std::string>& args, const char* program,
+                             std::ostream& out, std::ostream& err) {
+  CLI::App app{
+      "Compiles train-driving scenarios. Without arguments, builds the scenario it "
+      "carries in its own directory.",
+      std::string(program_name)};
+  app.set_version_flag("--version", SCENARIO_BUILDER_VERSION);
+  app.require_subcommand(1);
+  app.footer(std::string(exit_status_help));
+
+  const context ctx{program, out, err};
+  std::vector<std::pair<CLI::App*, command_action>> actions;
+  for (const command& c : commands) {
+    CLI::App* sub = app.add_subcommand(std::string(c.name), std::string(c.summary));
+    sub->footer(std::string(exit_status_help));
+    actions.emplace_back(sub, c.define(*sub, ctx));
+  }
+
+  // A word where the subcommand belongs is named as such, rather than left to
+  // the parser's more general complaint.
+  if (!args.empty() && !args.front().starts_with('-') &&
+      std::none_of(commands.begin(), commands.end(),
+                   [&](const command& c) { return c.name == args.front(); })) {
+    err << program_name << ": unknown subcommand '" << args.front() << "'\n"
+        << "run '" << program_name << " --help' for the list\n";
+    return exit_status::usage_or_file;
+  }
+
+  try {
+    // CLI11 takes the arguments last first.
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    app.parse(reversed);
+  } catch (const CLI::Success& done) {
+    app.exit(done, out, err);  // --help or --version
+    return exit_status::clean;
+  } catch (const CLI::ParseError& failure) {
+    err << program_name << ": " << failure.what() << '\n'
+        << "run '" << program_name << " --help', or '" << program_name
+        << " SUBCOMMAND --help', for usage\n";
+    return exit_status::usage_or_file;
+  }
+  for (const auto& [sub, action] : actions) {
+    if (sub->parsed()) return action();
+  }
+  return exit_status::usage_or_file;
+}
+
+}  // namespace builder

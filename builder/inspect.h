@@ -1,0 +1,41 @@
+#pragma once
+// The inspect subcommand: the three binary files of a build decoded into an
+// aligned table, or into JSON for tools.
+
+#include <cstdint>
+#include <iosfwd>
+#include <limits>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "builder/build_sequence.h"
+
+namespace builder {
+
+struct inspect_options {
+  std::vector<std::string> files;
+  bool json = false;
+  std::string cells;  // "A..B": the cells of a grid to show
+  std::string kind;   // a kind number or name: only grid cells of that kind
+  std::string slots;  // "A..B": the slots of a table to show
+};
+
+// An inclusive range of indices, written "A..B", "A..", "..B" or "A".
+struct index_range {
+  std::int64_t first = 0;
+  std::int64_t last = std::numeric_limits<std::int64_t>::max();
+
+  bool contains(std::int64_t i) const { return i >= first && i <= last; }
+};
+
+std::optional<index_range> parse_index_range(std::string_view text);
+
+// A kind given by its number or its name ("signal", "speed-boards", ...).
+std::optional<std::uint8_t> parse_kind(std::string_view text);
+
+exit_status run_inspect_command(const inspect_options& options, std::ostream& out,
+                                std::ostream& err);
+
+}  // namespace builder

@@ -1,0 +1,291 @@
+#include "compiler/decoding.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+
+#include "compiler/encoding.h"
+
+namespace compiler {
+
+namespace {
+
+// Little-endian reads at a byte offset; the caller has checked the bounds.
+std::uint8_t get_u8(std::string_view bytes, std::size_t at) {
+  return static_cast<std::uint8_t>(bytes[at]);
+}
+
+std::uint16_t get_u16(std::string_view bytes, std::size_t at) {
+  return static_cast<std::uint16_t>(get_u8(bytes, at) | (get_u8(bytes, at + 1) << 8));
+}
+
+std::int16_t get_i16(std::string_view bytes, std::size_t at) {
+  return static_cast<std::int16_t>(get_u16(bytes, at));
+}
+
+std::int32_t get_i32(std::string_view bytes, std::size_t at) {
+  std::uint32_t bits = 0;
+  for (std::size_t i = 0; i < 4; ++i) bits |= std::uint32_t{get_u8(bytes, at + i)} << (8 * i);
+  return static_cast<std::int32_t>(bits);
+}
+
+double get_f64(std::string_view bytes, std::size_t at) {
+  std::uint64_t bits = 0;
+  for (std::size_t i = 0; i < 8; ++i) bits |= std::uint64_t{get_u8(bytes, at + i)} << (8 * i);
+  return std::bit_cast<double>(bits);
+}
+
+bool ends_with_ignoring_case(std::string_view text, std::string_view suffix) {
+  if (text.size() < suffix.size()) return false;
+  const std::string_view tail = text.substr(text.size() - suffix.size());
+  return std::equal(tail.begin(), tail.end(), suffix.begin(), [](char a, char b) {
+    const auto lower = [](char c) {
+      return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+    };
+    return lower(a) == b;
+  });
+}
+
+constexpr std::size_t name_length_at = 14;  // offset of the name's length in a record
+
+}  // namespace
+
+std::optional<output_file_kind> output_file_kind_of(std::string_view file_name) {
+  if (ends_with_ignoring_case(file_name, "_linea.dat")) return output_file_kind::track_plan;
+  if (ends_with_ignoring_case(file_name, ".dat")) return output_file_kind::route_grid;
+  if (ends_with_ignoring_case(file_name, ".sim")) return output_file_kind::station_table;
+  return std::nullopt;
+}
+
+std::string_view output_file_kind_name(output_file_kind kind) {
+  switch (kind) {
+    case output_file_kind::track_plan:
+      return "track plan";
+    case output_file_kind::station_table:
+      return "scenario table";
+    case output_file_kind::route_grid:
+      return "cell grid";
+  }
+  return "unknown";
+}
+
+decode_status decode_route_grid(std::string_view bytes, route_grid& grid) {
+  if (bytes.size() % cell_bytes != 0) {
+    return fmt::format("{} bytes is not a whole number of {}-byte cells", bytes.size(), cell_bytes);
+  }
+  const std::size_t count = bytes.size() / cell_bytes;
+  if (count < min_grid_cells || count > max_grid_cells) {
+    return fmt::format("{} cells: a grid has {} to {} cells", count, min_grid_cells,
+                       max_grid_cells);
+  }
+  grid.cells.assign(count, track_cell{});
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t at = i * cell_bytes;
+    track_cell& cell = grid.cells[i];
+    cell.kind = get_u8(bytes, at);
+    cell.param1 = get_i16(bytes, at + 1);
+    cell.param2 = get_i16(bytes, at + 3);
+    cell.param3 = get_i16(bytes, at + 5);
+    cell.param4 = get_i16(bytes, at + 7);
+    cell.signal_time = get_u8(bytes, at + 9);
+    cell.approach_mark = get_u8(bytes, at + 10);
+    cell.mountain_type = get_u8(bytes, at + 11);
+    cell.speed_limit = get_u8(bytes, at + 12);
+    cell.gradient = get_u8(bytes, at + 13);
+    cell.adhesion = get_u8(bytes, at + 14);
+  }
+  return std::nullopt;
+}
+
+decode_status decode_station_table(std::string_view bytes, station_table& table) {
+  std::size_t at = 0;
+  for (std::size_t slot = 0; slot < station_slot_count; ++slot) {
+    if (bytes.size() - at < record_fixed_bytes) {
+      return fmt::format("the file ends inside slot {} (at byte {} of {})", slot, at, bytes.size());
+    }
+    const std::int16_t length = get_i16(bytes, at + name_length_at);
+    if (length < 0) return fmt::format("slot {} has a name length of {}", slot, length);
+    const auto n = static_cast<std::size_t>(length);
+    if (bytes.size() - at < record_fixed_bytes + n) {
+      return fmt::format("the file ends inside slot {} (its name takes {} bytes)", slot, n);
+    }
+    station_record& record = table.slots[slot];
+    record.station_type = get_u8(bytes, at);
+    record.start = get_i32(bytes, at + 1);
+    record.finish = get_i32(bytes, at + 5);
+    record.position = get_i32(bytes, at + 9);
+    record.flag_a = get_u8(bytes, at + 13);
+    record.name.assign(bytes.substr(at + 16, n));
+    const std::size_t rest = at + 16 + n;
+    record.group1_a = get_i16(bytes, rest);
+    record.group1_b = get_i16(bytes, rest + 2);
+    record.group2_a = get_i16(bytes, rest + 4);
+    record.group2_b = get_i16(bytes, rest + 6);
+    record.group2_c = get_i16(bytes, rest + 8);
+    record.group1_c = get_u8(bytes, rest + 10);
+    record.dwell = get_u8(bytes, rest + 11);
+    record.flag_c = get_u8(bytes, rest + 12);
+    record.flag_b = get_u8(bytes, rest + 13);
+    record.departure_time = get_i32(bytes, rest + 14);
+    at += record_fixed_bytes + n;
+  }
+  if (at != bytes.size()) {
+    return fmt::format("{} bytes follow the last of the {} slots", bytes.size() - at,
+                       station_slot_count);
+  }
+  return std::nullopt;
+}
+
+decode_status decode_track_plan(std::string_view bytes, decoded_plan& plan) {
+  std::vector<plan_value> values;
+  std::size_t at = 0;
+  while (at < bytes.size()) {
+    if (bytes.size() - at < 2)
+      return fmt::format("the file ends inside a type code at byte {}", at);
+    const std::uint16_t code = get_u16(bytes, at);
+    plan_value value;
+    std::size_t size = 0;
+    switch (code) {
+      case static_cast<std::uint16_t>(plan_tag::empty):
+        value.tag = plan_tag::empty;
+        break;
+      case static_cast<std::uint16_t>(plan_tag::integer):
+        value.tag = plan_tag::integer;
+        size = 2;
+        break;
+      case static_cast<std::uint16_t>(plan_tag::real):
+        value.tag = plan_tag::real;
+        size = 8;
+        break;
+      default:
+        return fmt::format(
+            "element {} (byte {}) has the type code {}; a plan holds only 0, 2 and 5",
+            values.size(), at, code);
+    }
+    if (bytes.size() - at - 2 < size) {
+      return fmt::format("the file ends inside element {} (byte {})", values.size(), at);
+    }
+    if (value.tag == plan_tag::integer) value.value = get_i16(bytes, at + 2);
+    if (value.tag == plan_tag::real) value.value = get_f64(bytes, at + 2);
+    values.push_back(value);
+    at += 2 + size;
+  }
+  if (values.size() % 2 != 0) {
+    return fmt::format("{} elements cannot be split into two coordinates a metre", values.size());
+  }
+  const std::size_t metres = values.size() / 2;
+  if (metres < min_plan_metres || metres > max_plan_metres) {
+    return fmt::format("{} metres: a plan has {} to {} metres", metres, min_plan_metres,
+                       max_plan_metres);
+  }
+  const auto half = values.begin() + static_cast<std::ptrdiff_t>(metres);
+  plan.x.assign(values.begin(), half);
+  plan.y.assign(half, values.end());
+  return std::nullopt;
+}
+
+plan_summary summarize_plan(const decoded_plan& plan) {
+  plan_summary summary;
+  summary.metres = plan.x.size();
+  auto count = [&](const plan_value& v) {
+    if (v.tag == plan_tag::empty) ++summary.empty;
+    if (v.tag == plan_tag::integer) ++summary.integers;
+    if (v.tag == plan_tag::real) ++summary.reals;
+  };
+  std::for_each(plan.x.begin(), plan.x.end(), count);
+  std::for_each(plan.y.begin(), plan.y.end(), count);
+
+  bool previous = false;
+  double px = 0.0;
+  double py = 0.0;
+  for (std::size_t m = 0; m < plan.x.size() && m < plan.y.size(); ++m) {
+    const bool point = plan.x[m].tag != plan_tag::empty && plan.y[m].tag != plan_tag::empty;
+    if (!point) {
+      previous = false;
+      continue;
+    }
+    const double x = plan.x[m].value;
+    const double y = plan.y[m].value;
+    if (summary.points == 0) {
+      summary.min_x = summary.max_x = x;
+      summary.min_y = summary.max_y = y;
+    }
+    summary.min_x = std::min(summary.min_x, x);
+    summary.max_x = std::max(summary.max_x, x);
+    summary.min_y = std::min(summary.min_y, y);
+    summary.max_y = std::max(summary.max_y, y);
+    if (previous) summary.length += std::hypot(x - px, y - py);
+    ++summary.points;
+    previous = true;
+    px = x;
+    py = y;
+  }
+  return summary;
+}
+
+std::string_view kind_name(std::uint8_t kind) {
+  switch (kind) {
+    case kind_value(cell_kind::free_track):
+      return "free";
+    case kind_value(cell_kind::signal):
+      return "signal";
+    case kind_value(cell_kind::slowdown_end):
+      return "slowdown end";
+    case kind_value(cell_kind::slowdown_start):
+      return "slowdown start";
+    case kind_value(cell_kind::slowdown_warning):
+      return "slowdown warning";
+    case kind_value(cell_kind::warning_approach):
+      return "warning approach";
+    case kind_value(cell_kind::speed_boards):
+      return "speed boards";
+    case kind_value(cell_kind::station_stop):
+      return "station stop";
+    case kind_value(cell_kind::tunnel_marker):
+      return "tunnel marker";
+    case kind_value(cell_kind::code_cut):
+      return "code cut";
+    case kind_value(cell_kind::code_cut_without_code):
+      return "code cut without code";
+    case kind_value(cell_kind::line_sign):
+      return "line sign";
+    default:
+      return "unknown";
+  }
+}
+
+bool holds_anything(const track_cell& c) {
+  return c.kind != 0 || c.param1 != 0 || c.param2 != 0 || c.param3 != 0 || c.param4 != 0 ||
+         c.signal_time != 0 || c.approach_mark != 0 || c.mountain_type != 0 || c.speed_limit != 0 ||
+         c.gradient != 0 || c.adhesion != 0;
+}
+
+namespace {
+
+bool holds_numbers(const station_record& r) {
+  return r.station_type != 0 || r.start != 0 || r.finish != 0 || r.position != 0 || r.flag_a != 0 ||
+         r.group1_a != 0 || r.group1_b != 0 || r.group2_a != 0 || r.group2_b != 0 ||
+         r.group2_c != 0 || r.group1_c != 0 || r.dwell != 0 || r.flag_c != 0 || r.flag_b != 0 ||
+         r.departure_time != 0;
+}
+
+}  // namespace
+
+bool holds_anything(const station_record& record) {
+  return holds_numbers(record) || !record.name.empty();
+}
+
+std::string_view slot_role(std::size_t slot, const station_record& record) {
+  if (slot == 0) return "unused";
+  if (slot >= progressive_slot_first && slot < line_parameter_slot) return "progressive change";
+  if (slot == line_parameter_slot) return "braked mass, length, cars";
+  if (slot == route_parameter_slot) return "route parameters";
+  if (slot == train_parameter_slot) return "train parameters";
+  // Sign slots carry a name alone, stations numbers too; a station whose
+  // numbers are all 0 cannot be told from a sign.
+  return holds_numbers(record) ? "station" : "sign text";
+}
+
+}  // namespace compiler

@@ -1,0 +1,534 @@
+// The command line for scenario authors: the compile of exported texts
+// against the embedded build, the author's files left alone, the exit
+// statuses, the diagnostics and the inspection of built files.
+
+#include "builder/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "builder/author_commands.h"
+#include "builder/inspect.h"
+#include "compiler/compile.h"
+#include "tests/test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using builder::exit_status;
+using test_support::read_file;
+using test_support::temporary_directory;
+using test_support::write_file;
+
+const std::string line_name = "Vescara_Ormeda_linea.txt";
+const std::string service_name = "Vescara_Ormeda_4816-.txt";
+const std::vector<std::string> binary_names = {
+    "Vescara_Ormeda_linea.dat", "Vescara_Ormeda_4816.sim", "Vescara_Ormeda_4816.dat"};
+
+struct run_result {
+  exit_status status;
+  std::string out;
+  std::string err;
+};
+
+run_result run(const std::vector<std::string>& args) {
+  std::ostringstream out;
+  std::ostringstream err;
+  const exit_status status = builder::run_command_line(args, nullptr, out, err);
+  return {status, out.str(), err.str()};
+}
+
+std::string at(const fs::path& directory, const std::string& name) {
+  return (directory / name).string();
+}
+
+std::set<std::string> files_in(const fs::path& directory) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(directory)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}
+
+// The embedded build as the program runs it without arguments.
+void default_build(const fs::path& directory, std::int32_t j) {
+  compiler::build_state state = compiler::make_build_state(
+      compiler::embedded_route_base_name, compiler::embedded_train_number, directory);
+  std::ostringstream out;
+  std::ostringstream err;
+  builder::terminal_notice notice(out, err);
+  ASSERT_EQ(builder::run_build(state, notice, err, j), exit_status::clean) << err.str();
+}
+
+// Exports the embedded texts into `directory`.
+void export_to(const fs::path& directory) {
+  const run_result exported = run({"export-sources", "--out", directory.string()});
+  ASSERT_EQ(exported.status, exit_status::clean) << exported.err;
+}
+
+TEST(CompileCommand, ExportedTextsCompileToTheDefaultBuildByteForByte) {
+  for (const bool no_plan : {false, true}) {
+    temporary_directory sources, compiled, reference;
+    export_to(sources.path());
+    std::vector<std::string> args = {"compile", at(sources.path(), line_name),
+                                     at(sources.path(), service_name), "--out",
+                                     compiled.path().string()};
+    if (no_plan) args.push_back("--no-plan");
+    const run_result result = run(args);
+    ASSERT_EQ(result.status, exit_status::clean) << result.err;
+    EXPECT_EQ(result.err, "");
+    default_build(reference.path(), no_plan ? 0 : 1);
+    for (const std::string& name : binary_names) {
+      const bool plan_file = name == binary_names[0];
+      EXPECT_EQ(fs::exists(compiled.path() / name), !(no_plan && plan_file)) << name;
+      if (no_plan && plan_file) continue;
+      const std::string expected = read_file(reference.path() / name);
+      ASSERT_FALSE(expected.empty()) << name;
+      EXPECT_TRUE(read_file(compiled.path() / name) == expected) << name << " no_plan " << no_plan;
+    }
+  }
+}
+
+TEST(BuildCommand, WritesTheDefaultBuildIntoTheChosenDirectory) {
+  temporary_directory built, reference;
+  const run_result result = run({"build", "--out", built.path().string()});
+  ASSERT_EQ(result.status, exit_status::clean) << result.err;
+  EXPECT_EQ(result.out, "Attendere\n");
+  default_build(reference.path(), 1);
+  EXPECT_EQ(files_in(built.path()), files_in(reference.path()));
+  for (const std::string& name : binary_names) {
+    EXPECT_TRUE(read_file(built.path() / name) == read_file(reference.path() / name)) << name;
+  }
+  temporary_directory without_plan;
+  ASSERT_EQ(run({"build", "--out", without_plan.path().string(), "--no-plan"}).status,
+            exit_status::clean);
+  EXPECT_FALSE(fs::exists(without_plan.path() / binary_names[0]));
+  EXPECT_TRUE(fs::exists(without_plan.path() / binary_names[2]));
+}
+
+// Content and timestamps of the author's texts after every way a compile can
+// end, with the outputs written beside them.
+TEST(CompileCommand, LeavesTheAuthorsTextsAsTheyWere) {
+  const std::string broken_service =
+      test_support::service_text({"stazione, 0, 4, 900, 1,0,0, 4,1,1, 2,1,1, 1, 15,18,0, A",
+                                  "segnale, 350, 2,4,0,0,0,0,0,0,0,0"});
+  struct case_ {
+    std::string name;
+    std::string line;
+    std::string service;
+    std::vector<std::string> extra_args;
+    exit_status status;
+    std::set<std::string> outputs;
+  };
+  const std::set<std::string> all(binary_names.begin(), binary_names.end());
+  const std::vector<case_> cases = {
+      {"clean",
+       test_support::embedded_line_text(),
+       test_support::embedded_service_text(),
+       {},
+       exit_status::clean,
+       all},
+      {"recorded error",
+       test_support::line_text({}),
+       broken_service,
+       {},
+       exit_status::build_error,
+       all},
+      {"no grid",
+       "[generale]\r\n[curve]\r\n[fine]\r\n",
+       broken_service,
+       {},
+       exit_status::fatal,
+       {}},
+      {"dry run",
+       test_support::embedded_line_text(),
+       test_support::embedded_service_text(),
+       {"--dry-run"},
+       exit_status::clean,
+       {}},
+  };
+  const auto long_ago = fs::file_time_type::clock::now() - std::chrono::hours(24 * 400);
+  for (const case_& c : cases) {
+    temporary_directory dir;
+    const fs::path line = dir.path() / line_name;
+    const fs::path service = dir.path() / service_name;
+    write_file(line, c.line);
+    write_file(service, c.service);
+    fs::last_write_time(line, long_ago);
+    fs::last_write_time(service, long_ago);
+    std::vector<std::string> args = {"compile", line.string(), service.string(), "--out",
+                                     dir.path().string()};
+    args.insert(args.end(), c.extra_args.begin(), c.extra_args.end());
+    EXPECT_EQ(run(args).status, c.status) << c.name;
+    EXPECT_EQ(read_file(line), c.line) << c.name;
+    EXPECT_EQ(read_file(service), c.service) << c.name;
+    EXPECT_EQ(fs::last_write_time(line), long_ago) << c.name;
+    EXPECT_EQ(fs::last_write_time(service), long_ago) << c.name;
+    std::set<std::string> expected = c.outputs;
+    expected.insert({line_name, service_name});
+    EXPECT_EQ(files_in(dir.path()), expected) << c.name;
+  }
+}
+
+TEST(CompileCommand, NeverWritesOverATextItReads) {
+  temporary_directory dir;
+  const fs::path line = dir.path() / "R_linea.dat";
+  write_file(line, test_support::embedded_line_text());
+  write_file(dir.path() / "s.txt", test_support::embedded_service_text());
+  const run_result result = run({"compile", line.string(), at(dir.path(), "s.txt"), "--route", "R",
+                                 "--train", "7", "--out", dir.path().string()});
+  EXPECT_EQ(result.status, exit_status::usage_or_file);
+  EXPECT_NE(result.err.find("refusing to write"), std::string::npos) << result.err;
+  EXPECT_EQ(read_file(line), test_support::embedded_line_text());
+  EXPECT_EQ(files_in(dir.path()), (std::set<std::string>{"R_linea.dat", "s.txt"}));
+}
+
+TEST(CompileCommand, NamesComeFromTheFileNamesOrTheOptions) {
+  temporary_directory dir;
+  write_file(dir.path() / "Alpe_linea.txt", test_support::embedded_line_text());
+  write_file(dir.path() / "Alpe_77-.txt", test_support::embedded_service_text());
+  write_file(dir.path() / "service.txt", test_support::embedded_service_text());
+  write_file(dir.path() / "line.txt", test_support::embedded_line_text());
+  const fs::path out = dir.path() / "out";
+  fs::create_directory(out);
+  struct case_ {
+    std::vector<std::string> args;
+    exit_status status;
+    std::set<std::string> outputs;
+  };
+  const std::vector<case_> cases = {
+      {{at(dir.path(), "Alpe_linea.txt"), at(dir.path(), "Alpe_77-.txt")},
+       exit_status::clean,
+       {"Alpe_linea.dat", "Alpe_77.sim", "Alpe_77.dat"}},
+      {{at(dir.path(), "Alpe_linea.txt"), at(dir.path(), "service.txt"), "--train", "8"},
+       exit_status::clean,
+       {"Alpe_linea.dat", "Alpe_8.sim", "Alpe_8.dat"}},
+      {{at(dir.path(), "line.txt"), at(dir.path(), "Alpe_77-.txt"), "--route", "Alpe"},
+       exit_status::clean,
+       {"Alpe_linea.dat", "Alpe_77.sim", "Alpe_77.dat"}},
+      {{at(dir.path(), "line.txt"), at(dir.path(), "Alpe_77-.txt")},
+       exit_status::usage_or_file,
+       {}},
+      {{at(dir.path(), "Alpe_linea.txt"), at(dir.path(), "service.txt")},
+       exit_status::usage_or_file,
+       {}},
+      {{at(dir.path(), "Alpe_linea.txt"), at(dir.path(), "Alpe_77-.txt"), "--route", "a/b"},
+       exit_status::usage_or_file,
+       {}},
+      {{at(dir.path(), "Alpe_linea.txt"), at(dir.path(), "Alpe_77-.txt"), "--train", "n\xC3\xA9"},
+       exit_status::usage_or_file,
+       {}},
+  };
+  for (const case_& c : cases) {
+    for (const std::string& name : files_in(out)) fs::remove(out / name);
+    std::vector<std::string> args = {"compile"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    args.insert(args.end(), {"--out", out.string()});
+    const run_result result = run(args);
+    EXPECT_EQ(result.status, c.status) << c.args.back() << ": " << result.err;
+    EXPECT_EQ(files_in(out), c.outputs) << c.args.back();
+  }
+  EXPECT_EQ(builder::route_from_line_text("Alpe_linea.txt"), "Alpe");
+  EXPECT_EQ(builder::route_from_line_text("_linea.txt"), std::nullopt);
+  EXPECT_EQ(builder::train_from_service_text("Alpe_77-.txt", "Alpe"), "77");
+  EXPECT_EQ(builder::train_from_service_text("Alpe_-.txt", "Alpe"), std::nullopt);
+  EXPECT_EQ(builder::train_from_service_text("Alpe_77.txt", "Alpe"), std::nullopt);
+  EXPECT_EQ(builder::train_from_service_text("Other_77-.txt", "Alpe"), std::nullopt);
+}
+
+TEST(CommandLine, ExitStatuses) {
+  temporary_directory dir;
+  export_to(dir.path());
+  const std::string line = at(dir.path(), line_name);
+  const std::string service = at(dir.path(), service_name);
+  const std::string warned = at(dir.path(), "W_4816-.txt");
+  write_file(warned, test_support::service_text({"sabbia, 300, 7"}));
+  const std::string occupied = at(dir.path(), "O_4816-.txt");
+  write_file(occupied,
+             test_support::service_text({"stazione, 0, 4, 900, 1,0,0, 4,1,1, 2,1,1, 1, 15,18,0, A",
+                                         "segnale, 350, 2,4,0,0,0,0,0,0,0,0"}));
+  const std::string no_grid = at(dir.path(), "N_linea.txt");
+  write_file(no_grid, "[generale]\r\n[curve]\r\n[fine]\r\n");
+  const std::string fatal = at(dir.path(), "F_linea.txt");
+  write_file(fatal, test_support::line_text({"indicatori_vmax, 0, 80, 80, 80, 0, , , , 0"}));
+  const std::string out = (dir.path() / "out").string();
+  fs::create_directory(out);
+
+  struct case_ {
+    std::vector<std::string> args;
+    exit_status status;
+    std::string err;  // expected within the error output
+  };
+  const std::vector<case_> cases = {
+      {{"--help"}, exit_status::clean, ""},
+      {{"compile", "--help"}, exit_status::clean, ""},
+      {{"inspect", "--help"}, exit_status::clean, ""},
+      {{"--version"}, exit_status::clean, ""},
+      {{"compile", line, service, "--out", out}, exit_status::clean, ""},
+      {{"compile", line, warned, "--route", "Vescara_Ormeda", "--train", "4816", "--dry-run"},
+       exit_status::clean,
+       "warning:"},
+      {{"compile", line, occupied, "--train", "4816", "--out", out},
+       exit_status::build_error,
+       "error 16:"},
+      {{"compile", no_grid, service, "--train", "4816", "--out", out},
+       exit_status::fatal,
+       "no binary file written"},
+      {{"compile", fatal, service, "--train", "4816", "--out", out},
+       exit_status::fatal,
+       "error 1250:"},
+      {{}, exit_status::usage_or_file, "A subcommand is required"},
+      {{"frobnicate"}, exit_status::usage_or_file, "unknown subcommand 'frobnicate'"},
+      {{"compile", line}, exit_status::usage_or_file, "SERVICE_TEXT is required"},
+      {{"compile", line, service, "--fast"}, exit_status::usage_or_file, "--fast"},
+      {{"compile", at(dir.path(), "missing_linea.txt"), service, "--train", "4816"},
+       exit_status::usage_or_file,
+       "missing_linea.txt"},
+      {{"compile", line, service, "--out", at(dir.path(), "no/such/dir")},
+       exit_status::usage_or_file,
+       "no/such/dir"},
+      {{"export-sources", "--out", dir.path().string()},
+       exit_status::usage_or_file,
+       "give --force"},
+      {{"inspect"}, exit_status::usage_or_file, "FILE is required"},
+      {{"inspect", at(out, "Vescara_Ormeda_4816.dat"), "--cells", "9..3"},
+       exit_status::usage_or_file,
+       "--cells takes"},
+      {{"inspect", at(out, "Vescara_Ormeda_4816.dat"), "--kind", "tree"},
+       exit_status::usage_or_file,
+       "--kind takes"},
+  };
+  for (const case_& c : cases) {
+    const run_result result = run(c.args);
+    const std::string name = c.args.empty() ? "(none)" : c.args[0] + " " + c.args.back();
+    EXPECT_EQ(result.status, c.status) << name << ": " << result.err;
+    EXPECT_NE(result.err.find(c.err), std::string::npos) << name << ": " << result.err;
+  }
+  EXPECT_NE(run({"--help"}).out.find("Exit status:"), std::string::npos);
+  EXPECT_NE(run({"compile", "--help"}).out.find("--dry-run"), std::string::npos);
+  EXPECT_NE(run({"compile", "--help"}).out.find("Exit status:"), std::string::npos);
+  EXPECT_EQ(run({"--version"}).out, "1.0.0\n");
+}
+
+TEST(CompileCommand, ReportsErrorsAtTheirFileAndLine) {
+  temporary_directory dir;
+  export_to(dir.path());
+  // A signal on the first station's stop cell, as the first signal row.
+  std::string service = test_support::embedded_service_text();
+  const std::string header = "[segnali]\r\n";
+  service.insert(service.find(header) + header.size(),
+                 "segnale,    350,   2, 4, 0,  0, 0,    0,  0,0,0, 0\r\n");
+  const fs::path service_path = dir.path() / service_name;
+  write_file(service_path, service);
+  const std::string line = at(dir.path(), line_name);
+
+  const run_result text = run({"compile", line, service_path.string(), "--dry-run"});
+  EXPECT_EQ(text.status, exit_status::build_error);
+  EXPECT_EQ(text.out, "");
+  EXPECT_EQ(text.err, service_path.string() +
+                          ":52: error 16: a signal falls on an occupied cell, at 350 m (cell 8)\n"
+                          "    segnale,    350,   2, 4, 0,  0, 0,    0,  0,0,0, 0\n");
+
+  const run_result json = run({"compile", line, service_path.string(), "--dry-run", "--json"});
+  EXPECT_EQ(json.status, exit_status::build_error);
+  EXPECT_EQ(json.err, "");
+  const nlohmann::json reports = nlohmann::json::parse(json.out);
+  ASSERT_TRUE(reports.is_array());
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(reports[0]["severity"], "error");
+  EXPECT_EQ(reports[0]["file"], service_path.string());
+  EXPECT_EQ(reports[0]["line"], 52);
+  EXPECT_EQ(reports[0]["code"], 16);
+  EXPECT_EQ(reports[0]["message"], "a signal falls on an occupied cell, at 350 m (cell 8)");
+  EXPECT_EQ(reports[0]["row"], "segnale,    350,   2, 4, 0,  0, 0,    0,  0,0,0, 0");
+
+  // A warning has no code; a row that is not UTF-8 still makes valid JSON.
+  write_file(service_path, test_support::service_text({"sabbia, 300, \xE8"}));
+  const run_result warned = run({"compile", line, service_path.string(), "--dry-run", "--json"});
+  EXPECT_EQ(warned.status, exit_status::clean);
+  const nlohmann::json warnings = nlohmann::json::parse(warned.out);
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_EQ(warnings[0]["severity"], "warning");
+  EXPECT_TRUE(warnings[0]["code"].is_null());
+  EXPECT_EQ(warnings[0]["line"], 2);
+  EXPECT_EQ(warnings[0]["row"], "sabbia, 300, \xEF\xBF\xBD");
+}
+
+class InspectCommand : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    built_ = new temporary_directory;
+    default_build(built_->path(), 1);
+  }
+  static void TearDownTestSuite() {
+    delete built_;
+    built_ = nullptr;
+  }
+  static std::string file(const std::string& name) { return at(built_->path(), name); }
+  static temporary_directory* built_;
+};
+
+temporary_directory* InspectCommand::built_ = nullptr;
+
+TEST_F(InspectCommand, GridCellsAsTableAndJson) {
+  const run_result table = run({"inspect", file("Vescara_Ormeda_4816.dat"), "--cells", "184"});
+  ASSERT_EQ(table.status, exit_status::clean) << table.err;
+  EXPECT_EQ(table.out,
+            file("Vescara_Ormeda_4816.dat") +
+                ": cell grid, 21165 bytes\n"
+                "1411 cells (0 to 1410), 1 shown\n"
+                "cell  metres  kind  name    param1  param2  param3  param4  time  mark  tunnel  "
+                "speed/5  grad+100  adhesion\n"
+                " 184    9200     1  signal      42       0       0       8   140     0       0  "
+                "     26        96       100\n");
+
+  const run_result json = run({"inspect", file("Vescara_Ormeda_4816.dat"), "--json", "--kind",
+                               "speed-boards", "--cells", "700..720"});
+  ASSERT_EQ(json.status, exit_status::clean) << json.err;
+  const nlohmann::json files = nlohmann::json::parse(json.out);
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(files[0]["kind"], "cell grid");
+  EXPECT_EQ(files[0]["cell_count"], 1411);
+  ASSERT_EQ(files[0]["cells"].size(), 1u);
+  const nlohmann::json& boards = files[0]["cells"][0];
+  EXPECT_EQ(boards["cell"], 711);
+  EXPECT_EQ(boards["metres"], 35550);
+  EXPECT_EQ(boards["kind"], 6);
+  EXPECT_EQ(boards["kind_name"], "speed boards");
+  EXPECT_EQ(boards["param1"], 2222);
+  EXPECT_EQ(boards["param2"], 2424);
+  EXPECT_EQ(boards["param3"], 2828);
+  EXPECT_EQ(boards["param4"], 0);
+
+  // Every signal, and nothing but signals: the embedded service has 34.
+  const nlohmann::json signals = nlohmann::json::parse(
+      run({"inspect", file("Vescara_Ormeda_4816.dat"), "--json", "--kind", "1"}).out);
+  EXPECT_EQ(signals[0]["cells"].size(), 34u);
+  for (const auto& cell : signals[0]["cells"]) EXPECT_EQ(cell["kind"], 1);
+}
+
+TEST_F(InspectCommand, TableSlotsWithTheirRoles) {
+  const run_result table = run({"inspect", file("Vescara_Ormeda_4816.sim"), "--slots", "86"});
+  ASSERT_EQ(table.status, exit_status::clean) << table.err;
+  EXPECT_NE(table.out.find("1 shown\n"), std::string::npos) << table.out;
+  EXPECT_NE(table.out.find("  86  train parameters"), std::string::npos) << table.out;
+  EXPECT_TRUE(table.out.ends_with("  4816\n")) << table.out;
+
+  const nlohmann::json files = nlohmann::json::parse(
+      run({"inspect", file("Vescara_Ormeda_4816.sim"), "--json", "--slots", "0..2"}).out);
+  ASSERT_EQ(files[0]["slots"].size(), 2u);  // slot 0 holds nothing
+  EXPECT_EQ(files[0]["slots"][0]["slot"], 1);
+  EXPECT_EQ(files[0]["slots"][0]["role"], "station");
+  EXPECT_EQ(files[0]["slots"][0]["name"], "VESCARA");
+  EXPECT_EQ(files[0]["slots"][0]["finish"], 450);
+
+  const nlohmann::json all =
+      nlohmann::json::parse(run({"inspect", file("Vescara_Ormeda_4816.sim"), "--json"}).out);
+  const nlohmann::json& last = all[0]["slots"].back();
+  EXPECT_EQ(last["slot"], 86);
+  EXPECT_EQ(last["name"], "4816");
+  EXPECT_EQ(last["group1_a"], 300);
+}
+
+TEST_F(InspectCommand, PlanSummary) {
+  const run_result json = run({"inspect", file("Vescara_Ormeda_linea.dat"), "--json"});
+  ASSERT_EQ(json.status, exit_status::clean) << json.err;
+  const nlohmann::json plan = nlohmann::json::parse(json.out)[0];
+  EXPECT_EQ(plan["kind"], "track plan");
+  EXPECT_EQ(plan["bytes"], 1409964);
+  EXPECT_EQ(plan["metres"], 70501);
+  EXPECT_EQ(plan["tags"]["int16"], 4);
+  EXPECT_EQ(plan["tags"]["double"], 140994);
+  EXPECT_EQ(plan["tags"]["empty"], 4);
+  EXPECT_EQ(plan["points"], 70499);
+  EXPECT_EQ(plan["samples"][1]["metre"], 1);
+  EXPECT_EQ(plan["samples"][1]["x"], 0.0);
+  EXPECT_EQ(plan["samples"][1]["y"], 1.0);
+  EXPECT_EQ(plan["samples"].back()["metre"], 70498);
+
+  const run_result text = run({"inspect", file("Vescara_Ormeda_linea.dat")});
+  EXPECT_NE(text.out.find("metres        70501 (0 to 70500)\n"), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("type tags     4 int16, 140994 double, 4 empty\n"), std::string::npos);
+}
+
+TEST_F(InspectCommand, RefusesFilesThatCannotBeWhatTheirNamesSay) {
+  temporary_directory dir;
+  const std::string grid = read_file(built_->path() / "Vescara_Ormeda_4816.dat");
+  const std::string table = read_file(built_->path() / "Vescara_Ormeda_4816.sim");
+  write_file(dir.path() / "cut.dat", grid.substr(0, grid.size() - 1));
+  write_file(dir.path() / "cut.sim", table.substr(0, table.size() - 1));
+  write_file(dir.path() / "table_linea.dat", table);
+  write_file(dir.path() / "grid.bin", grid);
+  struct case_ {
+    std::string name;
+    std::string message;
+  };
+  const std::vector<case_> cases = {
+      {"cut.dat", "cut.dat: not a cell grid: 21164 bytes is not a whole number of 15-byte cells"},
+      {"cut.sim", "cut.sim: not a scenario table: the file ends inside slot 86"},
+      // Slot 0 is 34 zero bytes, 17 empty elements; slot 1 starts with type 4
+      // and a start of -450, bytes 04 3E.
+      {"table_linea.dat",
+       "table_linea.dat: not a track plan: element 17 (byte 34) has the type "
+       "code 15876"},
+      {"grid.bin", "grid.bin: cannot tell the kind of file from its name"},
+      {"missing.dat", "missing.dat: No such file or directory"},
+  };
+  for (const case_& c : cases) {
+    const run_result result = run({"inspect", at(dir.path(), c.name)});
+    EXPECT_EQ(result.status, exit_status::usage_or_file) << c.name;
+    EXPECT_NE(result.err.find(c.message), std::string::npos) << c.name << ": " << result.err;
+    EXPECT_EQ(result.out, "") << c.name;
+  }
+  // The good files of a list are still shown.
+  const run_result mixed =
+      run({"inspect", at(dir.path(), "cut.dat"), file("Vescara_Ormeda_4816.sim"), "--json"});
+  EXPECT_EQ(mixed.status, exit_status::usage_or_file);
+  const nlohmann::json files = nlohmann::json::parse(mixed.out);
+  ASSERT_EQ(files.size(), 2u);
+  EXPECT_TRUE(files[0].contains("error"));
+  EXPECT_EQ(files[1]["kind"], "scenario table");
+}
+
+TEST(InspectRanges, ParsesRangesAndKinds) {
+  struct range_case {
+    std::string text;
+    std::optional<std::pair<std::int64_t, std::int64_t>> expected;
+  };
+  const std::int64_t open = std::numeric_limits<std::int64_t>::max();
+  const std::vector<range_case> cases = {
+      {"3..9", std::pair<std::int64_t, std::int64_t>{3, 9}},
+      {"184", std::pair<std::int64_t, std::int64_t>{184, 184}},
+      {"80..", std::pair<std::int64_t, std::int64_t>{80, open}},
+      {"..5", std::pair<std::int64_t, std::int64_t>{0, 5}},
+      {"9..3", std::nullopt},
+      {"..", std::nullopt},
+      {"", std::nullopt},
+      {"-1..4", std::nullopt},
+      {"1...4", std::nullopt},
+      {"a..b", std::nullopt},
+      {"99999999999999999999", std::nullopt},
+  };
+  for (const range_case& c : cases) {
+    const auto range = builder::parse_index_range(c.text);
+    ASSERT_EQ(range.has_value(), c.expected.has_value()) << c.text;
+    if (!range) continue;
+    EXPECT_EQ(range->first, c.expected->first) << c.text;
+    EXPECT_EQ(range->last, c.expected->second) << c.text;
+  }
+  EXPECT_EQ(builder::parse_kind("signal"), 1);
+  EXPECT_EQ(builder::parse_kind("speed_boards"), 6);
+  EXPECT_EQ(builder::parse_kind("code-cut-without-code"), 13);
+  EXPECT_EQ(builder::parse_kind("14"), 14);
+  EXPECT_EQ(builder::parse_kind("256"), std::nullopt);
+  EXPECT_EQ(builder::parse_kind("unknown"), std::nullopt);
+}
+
+}  // namespace

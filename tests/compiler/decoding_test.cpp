@@ -1,0 +1,203 @@
+// The three binary files read back: what the encoders wrote comes back
+// field for field, and bytes that cannot be such a file are refused.
+
+#include "compiler/decoding.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "compiler/encoding.h"
+#include "tests/test_support.h"
+
+namespace {
+
+using compiler::output_file_kind;
+
+const test_support::compiled& embedded() {
+  static const test_support::compiled built = test_support::compile(
+      test_support::embedded_line_text(), test_support::embedded_service_text());
+  return built;
+}
+
+TEST(Decoding, GridAndTableComeBackByteForByte) {
+  const auto& state = embedded().state;
+  const std::string grid_bytes = compiler::encode_route_grid(state.grid);
+  compiler::route_grid grid;
+  ASSERT_EQ(compiler::decode_route_grid(grid_bytes, grid), std::nullopt);
+  EXPECT_EQ(compiler::encode_route_grid(grid), grid_bytes);
+
+  const std::string table_bytes = compiler::encode_station_table(state.stations);
+  compiler::station_table table;
+  ASSERT_EQ(compiler::decode_station_table(table_bytes, table), std::nullopt);
+  EXPECT_EQ(compiler::encode_station_table(table), table_bytes);
+}
+
+TEST(Decoding, KnownCellsAndSlotsOfTheEmbeddedBuild) {
+  const auto& state = embedded().state;
+  compiler::route_grid grid;
+  ASSERT_EQ(compiler::decode_route_grid(compiler::encode_route_grid(state.grid), grid),
+            std::nullopt);
+  ASSERT_EQ(grid.cells.size(), 1411u);
+  const compiler::track_cell& signal = grid.cells[184];
+  EXPECT_EQ(signal.kind, 1);
+  EXPECT_EQ(signal.param1, 42);
+  EXPECT_EQ(signal.param4, 8);
+  EXPECT_EQ(signal.signal_time, 140);
+  EXPECT_EQ(grid.cells[182].approach_mark, 81);
+  const compiler::track_cell& boards = grid.cells[711];
+  EXPECT_EQ(boards.kind, 6);
+  EXPECT_EQ(boards.param1, 2222);
+  EXPECT_EQ(boards.param2, 2424);
+  EXPECT_EQ(boards.param3, 2828);
+  EXPECT_EQ(grid.cells[1].param1, 5121);
+
+  compiler::station_table table;
+  ASSERT_EQ(compiler::decode_station_table(compiler::encode_station_table(state.stations), table),
+            std::nullopt);
+  EXPECT_EQ(table.slots[86].name, "4816");
+  EXPECT_EQ(table.slots[85].name, "Vescara_Ormeda");
+  EXPECT_EQ(table.slots[85].group1_a, 610);
+  EXPECT_EQ(table.slots[1].name, "VESCARA");
+  EXPECT_EQ(table.slots[1].departure_time, (15 * 60 + 18) * 60);
+  EXPECT_EQ(compiler::slot_role(1, table.slots[1]), "station");
+  EXPECT_EQ(compiler::slot_role(80, table.slots[80]), "sign text");
+  EXPECT_EQ(compiler::slot_role(81, table.slots[81]), "progressive change");
+  EXPECT_EQ(compiler::slot_role(86, table.slots[86]), "train parameters");
+  EXPECT_FALSE(compiler::holds_anything(table.slots[0]));
+  EXPECT_FALSE(compiler::holds_anything(table.slots[40]));
+}
+
+TEST(Decoding, PlanValuesAndSummary) {
+  const compiler::track_plan& plan = embedded().state.plan;
+  compiler::decoded_plan decoded;
+  ASSERT_EQ(compiler::decode_track_plan(compiler::encode_track_plan(plan), decoded), std::nullopt);
+  ASSERT_EQ(decoded.x.size(), 70501u);
+  ASSERT_EQ(decoded.y.size(), 70501u);
+  for (std::size_t m = 0; m < decoded.x.size(); ++m) {
+    const auto tag = compiler::plan_element_tag(plan, static_cast<std::int32_t>(m));
+    ASSERT_EQ(decoded.x[m].tag, tag) << m;
+    ASSERT_EQ(decoded.y[m].tag, tag) << m;
+    if (tag == compiler::plan_tag::empty) continue;
+    ASSERT_EQ(decoded.x[m].value, plan.x[m]) << m;
+    ASSERT_EQ(decoded.y[m].value, plan.y[m]) << m;
+  }
+  const compiler::plan_summary s = compiler::summarize_plan(decoded);
+  EXPECT_EQ(s.metres, 70501u);
+  EXPECT_EQ(s.integers, 4u);
+  EXPECT_EQ(s.reals, 2u * (70500 - 3));
+  EXPECT_EQ(s.empty, 4u);
+  EXPECT_EQ(s.points, 70499u);
+  // The track starts at the origin heading along y, and every metre is at
+  // least a metre long.
+  EXPECT_EQ(s.min_y, 0.0);
+  EXPECT_LE(s.min_x, 0.0);
+  EXPECT_GE(s.max_x, 0.0);
+  EXPECT_GE(s.length, 70498.0);
+  EXPECT_EQ(s.min_x, *std::min_element(plan.x.begin(), plan.x.begin() + 70499));
+  EXPECT_EQ(s.max_y, *std::max_element(plan.y.begin(), plan.y.begin() + 70499));
+}
+
+TEST(Decoding, SummaryOfASquareCorner) {
+  // Three points: (0,0), (0,1), (1,1); then an empty metre.
+  compiler::decoded_plan plan;
+  using compiler::plan_tag;
+  plan.x = {{plan_tag::integer, 0}, {plan_tag::integer, 0}, {plan_tag::real, 1}, {}};
+  plan.y = {{plan_tag::integer, 0}, {plan_tag::integer, 1}, {plan_tag::real, 1}, {}};
+  const compiler::plan_summary s = compiler::summarize_plan(plan);
+  EXPECT_EQ(s.points, 3u);
+  EXPECT_EQ(s.length, 2.0);
+  EXPECT_EQ(s.max_x, 1.0);
+  EXPECT_EQ(s.max_y, 1.0);
+  EXPECT_EQ(s.empty, 2u);
+}
+
+TEST(Decoding, KindFromTheFileName) {
+  const std::vector<std::pair<std::string, std::optional<output_file_kind>>> cases = {
+      {"Vescara_Ormeda_linea.dat", output_file_kind::track_plan},
+      {"VESCARA_ORMEDA_LINEA.DAT", output_file_kind::track_plan},
+      {"Vescara_Ormeda_4816.dat", output_file_kind::route_grid},
+      {"linea.dat", output_file_kind::route_grid},
+      {"Vescara_Ormeda_4816.sim", output_file_kind::station_table},
+      {"x.SIM", output_file_kind::station_table},
+      {"Vescara_Ormeda_linea.txt", std::nullopt},
+      {"Vescara_Ormeda_4816.dat.bak", std::nullopt},
+      {"dat", std::nullopt},
+      {"", std::nullopt},
+  };
+  for (const auto& [name, kind] : cases) {
+    EXPECT_EQ(compiler::output_file_kind_of(name), kind) << name;
+  }
+}
+
+TEST(Decoding, RefusesGridSizesNoGridCanHave) {
+  const std::vector<std::pair<std::size_t, std::optional<std::string>>> cases = {
+      {0, "0 cells: a grid has 141 to 20141 cells"},
+      {15 * 141 - 1, "2114 bytes is not a whole number of 15-byte cells"},
+      {15 * 140, "140 cells: a grid has 141 to 20141 cells"},
+      {15 * 141, std::nullopt},
+      {15 * 20141, std::nullopt},
+      {15 * 20142, "20142 cells: a grid has 141 to 20141 cells"},
+  };
+  for (const auto& [size, expected] : cases) {
+    compiler::route_grid grid;
+    EXPECT_EQ(compiler::decode_route_grid(std::string(size, '\0'), grid), expected) << size;
+  }
+}
+
+TEST(Decoding, RefusesBrokenTables) {
+  const std::string good = compiler::encode_station_table(embedded().state.stations);
+  std::string negative = good;
+  negative[14] = '\xFF';  // slot 0's name length becomes -1
+  negative[15] = '\xFF';
+  std::string long_name = std::string(87 * 34, '\0');
+  long_name[14] = 1;  // slot 0 claims a name of 1 byte that the file does not hold
+  const std::vector<std::pair<std::string, std::optional<std::string>>> cases = {
+      {"", "the file ends inside slot 0 (at byte 0 of 0)"},
+      {std::string(87 * 34, '\0'), std::nullopt},
+      {std::string(87 * 34 - 1, '\0'), "the file ends inside slot 86 (at byte 2924 of 2957)"},
+      {std::string(87 * 34 + 1, '\0'), "1 bytes follow the last of the 87 slots"},
+      {good.substr(0, good.size() - 1), "the file ends inside slot 86 (its name takes 4 bytes)"},
+      {negative, "slot 0 has a name length of -1"},
+      {long_name, "the file ends inside slot 86 (at byte 2925 of 2958)"},
+  };
+  for (const auto& [bytes, expected] : cases) {
+    compiler::station_table table;
+    EXPECT_EQ(compiler::decode_station_table(bytes, table), expected) << bytes.size();
+  }
+}
+
+TEST(Decoding, RefusesBrokenPlans) {
+  // Metres 0 to 7000, every element empty: the smallest plan a grid allows.
+  const std::string empty_plan(2 * 7001 * 2, '\0');
+  std::string bad_tag = empty_plan;
+  bad_tag[2] = 3;
+  const std::string good = compiler::encode_track_plan(embedded().state.plan);
+  const std::vector<std::pair<std::string, std::optional<std::string>>> cases = {
+      {empty_plan, std::nullopt},
+      {"", "0 metres: a plan has 7001 to 1007001 metres"},
+      {empty_plan.substr(2), "14001 elements cannot be split into two coordinates a metre"},
+      {empty_plan.substr(1), "the file ends inside a type code at byte 28002"},
+      {bad_tag, "element 1 (byte 2) has the type code 3; a plan holds only 0, 2 and 5"},
+      {good.substr(0, 15), "the file ends inside element 2 (byte 8)"},
+      {good.substr(0, good.size() - 1), "the file ends inside a type code at byte 1409962"},
+      {std::string(2 * 7000 * 2, '\0'), "7000 metres: a plan has 7001 to 1007001 metres"},
+  };
+  for (const auto& [bytes, expected] : cases) {
+    compiler::decoded_plan plan;
+    EXPECT_EQ(compiler::decode_track_plan(bytes, plan), expected) << bytes.size();
+  }
+}
+
+TEST(Decoding, KindNamesAndParsing) {
+  EXPECT_EQ(compiler::kind_name(1), "signal");
+  EXPECT_EQ(compiler::kind_name(6), "speed boards");
+  EXPECT_EQ(compiler::kind_name(14), "line sign");
+  EXPECT_EQ(compiler::kind_name(7), "unknown");
+  EXPECT_EQ(compiler::kind_name(255), "unknown");
+}
+
+}  // namespace

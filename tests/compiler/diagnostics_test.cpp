@@ -1,0 +1,409 @@
+// Errors and warnings as an author reads them: the text, the line, the code,
+// the position and cell, and the row itself.
+
+#include "compiler/diagnostics.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "compiler/encoding.h"
+#include "tests/test_support.h"
+
+namespace {
+
+using test_support::line_text;
+using test_support::service_text;
+using test_support::text_of;
+
+const compiler::text_names names{"L_linea.txt", "L_4816-.txt"};
+
+struct diagnosed {
+  compiler::build_state state;
+  compiler::compile_result result;
+  std::vector<compiler::diagnostic> diagnostics;
+};
+
+diagnosed diagnose(const std::string& line, const std::string& service, std::int32_t j = 1) {
+  diagnosed out;
+  out.state = compiler::make_build_state(compiler::embedded_route_base_name,
+                                         compiler::embedded_train_number, {});
+  const compiler::description_texts texts{line, service};
+  compiler::reading_notes notes;
+  out.result = compiler::memorizza_percorso(out.state, j, texts, &notes);
+  out.diagnostics = compiler::diagnose(out.state, out.result, texts, names, notes);
+  return out;
+}
+
+std::vector<std::string> formatted(const std::vector<compiler::diagnostic>& diagnostics) {
+  std::vector<std::string> out;
+  for (const auto& d : diagnostics) out.push_back(compiler::format_diagnostic(d));
+  return out;
+}
+
+const std::string first_station = "stazione, 0, 4, 900, 1,0,0, 4,1,1, 2,1,1, 1, 15,18,0, A";
+const std::string slowdown = "rallentamento,   42150,    30,  250, 0,  0,  0";
+
+// A signal at p metres, s side 2 with code 4.
+std::string signal_at(int p) { return "segnale, " + std::to_string(p) + ", 2,4,0,0,0,0,0,0,0,0"; }
+
+// A line text whose general section holds `rows` after the length row.
+std::string general(std::initializer_list<std::string_view> rows) {
+  std::string text = text_of({"[generale]", "lunghezza percorso,    63500"});
+  text += text_of(rows);
+  text += text_of({"[curve]", "[fine]"});
+  return text;
+}
+
+// Every code a reader records, reported at the line of the row that raised
+// it, with its position and cell where the code keeps one.
+TEST(Diagnostics, ReaderErrorsNameTheRowLineAndCell) {
+  struct error_case {
+    std::string name;
+    std::string line;
+    std::string service;
+    std::string expected;  // the whole report: message line, then the row
+  };
+  std::vector<std::string> many_signs;
+  for (int i = 0; i < 79; ++i) {
+    many_signs.push_back("cartello_indicatore, " + std::to_string(1000 + 100 * i) + ", (S)");
+  }
+  const std::vector<error_case> cases = {
+      {"length above the limit", line_text({}, "lunghezza percorso, 1000001"), service_text({}),
+       "L_linea.txt:2: error 1: the line length is above 1000000 m (or below 0)\n"
+       "    lunghezza percorso, 1000001"},
+      {"progressive reference not a multiple of 50",
+       general({"progressiva chilometrica uno,    24500,    35025,    1"}), service_text({}),
+       "L_linea.txt:3: error 2: a start or reference of a kilometric progressive change is not a "
+       "multiple of 50\n"
+       "    progressiva chilometrica uno,    24500,    35025,    1"},
+      {"repetition start", general({"ripetizione segnali 4 codici, 25, 60750"}), service_text({}),
+       "L_linea.txt:3: error 3: the first number of the signal repetition row is not a multiple "
+       "of 50\n"
+       "    ripetizione segnali 4 codici, 25, 60750"},
+      {"repetition end", general({"ripetizione segnali 4 codici, 0, 60775"}), service_text({}),
+       "L_linea.txt:3: error 4: the second number of the signal repetition row is not a multiple "
+       "of 50\n"
+       "    ripetizione segnali 4 codici, 0, 60775"},
+      {"repetition count", general({"ripetizione segnali, 0, 60750"}), service_text({}),
+       "L_linea.txt:3: error 5: the signal repetition row names neither 4 nor 9 codes\n"
+       "    ripetizione segnali, 0, 60750"},
+      {"sign on speed boards",
+       line_text({"indicatori_vmax,  700,  130,  140,  150,  0,  ,  ,  ,  0",
+                  "cartello_indicatore,  700,   (X)"}),
+       service_text({}),
+       "L_linea.txt:5: error 6: a line-side sign falls on an occupied cell, at 700 m (cell 15)\n"
+       "    cartello_indicatore,  700,   (X)"},
+      {"code cut on a station stop", line_text({}),
+       service_text({first_station, "abbattimento, 400, 3"}),
+       "L_4816-.txt:3: error 7: a code cut falls on an occupied cell, at 400 m (cell 8)\n"
+       "    abbattimento, 400, 3"},
+      {"station position", line_text({}),
+       service_text({"stazione, 75, 4, 900, 1,0,0, 4,1,1, 2,1,1, 1, 15,18,0, A"}),
+       "L_4816-.txt:2: error 8: a station position is not a multiple of 50, at 75 m (cell 2)\n"
+       "    stazione, 75, 4, 900, 1,0,0, 4,1,1, 2,1,1, 1, 15,18,0, A"},
+      {"station length", line_text({}),
+       service_text({"stazione, 1000, 4, 950, 1,0,0, 4,1,1, 2,1,1, 1, 15,18,0, A"}),
+       "L_4816-.txt:2: error 9: a station length is not a multiple of 100, at 1000 m (cell 20)\n"
+       "    stazione, 1000, 4, 950, 1,0,0, 4,1,1, 2,1,1, 1, 15,18,0, A"},
+      {"no slot left for a station", test_support::line_text(many_signs),
+       service_text({first_station}),
+       "L_4816-.txt:2: error 10: the stations have reached the slots of the line-side signs\n"
+       "    " +
+           first_station},
+      {"gradient beyond the grid", line_text({"pendenza, 70401, 1"}), service_text({}),
+       "L_linea.txt:4: error 15: a position lies outside the line and its 7000 m margin, at "
+       "70401 m (the grid takes positions up to 70400 m)\n"
+       "    pendenza, 70401, 1"},
+      {"station beyond the grid", line_text({}),
+       service_text({"stazione, 69750, 4, 900, 1,0,0, 4,1,1, 2,1,1, 1, 15,18,0, A"}),
+       "L_4816-.txt:2: error 15: a position lies outside the line and its 7000 m margin, at "
+       "69750 m (the grid takes positions up to 69700 m)\n"
+       "    stazione, 69750, 4, 900, 1,0,0, 4,1,1, 2,1,1, 1, 15,18,0, A"},
+      {"slowdown ending beyond the grid", line_text({}),
+       service_text({"rallentamento, 70000, 30, 2000, 0, 0, 0"}),
+       "L_4816-.txt:2: error 15: a position lies outside the line and its 7000 m margin, at "
+       "70000 m (its end lies past the grid's last cell 1410)\n"
+       "    rallentamento, 70000, 30, 2000, 0, 0, 0"},
+      {"signal before the line", line_text({}), service_text({signal_at(-100)}),
+       "L_4816-.txt:2: error 15: a position lies outside the line and its 7000 m margin, at "
+       "-100 m (before the start of the line)\n"
+       "    segnale, -100, 2,4,0,0,0,0,0,0,0,0"},
+      {"signal on a station stop", line_text({}), service_text({first_station, signal_at(350)}),
+       "L_4816-.txt:3: error 16: a signal falls on an occupied cell, at 350 m (cell 8)\n"
+       "    segnale, 350, 2,4,0,0,0,0,0,0,0,0"},
+      {"slowdown warning on a signal", line_text({}), service_text({signal_at(40950), slowdown}),
+       "L_4816-.txt:3: error 17: the cell of a slowdown warning is occupied, at 42150 m (warning "
+       "cell 820)\n"
+       "    " +
+           slowdown},
+      {"slowdown start on a signal", line_text({}), service_text({signal_at(42150), slowdown}),
+       "L_4816-.txt:3: error 18: the start cell of a slowdown is occupied, at 42150 m (cell 844)\n"
+       "    " +
+           slowdown},
+      {"slowdown end on a signal", line_text({}), service_text({signal_at(42400), slowdown}),
+       "L_4816-.txt:3: error 19: the end cell of a slowdown is occupied, at 42150 m (end cell "
+       "849)\n"
+       "    " +
+           slowdown},
+      {"cells ahead of the warning", line_text({}),
+       service_text({signal_at(40800), "rallentamento,   42150,    30,  250, 0,  1,  0"}),
+       "L_4816-.txt:3: error 20: one of the four cells ahead of a slowdown warning is occupied, "
+       "at 42150 m (cells 816 to 819)\n"
+       "    rallentamento,   42150,    30,  250, 0,  1,  0"},
+      {"speed boards on a sign",
+       line_text({"cartello_indicatore,  700,   (X)",
+                  "indicatori_vmax,  700,  130,  140,  150,  0,  ,  ,  ,  0"}),
+       service_text({}),
+       "L_linea.txt:5: error 21: speed indicator boards fall on an occupied cell, at 700 m (cell "
+       "15)\n"
+       "    indicatori_vmax,  700,  130,  140,  150,  0,  ,  ,  ,  0"},
+      {"stations too close", line_text({}),
+       service_text({first_station, "stazione, 1000, 4, 900, 1,0,0, 4,1,1, 2,1,1, 1, 15,18,0, B"}),
+       "L_4816-.txt:3: error 22: a station area begins less than 350 m after the end of the "
+       "previous one, at 1000 m (its area starts at 550 m, the previous one ends at 450 m)\n"
+       "    stazione, 1000, 4, 900, 1,0,0, 4,1,1, 2,1,1, 1, 15,18,0, B"},
+      {"station stop before the line", line_text({}),
+       service_text({"stazione, 0, 4, 100, 1,0,0, 4,1,1, 2,1,1, 1, 15,18,0, A"}),
+       "L_4816-.txt:2: error 24: a station area ends at 100 m or less, leaving no room for its "
+       "stop\n"
+       "    stazione, 0, 4, 100, 1,0,0, 4,1,1, 2,1,1, 1, 15,18,0, A"},
+      {"number out of range", line_text({"pendenza, 9999999999, 1"}), service_text({}),
+       "L_linea.txt:4: error 25: the description texts could not be read (missing text, number "
+       "out of range, or a row beyond what the tables hold)\n"
+       "    pendenza, 9999999999, 1"},
+      {"no general section", text_of({"lunghezza percorso, 63500", "[fine]"}), service_text({}),
+       "L_linea.txt: error 102: the line description text has no [generale] section"},
+      {"curve without a class", line_text({"curvas, 900, 100"}), service_text({}),
+       "L_linea.txt:4: error 103: a curve names no class 1 to 6, or runs past the end of the "
+       "track plan\n"
+       "    curvas, 900, 100"},
+  };
+  for (const error_case& c : cases) {
+    const diagnosed d = diagnose(c.line, c.service);
+    const auto reports = formatted(d.diagnostics);
+    ASSERT_EQ(reports.size(), 1u) << c.name << ": " << testing::PrintToString(reports);
+    EXPECT_EQ(reports[0], c.expected) << c.name;
+  }
+}
+
+// The protection pass finds its errors in the grid; the report points at the
+// row of the slowdown they concern.
+TEST(Diagnostics, ProtectionErrorsNameTheSlowdownAndCell) {
+  struct pass_case {
+    std::string name;
+    std::vector<std::string> rows;
+    std::string expected;
+  };
+  const std::vector<pass_case> cases = {
+      {"signal before the warning without room",
+       {slowdown, signal_at(40000), signal_at(39950), signal_at(39900)},
+       "L_4816-.txt:2: error 11: a signal before a slowdown warning has no free cell and no code "
+       "cut in front of it, at 40050 m (cell 801), for the slowdown at 42150 m\n"
+       "    " +
+           slowdown},
+      {"no room before the start",
+       {slowdown, "abbattimento, 41850, AC", "abbattimento, 41900, AC", "abbattimento, 41950, AC"},
+       "L_4816-.txt:2: error 12: no free cell for a protection point at one of the distances "
+       "before a slowdown start, at 42200 m (cell 844), for the slowdown at 42150 m\n"
+       "    " +
+           slowdown},
+      {"no room inside the slowdown",
+       {"segnale, 1950, 2,4,0,0,0,0,0,0,0,0", "rallentamento,   42150,    30,  1000, 0,  0,  0",
+        signal_at(42500), signal_at(42550), signal_at(42600)},
+       "L_4816-.txt:3: error 13: no free cell for a protection point inside a slowdown or before "
+       "the signal after it, at 42600 m (cell 852), for the slowdown at 42150 m\n"
+       "    rallentamento,   42150,    30,  1000, 0,  0,  0"},
+  };
+  for (const pass_case& c : cases) {
+    const diagnosed d = diagnose(line_text({}), test_support::service_text(c.rows));
+    const auto reports = formatted(d.diagnostics);
+    ASSERT_EQ(reports.size(), 1u) << c.name << ": " << testing::PrintToString(reports);
+    EXPECT_EQ(reports[0], c.expected) << c.name;
+  }
+}
+
+// An error of the reading stays in the report when the protection pass
+// records one of its own over it.
+TEST(Diagnostics, ReadingErrorSurvivesALaterPassError) {
+  const diagnosed d = diagnose(
+      line_text({}), service_text({slowdown, "abbattimento, 41850, AC", "abbattimento, 41900, AC",
+                                   "abbattimento, 41950, AC", first_station, signal_at(350)}));
+  EXPECT_EQ(d.state.error, compiler::error_code::slowdown_approach_unprotected);
+  const auto reports = formatted(d.diagnostics);
+  ASSERT_EQ(reports.size(), 2u) << testing::PrintToString(reports);
+  EXPECT_EQ(reports[0].substr(0, reports[0].find(':', 12)), "L_4816-.txt:2");
+  EXPECT_NE(reports[0].find("error 12:"), std::string::npos);
+  EXPECT_EQ(reports[1].substr(0, reports[1].find('\n')),
+            "L_4816-.txt:7: error 16: a signal falls on an occupied cell, at 350 m (cell 8)");
+}
+
+TEST(Diagnostics, FatalChecksSayWhatHoldsCellOne) {
+  const diagnosed d = diagnose(
+      line_text({"indicatori_vmax,  0,  130,  140,  150,  0,  ,  ,  ,  0"}), service_text({}));
+  EXPECT_EQ(d.result.outcome, compiler::compile_outcome::fatal_error);
+  EXPECT_EQ(
+      formatted(d.diagnostics),
+      std::vector<std::string>{
+          "error 1250: the reserved fixed-value fields of cell 1 or slot 85 are already in "
+          "use (cell 1 holds speed boards: an object at the very start of the line takes it)"});
+}
+
+// Every kind of warning, at the line of what it concerns, and nothing for
+// what the texts write on purpose.
+TEST(Diagnostics, WarningsForWhatTheReaderPassesOver) {
+  struct warning_case {
+    std::string name;
+    std::string line;
+    std::string service;
+    std::vector<std::string> expected;  // first lines of the reports
+    std::int32_t j = 1;
+  };
+  const std::vector<warning_case> cases = {
+      {"keyword with a typo",
+       line_text({"pendenza, 0, 0", "pendenz,  600,   1"}),
+       service_text({}),
+       {"L_linea.txt:5: warning: \"pendenz\" matches no keyword here and is passed over"}},
+      {"field dropped by the dash rule",
+       line_text({}),
+       service_text({"velo-cita, 650, 130"}),
+       {"L_4816-.txt:2: warning: \"velo-cita\" contains \"-\" and is dropped; the field after it "
+        "is read as the keyword in its place",
+        "L_4816-.txt:2: warning: \"650\" matches no keyword here and is passed over"}},
+      {"progressive in capitals",
+       general({"Progressiva chilometrica uno,    24500,    35000,    1"}),
+       service_text({}),
+       {"L_linea.txt:3: warning: \"Progressiva chilometrica uno\" is ignored: this general "
+        "keyword is recognised only in lower case"}},
+      {"background in capitals",
+       general({"SFONDO UNO, 70000"}),
+       service_text({}),
+       {"L_linea.txt:3: warning: \"SFONDO UNO\" is ignored: this general keyword is recognised "
+        "only in lower case"}},
+      {"progressive without a number name",
+       general({"progressiva chilometrica quattro, 1, 2, 3"}),
+       service_text({}),
+       {"L_linea.txt:3: warning: \"progressiva chilometrica quattro\" matches no keyword here and "
+        "is passed over"}},
+      {"too few values",
+       line_text({}),
+       service_text({"velocita, 650", "aderenza, 0, 100"}),
+       {"L_4816-.txt:2: warning: the \"velocita\" row has fewer values than its keyword takes; "
+        "the rest were read from the next line"}},
+      {"too many values",
+       line_text({}),
+       service_text({"sabbia, 300, 7", "vetture, 14"}),
+       {"L_4816-.txt:2: warning: the \"sabbia\" row has more values than its keyword takes; the "
+        "rest of the line is read as keyword fields"}},
+      {"a station name with a comma",
+       line_text({}),
+       service_text({"stazione, 0, 4, 900, 1,0,0, 4,1,1, 2,1,1, 1, 15,18,0, PIAZZA, ALTA"}),
+       {"L_4816-.txt:2: warning: the \"stazione\" row has more values than its keyword takes; "
+        "the rest of the line is read as keyword fields"}},
+      {"non-numeric number",
+       line_text({}),
+       service_text({"sabbia, 3OO"}),
+       {"L_4816-.txt:2: warning: \"3OO\" is not a number and reads as 0"}},
+      {"non-numeric code of a code cut",
+       line_text({}),
+       service_text({"abbattimento, 60550, AX"}),
+       {"L_4816-.txt:2: warning: \"AX\" is not a number and reads as 0"}},
+      {"AC anywhere but a code cut",
+       line_text({}),
+       service_text({"segnale, 1950, 2,4,0,0,0,0,0,0,0,AC"}),
+       {"L_4816-.txt:2: warning: \"AC\" is not a number and reads as 0"}},
+      {"AC written for a code cut without a code",
+       line_text({}),
+       service_text({"abbattimento, 60550, AC", "abbattimento, 60650,   AC  "}),
+       {}},
+      {"headers, empty fields and blank lines",
+       line_text({"", "[pendenze]", "pendenza, 0, 0,"}),
+       service_text({"[stazioni]", ""}),
+       {}},
+      {"curve rows without a plan",
+       line_text({"curvas4,  900,  1100", "curvad1, 2700, 2000"}),
+       service_text({}),
+       {},
+       0},
+      {"lone line feeds",
+       "[generale]\nlunghezza percorso, 63500\n[curve]\npendenz, 600, 1\n[fine]\n",
+       service_text({}),
+       {"L_linea.txt:4: warning: \"pendenz\" matches no keyword here and is passed over"}},
+      {"lone carriage returns",
+       line_text({}),
+       "[generale]\rsabbia, 300, 7\rvetture, 14\r[fine]\r",
+       {"L_4816-.txt:2: warning: the \"sabbia\" row has more values than its keyword takes; the "
+        "rest of the line is read as keyword fields"}},
+  };
+  for (const warning_case& c : cases) {
+    const diagnosed d = diagnose(c.line, c.service, c.j);
+    std::vector<std::string> first_lines;
+    for (const auto& report : formatted(d.diagnostics)) {
+      first_lines.push_back(report.substr(0, report.find('\n')));
+    }
+    EXPECT_EQ(first_lines, c.expected) << c.name;
+    EXPECT_EQ(d.state.error, compiler::error_code::none) << c.name;
+  }
+}
+
+TEST(Diagnostics, WarningRepeatsTheRow) {
+  const diagnosed d = diagnose(line_text({}), service_text({"sabbia,  3OO"}));
+  ASSERT_EQ(d.diagnostics.size(), 1u);
+  EXPECT_EQ(compiler::format_diagnostic(d.diagnostics[0]),
+            "L_4816-.txt:2: warning: \"3OO\" is not a number and reads as 0\n"
+            "    sabbia,  3OO");
+  EXPECT_EQ(d.diagnostics[0].level, compiler::severity::warning);
+  EXPECT_EQ(d.diagnostics[0].line, 2u);
+}
+
+TEST(Diagnostics, EmbeddedTextsCompileWithoutAnyReport) {
+  for (const std::int32_t j : {1, 0}) {
+    const diagnosed d =
+        diagnose(test_support::embedded_line_text(), test_support::embedded_service_text(), j);
+    EXPECT_EQ(formatted(d.diagnostics), std::vector<std::string>{}) << "j = " << j;
+  }
+}
+
+// Collecting notes reads exactly what a build without notes reads.
+TEST(Diagnostics, NotesNeverChangeTheOutput) {
+  struct input {
+    std::string line;
+    std::string service;
+    bool reported;
+  };
+  const std::vector<input> inputs = {
+      {test_support::embedded_line_text(), test_support::embedded_service_text(), false},
+      {line_text({"pendenz, 600, 1", "pendenza, 700, 2, -5", "cartello_indicatore, 700"}),
+       service_text({"velo-cita, 650, 130", "velocita, 650", "aderenza, 0, 100", "sabbia, 3OO",
+                     "stazione, 0, 4, 900, 1,0,0, 4,1,1, 2,1,1, 1, 15,18,0, PIAZZA, ALTA",
+                     slowdown}),
+       true},
+  };
+  for (const auto& [line, service, reported] : inputs) {
+    const auto quiet = test_support::compile(line, service);
+    const diagnosed noted = diagnose(line, service);
+    EXPECT_EQ(noted.diagnostics.empty(), !reported);
+    EXPECT_EQ(compiler::encode_route_grid(noted.state.grid),
+              compiler::encode_route_grid(quiet.state.grid));
+    EXPECT_EQ(compiler::encode_station_table(noted.state.stations),
+              compiler::encode_station_table(quiet.state.stations));
+    EXPECT_EQ(compiler::encode_track_plan(noted.state.plan),
+              compiler::encode_track_plan(quiet.state.plan));
+    EXPECT_EQ(noted.state.error, quiet.state.error);
+    EXPECT_EQ(noted.state.error_position, quiet.state.error_position);
+  }
+}
+
+TEST(Diagnostics, DescribeErrorFormatsTheRecordedError) {
+  const diagnosed d = diagnose(line_text({}), service_text({first_station, signal_at(350)}));
+  EXPECT_EQ(compiler::describe_error(
+                d.state, {line_text({}), service_text({first_station, signal_at(350)})}, names),
+            "L_4816-.txt:3: error 16: a signal falls on an occupied cell, at 350 m (cell 8)\n"
+            "    segnale, 350, 2,4,0,0,0,0,0,0,0,0");
+  EXPECT_EQ(compiler::describe_error(diagnose(line_text({}), service_text({})).state,
+                                     {line_text({}), service_text({})}, names),
+            "");
+}
+
+}  // namespace
