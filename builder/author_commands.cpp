@@ -75,7 +75,11 @@ void report(const std::vector<compiler::diagnostic>& diagnostics, bool json, std
     out << list.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
     return;
   }
-  for (const auto& d : diagnostics) err << compiler::format_diagnostic(d) << '\n';
+  // One write: the error stream is unbuffered, and a text full of mistakes
+  // can give thousands of reports.
+  std::string text;
+  for (const auto& d : diagnostics) text += compiler::format_diagnostic(d) + '\n';
+  err << text;
 }
 
 bool has_error(const compiler::build_state& state, const compiler::compile_result& result) {

@@ -18,6 +18,8 @@ namespace {
 // 1200 m, that is 24 whole cells, ahead.
 constexpr std::int64_t warning_lead_cells = 1200 / cell_length_m;
 constexpr std::int64_t warning_look_back = 20;
+constexpr std::size_t max_row_bytes = 200;
+constexpr std::size_t max_field_bytes = 60;
 
 // One description text with the offsets where its lines start, so that each
 // note finds its line by a binary search instead of a scan from the top.
@@ -45,6 +47,19 @@ struct source {
     return static_cast<std::size_t>(
         std::upper_bound(line_starts.begin(), line_starts.end(), offset) - line_starts.begin());
   }
+
+  // The text of the line that holds `offset`, without its line end, cut to
+  // a length a report can show: a text of one endless line must not make
+  // every report as long as the text.
+  std::string row_of(std::size_t offset) const {
+    const std::size_t line = line_of(offset);
+    const std::string_view b = *body;
+    const std::size_t begin = line_starts[line - 1];
+    std::size_t end = line < line_starts.size() ? line_starts[line] : b.size();
+    while (end > begin && (b[end - 1] == '\r' || b[end - 1] == '\n')) --end;
+    if (end - begin <= max_row_bytes) return std::string(b.substr(begin, end - begin));
+    return std::string(b.substr(begin, max_row_bytes)) + " ...";
+  }
 };
 
 struct sources {
@@ -59,15 +74,22 @@ struct sources {
 };
 
 // The field that starts at `offset`, cut as the reader cut it.
-std::string field_at(std::string_view body, std::size_t offset) {
+std::string_view field_at(std::string_view body, std::size_t offset) {
   scenario::field_reader in(body.substr(offset));
-  return std::string(in.read_text());
+  return in.read_text();
 }
 
 // A number field's text as written, up to the blank, comma or line end.
-std::string token_at(std::string_view body, std::size_t offset) {
+std::string_view token_at(std::string_view body, std::size_t offset) {
   const std::size_t end = body.find_first_of(" \t,\r\n", offset);
-  return std::string(body.substr(offset, end == std::string_view::npos ? end : end - offset));
+  return body.substr(offset, end == std::string_view::npos ? end : end - offset);
+}
+
+// A field quoted in a message, cut short when it is longer than a message
+// can carry.
+std::string shown(std::string_view field) {
+  if (field.size() <= max_field_bytes) return std::string(field);
+  return std::string(field.substr(0, max_field_bytes)) + " ...";
 }
 
 // The first `count` numbers of the row whose keyword field starts at
@@ -86,7 +108,7 @@ void place_at(diagnostic& d, const source& text, std::size_t offset) {
   d.file = std::string(text.name);
   if (!text.holds(offset)) return;
   d.line = text.line_of(offset);
-  d.row = std::string(scenario::line_at(*text.body, offset));
+  d.row = text.row_of(offset);
 }
 
 // A slowdown row that the reading placed, with the cell of its start.
@@ -258,27 +280,27 @@ std::string warning_message(reading_note_kind kind, std::string_view body, std::
   switch (kind) {
     case reading_note_kind::unknown_keyword:
       return fmt::format("\"{}\" matches no keyword here and is passed over",
-                         field_at(body, offset));
+                         shown(field_at(body, offset)));
     case reading_note_kind::dash_field_dropped:
       return fmt::format(
           "\"{}\" contains \"-\" and is dropped; the field after it is read as the "
           "keyword in its place",
-          field_at(body, offset));
+          shown(field_at(body, offset)));
     case reading_note_kind::progressive_in_capitals:
       return fmt::format("\"{}\" is ignored: this general keyword is recognised only in lower case",
-                         field_at(body, offset));
+                         shown(field_at(body, offset)));
     case reading_note_kind::non_numeric_number:
-      return fmt::format("\"{}\" is not a number and reads as 0", token_at(body, offset));
+      return fmt::format("\"{}\" is not a number and reads as 0", shown(token_at(body, offset)));
     case reading_note_kind::values_from_next_line:
       return fmt::format(
           "the \"{}\" row has fewer values than its keyword takes; the rest were "
           "read from the next line",
-          field_at(body, offset));
+          shown(field_at(body, offset)));
     case reading_note_kind::values_left_over:
       return fmt::format(
           "the \"{}\" row has more values than its keyword takes; the rest of the "
           "line is read as keyword fields",
-          field_at(body, offset));
+          shown(field_at(body, offset)));
     case reading_note_kind::progressive_row:
     case reading_note_kind::slowdown_row:
       return {};

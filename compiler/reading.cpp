@@ -61,22 +61,29 @@ bool is_warning(reading_note_kind kind) {
   return false;
 }
 
+std::size_t text_notes::line_end(std::size_t offset) {
+  if (offset < known_line_.begin || offset > known_line_.end) {
+    known_line_ = {offset, end_of_line(body_, offset)};
+  }
+  return known_line_.end;
+}
+
 void text_notes::record(reading_note_kind kind, std::size_t offset) {
   own_.push_back({kind, text_, offset});
   // The values of a row whose keyword is not taken are read as further
   // keyword fields; the note on the row says all there is to say.
   if (kind == reading_note_kind::unknown_keyword ||
       kind == reading_note_kind::progressive_in_capitals) {
-    quiet_.push_back({offset + 1, end_of_line(body_, offset)});
+    quiet_.push_back({offset + 1, line_end(offset)});
   }
 }
 
 void text_notes::check_row_shape(std::size_t row_offset, const scenario::field_reader& in) {
-  const std::size_t row_line_end = end_of_line(body_, row_offset);
+  const std::size_t row_line_end = line_end(row_offset);
   const std::size_t last_field = in.field_offset();
   if (last_field > row_line_end) {
     add(reading_note_kind::values_from_next_line, row_offset);
-    quiet_.push_back({row_offset, end_of_line(body_, last_field)});
+    quiet_.push_back({row_offset, line_end(last_field)});
     return;
   }
   const std::size_t cursor = in.cursor();
@@ -89,7 +96,7 @@ void text_notes::check_row_shape(std::size_t row_offset, const scenario::field_r
 }
 
 void text_notes::quiet_line_from(std::size_t offset) {
-  quiet_.push_back({offset, end_of_line(body_, offset)});
+  quiet_.push_back({offset, line_end(offset)});
 }
 
 void text_notes::forget_non_numeric(const scenario::field_reader& in, std::string_view word) {
@@ -115,11 +122,18 @@ void text_notes::flush() {
   std::stable_sort(own_.begin(), own_.end(), [](const reading_note& a, const reading_note& b) {
     return a.offset < b.offset;
   });
+  // One sweep over notes and spans, both in text order, so that a text full
+  // of mistakes costs no more than its length.
+  std::sort(quiet_.begin(), quiet_.end(),
+            [](const span& a, const span& b) { return a.begin < b.begin; });
+  std::size_t next_span = 0;
+  std::size_t quiet_until = 0;  // the furthest end of the spans begun so far
   for (const reading_note& note : own_) {
-    const bool quiet = follows_from_row(note.kind) &&
-                       std::any_of(quiet_.begin(), quiet_.end(), [&](const span& s) {
-                         return note.offset >= s.begin && note.offset < s.end;
-                       });
+    while (next_span < quiet_.size() && quiet_[next_span].begin <= note.offset) {
+      quiet_until = std::max(quiet_until, quiet_[next_span].end);
+      ++next_span;
+    }
+    const bool quiet = follows_from_row(note.kind) && note.offset < quiet_until;
     if (!quiet) notes_->push_back(note);
   }
   own_.clear();

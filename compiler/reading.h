@@ -107,6 +107,7 @@ class text_notes {
   void check_row_shape(std::size_t row_offset, const scenario::field_reader& in);
   void quiet_line_from(std::size_t offset);
   void forget_non_numeric(const scenario::field_reader& in, std::string_view word);
+  std::size_t line_end(std::size_t offset);
 
   struct span {
     std::size_t begin;
@@ -118,6 +119,9 @@ class text_notes {
   std::vector<reading_note> own_;
   std::vector<scenario::field_note> field_notes_;
   std::vector<span> quiet_;
+  // The line last looked up: many rows can share one line, and finding its
+  // end again for each would cost the line's length every time.
+  span known_line_{0, 0};
 };
 
 }  // namespace compiler

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -393,6 +394,28 @@ TEST(Diagnostics, NotesNeverChangeTheOutput) {
     EXPECT_EQ(noted.state.error, quiet.state.error);
     EXPECT_EQ(noted.state.error_position, quiet.state.error_position);
   }
+}
+
+// A text of one endless line, full of rows that each leave values over,
+// and of many short wrong lines: the reports come in a time that grows with
+// the text, and each repeats a row cut to a readable length.
+TEST(Diagnostics, HostileTextsReportInLinearTime) {
+  constexpr int rows = 100000;
+  std::string service = "[generale]\r\n";
+  for (int i = 0; i < rows; ++i) service += "sabbia, 1, ";
+  service += "\r\n";
+  for (int i = 0; i < rows; ++i) service += "pendenz, 1\r\n";
+  service += "[fine]\r\n";
+  const auto started = std::chrono::steady_clock::now();
+  const diagnosed d = diagnose(line_text({}), service);
+  const auto elapsed = std::chrono::steady_clock::now() - started;
+  EXPECT_LT(elapsed, std::chrono::seconds(5));
+  // Every "sabbia" row but the last leaves values on the line.
+  ASSERT_EQ(d.diagnostics.size(), 2u * rows - 1);
+  EXPECT_EQ(d.diagnostics.front().line, 2u);
+  EXPECT_EQ(d.diagnostics.front().row.size(), 204u);  // 200 bytes and " ..."
+  EXPECT_EQ(d.diagnostics.back().line, 2u + rows);
+  EXPECT_EQ(d.diagnostics.back().row, "pendenz, 1");
 }
 
 TEST(Diagnostics, DescribeErrorFormatsTheRecordedError) {
