@@ -7,6 +7,9 @@
 #include "compiler/compile.h"
 #include "compiler/diagnostics.h"
 #include "compiler/output_files.h"
+#include "documents/notes_page.h"
+#include "documents/slowdown_order.h"
+#include "documents/timetable_card.h"
 #include "scenario/file_system.h"
 #include "scenario/line_text.h"
 #include "scenario/service_text.h"
@@ -60,6 +63,23 @@ exit_status run_build(build_state& state, waiting_notice& notice, std::ostream& 
   step("dati_treno");
   if (auto failure =
           scenario::dati_treno(state.directory, state.route_base_name, state.train_number)) {
+    return file_failure(err, *failure);
+  }
+  // The driver documents go to disk before the compile, so they are there
+  // even when the compile ends with a fatal error.
+  step("dati_note");
+  if (auto failure =
+          documents::dati_note(state.directory, state.route_base_name, state.train_number)) {
+    return file_failure(err, *failure);
+  }
+  step("dati_rallentamenti");
+  if (auto failure = documents::dati_rallentamenti(state.directory, state.route_base_name,
+                                                   state.train_number)) {
+    return file_failure(err, *failure);
+  }
+  step("dati_scheda");
+  if (auto failure =
+          documents::dati_scheda(state.directory, state.route_base_name, state.train_number)) {
     return file_failure(err, *failure);
   }
 

@@ -1,0 +1,153 @@
+// The timetable card: its exact lines, the columns of its table, and the one
+// row formatter that every table row goes through.
+
+#include "documents/timetable_card.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "scenario/service_points.h"
+#include "scenario/text_file.h"
+
+namespace {
+
+using scenario::card_time_form;
+using scenario::service_point;
+
+std::vector<std::string> card_lines_without_end_mark() {
+  std::vector<std::string> lines = documents::timetable_card_lines();
+  EXPECT_EQ(lines.back(), scenario::end_mark);
+  lines.pop_back();
+  return lines;
+}
+
+TEST(TimetableCard, EveryLineStandsExactly) {
+  const std::vector<std::string> expected = {
+      "",
+      "",
+      "  ___________________                                               ______________",
+      " |                   |                    SCHEDA                   |              |",
+      " |   TRENO n. 4816   |                   da: VESCARA               |    V140 A    |",
+      " |___________________|                    a: ORMEDA CORVENTA       |     105%     |",
+      "                                                                   |______________|",
+      "  ___________________                ___________________",
+      " |  CLASSIFICAZIONE  |              |  MASSA BLOCCATA   |       ",
+      " |  INTERREGIONALE   |              |       700T        |",
+      " |___________________|              |___________________|",
+      "",
+      "  ________________________________________________________________________________",
+      " | Vel.| Vel.| Progr Km |  No |   Localita' di  Servizio   |     Orario     | Rec |",
+      " | Lim.|Marc.|          |  Rs |                            |                |     |",
+      " |_____|_____|__________|_____|____________________________|________________|_____|",
+      " |  80 |  65 |   0.000  |  80 | VESCARA                    |          15.20 |     |",
+      " | 130 | 115 |   0.700  | 110 | Cavalcavia Km 0,661        |      15.21     |     |",
+      " |     |     |   4.700  |     | FORNACE                    |      15.24     |     |",
+      " |     |     |   9.800  |     | SAN LORIO                  |      15.27     |     |",
+      " |     |     |  14.500  |     | CAMPOLUNGO                 |      15.30     |     |",
+      " |     |     |  19.200  |     | ROVETTA                    |      15.33     |     |",
+      " |  80 |  60 |  23.950  |  80 | Deviatoio di ingresso      |      15.37     |     |",
+      " |     |     |  24.200  |     | BORGO TERZO                | 15.38    15.39 | 0.5 |",
+      " |  80 |  60 |  24.450  |  80 | Deviatoio di uscita        |      15.40     |     |",
+      " | 110 |  60 |  22.250  | 100 | Deviatoio di ingresso      |      15.48     |     |",
+      " |     |     |  22.000  |     | VELDO MARSINA              | 15.49    15.50 | 0.5 |",
+      " | 110 |  60 |  21.750  | 100 | Deviatoio di uscita        |      15.51     |     |",
+      " |  95 |  60 |  13.250  |  95 | Deviatoio di ingresso      |      15.57     |     |",
+      " |     |     |  13.000  |     | CASTORNIA                  |      15.58     |     |",
+      " |  95 |  60 |  12.750  |  95 | Deviatoio di uscita        |      15.59     |     |",
+      " |     |     |   5.600  |     | PONTE ALTO                 |      16.03     |     |",
+      " |  90 |  60 |   2.400  |  90 | Deviatoio di ingresso      |      16.05     |  1  |",
+      " |     |     |   2.200  |     | BIVIO SELLANO              |      16.06     |     |",
+      " |  80 |  60 |   4.850  |  80 | Deviatoio di ingresso      |      16.09     |     |",
+      " |     |     |   4.500  |     | ORMEDA S.V.                | 16.10    16.12 |     |",
+      " |  80 |  60 |   4.150  |  80 | Deviatoio di uscita        |      16.13     |     |",
+      " |     |     |   3.750  |     | BIVIO CORVENTA             |      16.14     |     |",
+      " |     |     |   2.500  |     | ORMEDA CORVENTA            | 16.17          |     |",
+      " |_____|_____|__________|_____|____________________________|________________|_____|",
+  };
+  const std::vector<std::string> lines = card_lines_without_end_mark();
+  ASSERT_EQ(lines.size(), 40u);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    EXPECT_EQ(lines[i], expected[i]) << "line " << i + 1;
+  }
+}
+
+TEST(TimetableCard, HeadingLinesHaveTheirLengths) {
+  // {line number, length}; the trailing spaces of line 9 count.
+  const std::vector<std::pair<std::size_t, std::size_t>> lengths = {
+      {1, 0},  {2, 0},   {3, 82},  {4, 83}, {5, 83},  {6, 83},  {7, 83},  {8, 56},
+      {9, 64}, {10, 57}, {11, 57}, {12, 0}, {13, 82}, {14, 83}, {15, 83}, {16, 83},
+  };
+  const std::vector<std::string> lines = card_lines_without_end_mark();
+  for (const auto& [number, length] : lengths) {
+    EXPECT_EQ(lines.at(number - 1).size(), length) << "line " << number;
+  }
+  EXPECT_EQ(lines.back(), lines.at(15));
+}
+
+TEST(TimetableCard, TableRowsHaveTheSeparatorsInTheirColumns) {
+  const std::vector<std::size_t> separators = {1, 7, 13, 24, 30, 59, 76, 82};
+  const std::vector<std::string> lines = card_lines_without_end_mark();
+  // Lines 14 to 16 are the table heading, 17 to 39 its rows and 40 its rule.
+  for (std::size_t number = 14; number <= 40; ++number) {
+    const std::string& line = lines.at(number - 1);
+    ASSERT_EQ(line.size(), documents::card_row_width) << "line " << number;
+    EXPECT_EQ(line[0], ' ') << "line " << number;
+    std::vector<std::size_t> found;
+    for (std::size_t column = 0; column < line.size(); ++column) {
+      if (line[column] == '|') found.push_back(column);
+    }
+    EXPECT_EQ(found, separators) << "line " << number;
+  }
+}
+
+TEST(TimetableCard, RowsFollowTheSharedServicePoints) {
+  const auto points = scenario::service_points();
+  const std::vector<std::string> lines = card_lines_without_end_mark();
+  ASSERT_EQ(points.size(), 23u);
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    const std::string& row = lines.at(16 + i);
+    const std::string name_field = row.substr(31, 28);
+    EXPECT_EQ(name_field.substr(0, 1 + points[i].name.size()), " " + std::string(points[i].name))
+        << "line " << 17 + i;
+    EXPECT_NE(row.substr(60, 16).find(points[i].time), std::string::npos) << "line " << 17 + i;
+  }
+}
+
+service_point point_of(std::string_view name, int limit, int running, int rank,
+                       std::int32_t progressive, card_time_form time_form, std::string_view arrival,
+                       std::string_view time, std::string_view recovery) {
+  return service_point{name,      limit,   running, rank,     progressive,
+                       time_form, arrival, time,    recovery, std::nullopt};
+}
+
+TEST(TimetableRow, FormatsTheSevenFields) {
+  struct row_case {
+    service_point point;
+    std::string row;
+  };
+  const std::vector<row_case> cases = {
+      {point_of("A", 80, 65, 80, 0, card_time_form::departure, "", "15.20", ""),
+       " |  80 |  65 |   0.000  |  80 | A                          |          15.20 |     |"},
+      {point_of("B", 130, 115, 110, 700, card_time_form::passing, "", "15.21", ""),
+       " | 130 | 115 |   0.700  | 110 | B                          |      15.21     |     |"},
+      {point_of("C", 0, 0, 0, 22000, card_time_form::stop, "15.49", "15.50", "0.5"),
+       " |     |     |  22.000  |     | C                          | 15.49    15.50 | 0.5 |"},
+      {point_of("D", 0, 0, 0, 2500, card_time_form::arrival, "", "16.17", ""),
+       " |     |     |   2.500  |     | D                          | 16.17          |     |"},
+      {point_of("E", 5, 0, 95, 7, card_time_form::passing, "", "9.05", "1"),
+       " |   5 |     |   0.007  |  95 | E                          |      9.05      |  1  |"},
+      {point_of("Deviatoio di ingresso 12345", 0, 60, 0, 123456, card_time_form::passing, "",
+                "23.59", ""),
+       " |     |  60 | 123.456  |     | Deviatoio di ingresso 12345|      23.59     |     |"},
+  };
+  for (const row_case& c : cases) {
+    EXPECT_EQ(documents::timetable_row(c.point), c.row);
+  }
+}
+
+}  // namespace
