@@ -1,0 +1,18 @@
+// libFuzzer entry: every input is compiled in memory and checked; a broken
+// rule aborts the run so that libFuzzer keeps the input.
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+
+#include "fuzz/compile_input.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view input(reinterpret_cast<const char*>(data), size);
+  if (const auto problem = fuzzing::compile_and_check(input)) {
+    std::fprintf(stderr, "broken rule: %s\n", problem->c_str());
+    std::abort();
+  }
+  return 0;
+}

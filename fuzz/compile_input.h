@@ -1,0 +1,45 @@
+#pragma once
+// One fuzz input run through the whole compile in memory: the reading of both
+// texts, the protection pass, the final checks, the competition codes, the
+// error report and the encoding of the three binary files. Nothing is written
+// to disk, so a run costs only what the compile itself costs.
+//
+// An input is a control byte followed by the two texts:
+//   - bit 0 of the control byte set builds the track plan (j = 1), clear
+//     builds without it (j = 0);
+//   - bit 1 set leaves the line text missing, bit 2 the service text;
+//   - the rest is split at its first NUL byte: the line text before it, the
+//     service text after it. Without a NUL the service text is empty.
+// The digits '1', '0', '3' and '5' are the control bytes of a full build, a
+// build without plan, a missing line text and a missing service text, so
+// that corpus files stay readable.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "compiler/compile.h"
+
+namespace fuzzing {
+
+struct compile_input {
+  std::int32_t j = 1;
+  compiler::description_texts texts;
+};
+
+inline constexpr char separator = '\0';
+
+// Decodes an input; an empty input is a full build of two empty texts.
+compile_input split_input(std::string_view data);
+
+// The inverse of split_input for inputs whose line text holds no NUL.
+std::string join_input(char control, std::string_view line, std::string_view service);
+
+// Compiles the input and checks what every compile must keep: a known error
+// code, a grid sized from the line length, buffers of exactly the sizes the
+// file layouts give, names that fit their length field. Returns a description
+// of the first broken rule, or nothing.
+std::optional<std::string> compile_and_check(std::string_view data);
+
+}  // namespace fuzzing
