@@ -1,0 +1,219 @@
+// The steps of a compile, one benchmark each, on the embedded scenario and on
+// generated scenarios of a quarter, half and the whole of the longest line.
+// The three lengths of each step are fitted against the line length, so the
+// report shows whether a step's cost grows faster than the line.
+
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "bench/bench_inputs.h"
+#include "bench/large_scenario.h"
+#include "compiler/compile.h"
+#include "compiler/encoding.h"
+#include "compiler/line_reader.h"
+#include "compiler/protection.h"
+#include "compiler/service_reader.h"
+
+namespace {
+
+using bench::compiled_state;
+using bench::fresh_state;
+using bench::input_for;
+using compiler::build_state;
+
+// The state as the line half leaves it, with the working values that the
+// service half takes over.
+struct after_line_half {
+  build_state state;
+  compiler::reading_context context;
+};
+
+const after_line_half& line_half_done(std::int64_t length) {
+  static std::map<std::int64_t, std::unique_ptr<after_line_half>> done;
+  auto& slot = done[length];
+  if (!slot) {
+    const auto& input = input_for(length);
+    slot = std::make_unique<after_line_half>(after_line_half{fresh_state(input), {}});
+    compiler::read_line_text(slot->state, *input.texts.line, slot->context);
+  }
+  return *slot;
+}
+
+// The state as both halves of the reading leave it, before the protection
+// pass.
+const build_state& reading_done(std::int64_t length) {
+  static std::map<std::int64_t, std::unique_ptr<build_state>> done;
+  auto& slot = done[length];
+  if (!slot) {
+    const auto& input = input_for(length);
+    slot = std::make_unique<build_state>(fresh_state(input));
+    compiler::memorizza_dati(*slot, input.texts);
+  }
+  return *slot;
+}
+
+void set_size(benchmark::State& state, std::size_t bytes_per_iteration) {
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(bytes_per_iteration));
+  state.SetComplexityN(state.range(0));
+}
+
+void line_half(benchmark::State& state) {
+  const auto& input = input_for(state.range(0));
+  for (auto _ : state) {
+    state.PauseTiming();
+    build_state model = fresh_state(input);
+    compiler::reading_context context;
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(compiler::read_line_text(model, *input.texts.line, context));
+    state.PauseTiming();
+    // The model is released outside the timing: a build frees it at exit.
+    model = build_state{};
+    state.ResumeTiming();
+  }
+  set_size(state, input.texts.line->size());
+}
+
+void service_half(benchmark::State& state) {
+  const auto& input = input_for(state.range(0));
+  const after_line_half& base = line_half_done(state.range(0));
+  for (auto _ : state) {
+    state.PauseTiming();
+    build_state model = base.state;
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(
+        compiler::read_service_text(model, *input.texts.service, base.context));
+    state.PauseTiming();
+    model = build_state{};
+    state.ResumeTiming();
+  }
+  set_size(state, input.texts.service->size());
+}
+
+void protection_pass(benchmark::State& state) {
+  const build_state& base = reading_done(state.range(0));
+  for (auto _ : state) {
+    state.PauseTiming();
+    build_state model = base;
+    state.ResumeTiming();
+    compiler::protect_slowdowns(model);
+    benchmark::ClobberMemory();
+    state.PauseTiming();
+    model = build_state{};
+    state.ResumeTiming();
+  }
+  set_size(state, base.grid.cells.size() * compiler::cell_bytes);
+}
+
+void encode_track_plan(benchmark::State& state) {
+  const build_state& model = compiled_state(state.range(0));
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    const std::string out = compiler::encode_track_plan(model.plan);
+    bytes = out.size();
+    benchmark::DoNotOptimize(out.data());
+  }
+  set_size(state, bytes);
+}
+
+void encode_station_table(benchmark::State& state) {
+  const build_state& model = compiled_state(state.range(0));
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    const std::string out = compiler::encode_station_table(model.stations);
+    bytes = out.size();
+    benchmark::DoNotOptimize(out.data());
+  }
+  set_size(state, bytes);
+}
+
+void encode_route_grid(benchmark::State& state) {
+  const build_state& model = compiled_state(state.range(0));
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    const std::string out = compiler::encode_route_grid(model.grid);
+    bytes = out.size();
+    benchmark::DoNotOptimize(out.data());
+  }
+  set_size(state, bytes);
+}
+
+// memorizza_percorso whole: both readings, the pass, the checks and codes.
+void compile_in_memory(benchmark::State& state) {
+  const auto& input = input_for(state.range(0));
+  for (auto _ : state) {
+    state.PauseTiming();
+    build_state model = fresh_state(input);
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(compiler::memorizza_percorso(model, 1, input.texts));
+    state.PauseTiming();
+    model = build_state{};
+    state.ResumeTiming();
+  }
+  set_size(state, input.texts.line->size() + input.texts.service->size());
+}
+
+// The compile and the three encoders: everything a build does but the disk.
+void compile_and_encode(benchmark::State& state) {
+  const auto& input = input_for(state.range(0));
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    build_state model = fresh_state(input);
+    state.ResumeTiming();
+    compiler::memorizza_percorso(model, 1, input.texts);
+    bytes = 0;
+    {
+      const std::string plan = compiler::encode_track_plan(model.plan);
+      bytes += plan.size();
+      benchmark::DoNotOptimize(plan.data());
+    }
+    {
+      const std::string table = compiler::encode_station_table(model.stations);
+      bytes += table.size();
+      benchmark::DoNotOptimize(table.data());
+    }
+    {
+      const std::string grid = compiler::encode_route_grid(model.grid);
+      bytes += grid.size();
+      benchmark::DoNotOptimize(grid.data());
+    }
+    state.PauseTiming();
+    model = build_state{};
+    state.ResumeTiming();
+  }
+  set_size(state, bytes);
+}
+
+void register_step(const std::string& name, void (*step)(benchmark::State&)) {
+  benchmark::RegisterBenchmark((name + "/embedded").c_str(), step)
+      ->Arg(bench::embedded_scenario)
+      ->Unit(benchmark::kMicrosecond);
+  benchmark::RegisterBenchmark((name + "/line_m").c_str(), step)
+      ->Arg(bench::largest_line_length_m / 4)
+      ->Arg(bench::largest_line_length_m / 2)
+      ->Arg(bench::largest_line_length_m)
+      ->Complexity(benchmark::oN)
+      ->Unit(benchmark::kMillisecond);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  register_step("line_half", line_half);
+  register_step("service_half", service_half);
+  register_step("protection_pass", protection_pass);
+  register_step("encode_track_plan", encode_track_plan);
+  register_step("encode_station_table", encode_station_table);
+  register_step("encode_route_grid", encode_route_grid);
+  register_step("compile_in_memory", compile_in_memory);
+  register_step("compile_and_encode", compile_and_encode);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
