@@ -1,6 +1,7 @@
 #include "compiler/encoding.h"
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
 
 namespace compiler {
@@ -24,17 +25,38 @@ std::size_t element_size(plan_tag tag) {
   return 2;
 }
 
-void put_coordinates(std::string& out, const track_plan& plan, const std::vector<double>& values) {
-  for (std::int32_t metre = 0; metre <= plan.upper; ++metre) {
+// Little-endian stores into room made beforehand: the plan file is the one
+// output large enough for appending byte by byte to show in a build's time.
+char* store_u16(char* out, std::uint16_t value) {
+  out[0] = static_cast<char>(value & 0xFF);
+  out[1] = static_cast<char>(value >> 8);
+  return out + 2;
+}
+
+char* store_f64(char* out, double value) {
+  const auto bits = std::bit_cast<std::uint64_t>(value);
+  for (int byte = 0; byte < 8; ++byte) out[byte] = static_cast<char>((bits >> (8 * byte)) & 0xFF);
+  return out + 8;
+}
+
+// The elements of metres `first` to `last` (included) of one coordinate.
+void put_coordinates(std::string& out, const track_plan& plan, const std::vector<double>& values,
+                     std::int32_t first, std::int32_t last) {
+  if (first > last) return;
+  const std::size_t start = out.size();
+  out.resize(start + static_cast<std::size_t>(last - first + 1) * element_size(plan_tag::real));
+  char* cursor = out.data() + start;
+  for (std::int32_t metre = first; metre <= last; ++metre) {
     const plan_tag tag = plan_element_tag(plan, metre);
-    put_u16(out, static_cast<std::uint16_t>(tag));
+    cursor = store_u16(cursor, static_cast<std::uint16_t>(tag));
     const double value = values[static_cast<std::size_t>(metre)];
     if (tag == plan_tag::integer) {
-      put_i16(out, static_cast<std::int16_t>(value));
+      cursor = store_u16(cursor, static_cast<std::uint16_t>(static_cast<std::int16_t>(value)));
     } else if (tag == plan_tag::real) {
-      put_f64(out, value);
+      cursor = store_f64(cursor, value);
     }
   }
+  out.resize(static_cast<std::size_t>(cursor - out.data()));
 }
 
 }  // namespace
@@ -54,10 +76,31 @@ std::string encode_track_plan(const track_plan& plan) {
   std::string out;
   if (!plan.exists()) return out;
   out.reserve(track_plan_file_size(plan));
-  put_coordinates(out, plan, plan.x);
-  put_coordinates(out, plan, plan.y);
+  append_track_plan_elements(out, plan, 0, track_plan_element_count(plan));
   assert(out.size() == track_plan_file_size(plan));
   return out;
+}
+
+std::size_t track_plan_element_count(const track_plan& plan) {
+  return plan.exists() ? 2 * (static_cast<std::size_t>(plan.upper) + 1) : 0;
+}
+
+void append_track_plan_elements(std::string& out, const track_plan& plan, std::size_t first,
+                                std::size_t count) {
+  assert(first + count <= track_plan_element_count(plan));
+  const std::size_t per_coordinate = static_cast<std::size_t>(plan.upper) + 1;
+  const std::size_t end = first + count;
+  // Elements below per_coordinate are first coordinates, the rest second ones.
+  if (first < per_coordinate) {
+    const std::size_t last = std::min(end, per_coordinate) - 1;
+    put_coordinates(out, plan, plan.x, static_cast<std::int32_t>(first),
+                    static_cast<std::int32_t>(last));
+  }
+  if (end > per_coordinate) {
+    const std::size_t from = std::max(first, per_coordinate) - per_coordinate;
+    put_coordinates(out, plan, plan.y, static_cast<std::int32_t>(from),
+                    static_cast<std::int32_t>(end - per_coordinate - 1));
+  }
 }
 
 std::string encode_station_table(const station_table& table) {

@@ -47,6 +47,13 @@ inline constexpr std::size_t max_name_length = 32767;
 // ones, each as a 2-byte type code and its value.
 std::string encode_track_plan(const track_plan& plan);
 
+// The same file in pieces, for a writer that need not hold it whole: the file
+// is 2 × (plan_upper + 1) elements, the first coordinates of every metre,
+// then the second ones. Appends the elements `first` to `first + count - 1`.
+std::size_t track_plan_element_count(const track_plan& plan);
+void append_track_plan_elements(std::string& out, const track_plan& plan, std::size_t first,
+                                std::size_t count);
+
 // ".sim": the 87 slots, each 34 bytes plus the length of its name.
 std::string encode_station_table(const station_table& table);
 

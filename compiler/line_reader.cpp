@@ -5,6 +5,7 @@
 
 #include "compiler/line_elements.h"
 #include "compiler/encoding.h"
+#include "compiler/huge_pages.h"
 #include "compiler/rounding.h"
 
 namespace compiler {
@@ -50,8 +51,12 @@ void create_grid(build_state& state, std::int32_t length) {
   state.plan = track_plan{};
   if (state.plan_wanted != 0) {
     state.plan.upper = state.plan_upper;
-    state.plan.x.assign(static_cast<std::size_t>(state.plan_upper) + 1, 0.0);
-    state.plan.y.assign(static_cast<std::size_t>(state.plan_upper) + 1, 0.0);
+    const std::size_t metres = static_cast<std::size_t>(state.plan_upper) + 1;
+    for (std::vector<double>* coordinate : {&state.plan.x, &state.plan.y}) {
+      coordinate->reserve(metres);
+      advise_huge_pages(coordinate->data(), metres * sizeof(double));
+      coordinate->assign(metres, 0.0);
+    }
   }
 }
 

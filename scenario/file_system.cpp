@@ -64,14 +64,29 @@ file_status read_whole_file(const fs::path& path, std::string& bytes) {
 }
 
 file_status write_file_atomically(const fs::path& path, std::string_view bytes) {
+  bool handed = false;
+  return write_file_in_pieces(path, [&]() -> std::string_view {
+    if (handed) return {};
+    handed = true;
+    return bytes;
+  });
+}
+
+file_status write_file_in_pieces(const fs::path& path, const piece_source& next_piece) {
   std::error_code error;
   if (fs::is_directory(path, error)) return file_failure{path, "is a directory"};
   const fs::path temporary = temporary_beside(path);
   {
     std::unique_ptr<std::FILE, file_closer> file(std::fopen(temporary.string().c_str(), "wb"));
     if (!file) return failure_from_errno(path, errno);
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
-    const int write_errno = errno;
+    bool written = true;
+    int write_errno = 0;
+    std::string_view piece = next_piece();
+    while (written && !piece.empty()) {
+      written = std::fwrite(piece.data(), 1, piece.size(), file.get()) == piece.size();
+      write_errno = errno;
+      if (written) piece = next_piece();
+    }
     const bool flushed = std::fflush(file.get()) == 0;
     const int flush_errno = errno;
     const bool closed = std::fclose(file.release()) == 0;

@@ -5,6 +5,7 @@
 // half-written.
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,6 +31,14 @@ file_status read_whole_file(const std::filesystem::path& path, std::string& byte
 // `path`. Either the new content is there whole, or the older file (if any)
 // is left as it was and the temporary file is removed.
 file_status write_file_atomically(const std::filesystem::path& path, std::string_view bytes);
+
+// The next piece of a file's content; an empty piece ends it. A piece stays
+// valid until the next call.
+using piece_source = std::function<std::string_view()>;
+
+// The same for content handed out in pieces, so that a large file is never
+// held whole in memory.
+file_status write_file_in_pieces(const std::filesystem::path& path, const piece_source& next_piece);
 
 // Deletes the file; a file that does not exist is not a failure.
 file_status delete_file(const std::filesystem::path& path);

@@ -5,13 +5,18 @@
 #include "bench/large_scenario.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "compiler/compile.h"
 #include "compiler/encoding.h"
+#include "scenario/file_system.h"
 
 namespace {
 
@@ -138,6 +143,38 @@ TEST_F(largest_scenario, gradient_changes_by_at_most_two_per_mille) {
     ASSERT_GE(cells[i].gradient, 100 - 17) << "cell " << i;
     ASSERT_LE(cells[i].gradient, 100 + 10) << "cell " << i;
   }
+}
+
+TEST_F(largest_scenario, plan_file_in_pieces_is_the_whole_file) {
+  const auto& plan = largest().state.plan;
+  const std::string whole = compiler::encode_track_plan(plan);
+  const std::size_t total = compiler::track_plan_element_count(plan);
+  ASSERT_EQ(total, 2u * 1'007'001u);
+  // Pieces of odd sizes, one of them across the turn from the first
+  // coordinates to the second ones, and an empty one.
+  std::string pieces;
+  std::size_t next = 0;
+  for (const std::size_t count : {std::size_t{1}, std::size_t{2}, std::size_t{0},
+                                  std::size_t{65'537}, std::size_t{1'007'001}}) {
+    compiler::append_track_plan_elements(pieces, plan, next, count);
+    next += count;
+  }
+  compiler::append_track_plan_elements(pieces, plan, next, total - next);
+  EXPECT_TRUE(pieces == whole);
+}
+
+TEST(large_scenario_writer, pieces_are_written_in_order_up_to_the_first_empty_one) {
+  const auto path = std::filesystem::temp_directory_path() /
+                    ("large_scenario_pieces_" + std::to_string(::getpid()) + ".bin");
+  const std::array<std::string_view, 4> pieces = {"first ", "second", "", "never written"};
+  std::size_t asked = 0;
+  const auto failure = scenario::write_file_in_pieces(path, [&] { return pieces.at(asked++); });
+  ASSERT_FALSE(failure.has_value()) << failure->describe();
+  std::string bytes;
+  ASSERT_FALSE(scenario::read_whole_file(path, bytes).has_value());
+  EXPECT_EQ(bytes, "first second");
+  EXPECT_EQ(asked, 3u);
+  std::filesystem::remove(path);
 }
 
 TEST(large_scenario_generator, same_seed_same_texts_other_seed_other_texts) {
