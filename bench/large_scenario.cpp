@@ -9,19 +9,22 @@
 #include <string_view>
 #include <vector>
 
+#include "compiler/model.h"
+
 namespace bench {
 
 namespace {
 
-constexpr std::int32_t cell_m = 50;
-constexpr std::int32_t margin_m = 7000;
+constexpr std::int32_t cell_m = compiler::cell_length_m;
+constexpr std::int32_t margin_m = compiler::grid_margin_m;
 
 // Densities per 1,000 km of line.
 constexpr double stations_per_largest = 70;
 constexpr double tunnels_per_largest = 80;
 constexpr double slowdowns_per_largest = 10;
-constexpr std::int32_t max_tunnels = 80;
-constexpr std::int32_t max_sign_slot = 80;
+constexpr std::int32_t max_tunnels =
+    static_cast<std::int32_t>(std::tuple_size_v<decltype(compiler::build_state::mountain_start)>) - 1;
+constexpr std::int32_t max_sign_slot = compiler::sign_slot_first;
 
 constexpr std::int32_t curve_spacing_m = 400;
 constexpr std::int32_t gradient_spacing_m = 100;

@@ -107,13 +107,13 @@ void memo_montagna(build_state& state, std::int32_t& inizio, std::int32_t& fine,
   const std::int64_t first = cell_of(inizio);
   const std::int64_t last = std::min<std::int64_t>(cell_of(fine) - 1, state.grid.upper());
   const auto type_byte = static_cast<std::uint8_t>(tipo & 0xFF);
-  std::int64_t written = 0;
   for (std::int64_t i = std::max<std::int64_t>(first, 0); i <= last; ++i) {
-    // Cells before the line's start are counted but never written.
+    // Cells are counted from the tunnel's first cell, so that markers fall on
+    // its 4th, 8th, ... cell; cells before the line's start are never written.
     track_cell& cell = state.grid.cells[static_cast<std::size_t>(i)];
-    written = i - first + 1;
+    const std::int64_t counted = i - first + 1;
     cell.mountain_type = type_byte;
-    if (markers && written % 4 == 0 && has_kind(cell, cell_kind::free_track)) {
+    if (markers && counted % 4 == 0 && has_kind(cell, cell_kind::free_track)) {
       cell.kind = kind_value(cell_kind::tunnel_marker);
     }
   }

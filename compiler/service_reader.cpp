@@ -25,6 +25,7 @@ bool fits_int32(std::int64_t value) {
 // One profile of the grid (speed limit or adhesion) written from a cursor.
 struct profile {
   std::uint8_t track_cell::*field;
+  bool in_units_of_5 = false;  // speeds are stored in units of 5 km/h
   std::int64_t cursor = 0;
   // The value before the first row: cells ahead of a first row that does not
   // start at 0 hold 0, as an untouched grid would.
@@ -38,8 +39,8 @@ struct service_reading {
   text_notes& notes;
   std::size_t row_offset = 0;
   std::int32_t station_slot = 1;
-  profile speed{&track_cell::speed_limit};
-  profile adhesion{&track_cell::adhesion};
+  profile speed{&track_cell::speed_limit, true};
+  profile adhesion{&track_cell::adhesion, false};
 
   void fail(error_code code) { record_error(state, code, error_source::service_text, row_offset); }
   void fail_at(error_code code, std::int32_t position) {
@@ -52,8 +53,8 @@ struct service_reading {
 
 // The byte a profile writes: a speed in units of 5 km/h must fit a byte,
 // an adhesion is kept modulo 256.
-std::optional<std::uint8_t> profile_byte(const service_reading& r, const profile& p) {
-  if (&p == &r.speed) {
+std::optional<std::uint8_t> profile_byte(const profile& p) {
+  if (p.in_units_of_5) {
     const std::int64_t units = round_half_even(static_cast<double>(p.current) / 5.0);
     if (units < 0 || units > 255) return std::nullopt;
     return static_cast<std::uint8_t>(units);
@@ -64,7 +65,7 @@ std::optional<std::uint8_t> profile_byte(const service_reading& r, const profile
 // Writes the current value at the cursor and advances, at least once and
 // while the cursor is below `until`; cells past the grid are never written.
 bool fill_profile(service_reading& r, profile& p, std::int64_t until) {
-  const auto value = profile_byte(r, p);
+  const auto value = profile_byte(p);
   if (!value) return false;
   const std::int64_t upper = r.state.grid.upper();
   do {

@@ -35,6 +35,11 @@ struct compiled {
   compiler::compile_result result;
 };
 
+// Cell i of a compiled grid (checked against its bounds).
+inline const compiler::track_cell& cell(const compiled& c, std::size_t i) {
+  return c.state.grid.cells.at(i);
+}
+
 // Compiles the two texts in memory with the embedded names.
 compiled compile(std::optional<std::string> line, std::optional<std::string> service,
                  std::int32_t j = 1);

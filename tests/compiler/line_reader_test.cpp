@@ -12,13 +12,10 @@
 namespace {
 
 using compiler::error_code;
+using test_support::cell;
 using test_support::compile;
 using test_support::line_text;
 using test_support::service_text;
-
-const compiler::track_cell& cell(const test_support::compiled& c, std::size_t i) {
-  return c.state.grid.cells.at(i);
-}
 
 test_support::compiled compile_line(std::initializer_list<std::string_view> rows,
                                     std::string_view length_row = "lunghezza percorso,    63500") {
