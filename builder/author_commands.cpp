@@ -7,7 +7,7 @@
 #include <ostream>
 #include <vector>
 
-#include "builder/waiting_notice.h"
+#include "builder/notice_factory.h"
 #include "compiler/compile.h"
 #include "compiler/diagnostics.h"
 #include "compiler/output_files.h"
@@ -127,8 +127,8 @@ exit_status run_build_command(const build_options& options, const char* program,
       options.out.empty() ? scenario::program_directory(program) : fs::path(options.out);
   compiler::build_state state = compiler::make_build_state(
       compiler::embedded_route_base_name, compiler::embedded_train_number, directory);
-  terminal_notice notice(out, err);
-  return run_build(state, notice, err, options.no_plan ? 0 : 1);
+  const auto notice = make_waiting_notice(!options.no_window, out, err);
+  return run_build(state, *notice, err, options.no_plan ? 0 : 1);
 }
 
 exit_status run_compile_command(const compile_options& options, std::ostream& out,

@@ -15,6 +15,7 @@ namespace builder {
 struct build_options {
   std::string out;  // empty: the program's own directory
   bool no_plan = false;
+  bool no_window = false;  // the terminal notice even where a display is at hand
 };
 
 struct compile_options {

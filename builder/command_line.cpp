@@ -55,6 +55,8 @@ command_action define_build(CLI::App& sub, const context& ctx) {
                  "directory to build in (default: the program's own directory)")
       ->type_name("DIR");
   sub.add_flag("--no-plan", options->no_plan, "build without the track plan and its _linea.dat");
+  sub.add_flag("--no-window", options->no_window,
+               "say \"Attendere\" and report errors on the terminal, even on a desktop");
   return [options, ctx] { return run_build_command(*options, ctx.program, ctx.out, ctx.err); };
 }
 
@@ -123,7 +125,12 @@ exit_status run_command_line(const std::vector<std::string>& args, const char* p
       "carries in its own directory.",
       std::string(program_name)};
   app.set_version_flag("--version", SCENARIO_BUILDER_VERSION);
-  app.require_subcommand(1);
+  // Alone, --no-window is the build without arguments on the terminal; a
+  // subcommand is needed for anything else.
+  build_options bare_build;
+  app.add_flag("--no-window", bare_build.no_window,
+               "with no subcommand: the embedded build, with its notice on the terminal");
+  app.require_subcommand(0, 1);
   app.footer(std::string(exit_status_help));
 
   const context ctx{program, out, err};
@@ -160,6 +167,9 @@ exit_status run_command_line(const std::vector<std::string>& args, const char* p
   for (const auto& [sub, action] : actions) {
     if (sub->parsed()) return action();
   }
+  if (bare_build.no_window) return run_build_command(bare_build, program, out, err);
+  err << program_name << ": A subcommand is required\n"
+      << "run '" << program_name << " --help' for the list\n";
   return exit_status::usage_or_file;
 }
 

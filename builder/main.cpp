@@ -8,7 +8,7 @@
 
 #include "builder/build_sequence.h"
 #include "builder/command_line.h"
-#include "builder/waiting_notice.h"
+#include "builder/notice_factory.h"
 #include "compiler/compile.h"
 #include "scenario/file_system.h"
 
@@ -21,6 +21,6 @@ int main(int argc, char** argv) {
   compiler::build_state state = compiler::make_build_state(compiler::embedded_route_base_name,
                                                            compiler::embedded_train_number,
                                                            scenario::program_directory(program));
-  builder::terminal_notice notice(std::cout, std::cerr);
-  return static_cast<int>(builder::run_build(state, notice, std::cerr));
+  const auto notice = builder::make_waiting_notice(true, std::cout, std::cerr);
+  return static_cast<int>(builder::run_build(state, *notice, std::cerr));
 }

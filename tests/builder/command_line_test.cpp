@@ -99,7 +99,7 @@ TEST(CompileCommand, ExportedTextsCompileToTheDefaultBuildByteForByte) {
 
 TEST(BuildCommand, WritesTheDefaultBuildIntoTheChosenDirectory) {
   temporary_directory built, reference;
-  const run_result result = run({"build", "--out", built.path().string()});
+  const run_result result = run({"build", "--no-window", "--out", built.path().string()});
   ASSERT_EQ(result.status, exit_status::clean) << result.err;
   EXPECT_EQ(result.out, "Attendere\n");
   default_build(reference.path(), 1);
@@ -108,7 +108,7 @@ TEST(BuildCommand, WritesTheDefaultBuildIntoTheChosenDirectory) {
     EXPECT_TRUE(read_file(built.path() / name) == read_file(reference.path() / name)) << name;
   }
   temporary_directory without_plan;
-  ASSERT_EQ(run({"build", "--out", without_plan.path().string(), "--no-plan"}).status,
+  ASSERT_EQ(run({"build", "--no-window", "--out", without_plan.path().string(), "--no-plan"}).status,
             exit_status::clean);
   EXPECT_FALSE(fs::exists(without_plan.path() / binary_names[0]));
   EXPECT_TRUE(fs::exists(without_plan.path() / binary_names[2]));

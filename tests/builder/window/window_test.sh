@@ -254,6 +254,33 @@ case_no_display_uses_terminal() {
   done
 }
 
+# The program itself, copied where it builds: with no arguments and with
+# `build` it takes the window when a display answers (nothing on standard
+# output), and the terminal notice with --no-window, alone or after `build`.
+case_program_picks_its_notice() {
+  [[ -n ${SCENARIO_BUILDER:-} ]] || fail "SCENARIO_BUILDER does not name the program"
+  need_display_tools
+  start_display
+  local home=$work/program
+  mkdir -p "$home"
+  cp "$SCENARIO_BUILDER" "$home/scenario-builder"
+  local args expected status
+  for args in "" "--no-window" "build" "build --no-window"; do
+    rm -f "$home"/*.dat "$home"/*.sim
+    expected=$([[ $args == *--no-window* ]] && echo Attendere || true)
+    status=0
+    # shellcheck disable=SC2086 # the arguments are words on purpose
+    "$home/scenario-builder" $args >"$work/out" 2>"$work/err" || status=$?
+    ((status == 0)) || fail "'scenario-builder $args' ended with status $status"
+    [[ $(cat "$work/out") == "$expected" ]] ||
+      fail "'scenario-builder $args' printed '$(cat "$work/out")', expected '$expected'"
+    [[ -z $(xdotool search --name "$window_title" 2>/dev/null || true) ]] ||
+      fail "a window is left after 'scenario-builder $args'"
+    [[ $(find "$home" -maxdepth 1 \( -name '*.dat' -o -name '*.sim' \) -printf '%f\n' | sort) == \
+      "$binary_files_of_build" ]] || fail "'scenario-builder $args' did not write the three files"
+  done
+}
+
 if ! declare -F "case_$case_name" >/dev/null; then
   echo "unknown case: $case_name" >&2
   exit 64
