@@ -33,8 +33,7 @@ exit_status run_explain_command(const std::optional<std::string>& code, std::ost
     return exit_status::clean;
   }
   const auto number = parse_code(*code);
-  const compiler::error_explanation* e =
-      number ? compiler::find_explanation(*number) : nullptr;
+  const compiler::error_explanation* e = number ? compiler::find_explanation(*number) : nullptr;
   if (e == nullptr || e->code == compiler::error_code::none) {
     err << fmt::format(
         "scenario-builder: \"{}\" is not an error code\n"

@@ -14,8 +14,7 @@ constexpr std::array<error_explanation, 29> table = {{
     {error_code::none, "no error", "", "", ""},
     {error_code::line_too_long, "the line length is above 1000000 m (or below 0)",
      "the \"lunghezza percorso\" row of the line text",
-     "none; no grid is made, so no binary file is written",
-     "give a length from 0 to 1000000 m"},
+     "none; no grid is made, so no binary file is written", "give a length from 0 to 1000000 m"},
     {error_code::progressive_not_multiple_of_50,
      "a start or reference of a kilometric progressive change is not a multiple of 50",
      "the \"progressiva chilometrica\" rows of the line text, checked after the service text "
@@ -39,26 +38,22 @@ constexpr std::array<error_explanation, 29> table = {{
     {error_code::sign_cell_occupied, "a line-side sign falls on an occupied cell",
      "a \"cartello_indicatore\" row whose cell (position / 50 + 1) already holds a speed board or "
      "another sign",
-     "the row's position, and the cell",
-     "move the sign or the object in its cell by 50 m or more"},
+     "the row's position, and the cell", "move the sign or the object in its cell by 50 m or more"},
     {error_code::code_cut_cell_occupied, "a code cut falls on an occupied cell",
      "an \"abbattimento\" row whose cell (position / 50, no + 1) already holds an object",
      "the row's position, and the cell",
      "move the code cut or the object in its cell by 50 m or more"},
-    {error_code::station_position_not_multiple_of_50,
-     "a station position is not a multiple of 50",
+    {error_code::station_position_not_multiple_of_50, "a station position is not a multiple of 50",
      "the first value of a \"stazione\" row; the rest of the row is not read",
      "the station's position, and its cell", "write the position as a multiple of 50"},
-    {error_code::station_length_not_multiple_of_100,
-     "a station length is not a multiple of 100",
+    {error_code::station_length_not_multiple_of_100, "a station length is not a multiple of 100",
      "the third value of a \"stazione\" row; the rest of the row is not read",
      "the station's position, and its cell", "write the length as a multiple of 100"},
     {error_code::station_slots_exhausted,
      "the stations have reached the slots of the line-side signs",
      "a \"stazione\" row once stations (slots 1 upward) meet sign texts (slots 80 downward), or "
      "an 81st \"cartello_indicatore\" row",
-     "none",
-     "use fewer stations and signs: at most 78 of them together, and at most 80 signs"},
+     "none", "use fewer stations and signs: at most 78 of them together, and at most 80 signs"},
     {error_code::signal_before_warning_unprotected,
      "a signal before a slowdown warning has no free cell and no code cut in front of it",
      "the protection pass: a signal up to 20 cells (1000 m) before a slowdown warning, whose two "
@@ -136,8 +131,7 @@ constexpr std::array<error_explanation, 29> table = {{
      "the build, when its line text is gone before it is read; compile reports a text it cannot "
      "read with status 1 instead",
      "none", "write the line text, or give compile its path"},
-    {error_code::general_section_missing,
-     "the line description text has no [generale] section",
+    {error_code::general_section_missing, "the line description text has no [generale] section",
      "the line text, when no field before its last one contains \"[generale]\"",
      "none; no grid is made, so no binary file is written",
      "begin the line text with a \"[generale]\" line"},
@@ -222,9 +216,9 @@ std::span<const error_explanation> error_explanations() {
 }
 
 const error_explanation* find_explanation(std::int32_t number) {
-  const auto found =
-      std::lower_bound(table.begin(), table.end(), number,
-                       [](const error_explanation& e, std::int32_t n) { return code_number(e.code) < n; });
+  const auto found = std::lower_bound(
+      table.begin(), table.end(), number,
+      [](const error_explanation& e, std::int32_t n) { return code_number(e.code) < n; });
   if (found == table.end() || code_number(found->code) != number) return nullptr;
   return &*found;
 }

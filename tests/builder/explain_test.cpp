@@ -35,9 +35,8 @@ TEST(Explain, OneCodeGivesEveryPartOfItsEntry) {
     EXPECT_EQ(r.status, exit_status::clean);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out, "error " + code + ": " + std::string(e.meaning) + "\n  raised by: " +
-                         std::string(e.raised_by) + "\n  position:  " +
-                         std::string(e.position) + "\n  fix:       " + std::string(e.fix) +
-                         "\n");
+                         std::string(e.raised_by) + "\n  position:  " + std::string(e.position) +
+                         "\n  fix:       " + std::string(e.fix) + "\n");
   }
 }
 

@@ -58,8 +58,8 @@ std::vector<doc_file> guide_files() {
   std::vector<doc_file> files;
   for (const auto& entry : fs::directory_iterator(SCENARIO_DOCS_DIR)) {
     if (entry.path().extension() != ".md") continue;
-    files.push_back({entry.path().filename().string(),
-                     lines_of(test_support::read_file(entry.path()))});
+    files.push_back(
+        {entry.path().filename().string(), lines_of(test_support::read_file(entry.path()))});
   }
   return files;
 }
@@ -210,16 +210,22 @@ std::optional<std::int64_t> cell_field(const compiler::track_cell& c, const std:
   return found->second;
 }
 
-std::optional<std::int64_t> slot_field(const compiler::station_record& s,
-                                       const std::string& name) {
+std::optional<std::int64_t> slot_field(const compiler::station_record& s, const std::string& name) {
   const std::map<std::string, std::int64_t> fields = {
-      {"station_type", s.station_type}, {"start", s.start},
-      {"finish", s.finish},             {"position", s.position},
-      {"flag_a", s.flag_a},             {"group1_a", s.group1_a},
-      {"group1_b", s.group1_b},         {"group2_a", s.group2_a},
-      {"group2_b", s.group2_b},         {"group2_c", s.group2_c},
-      {"group1_c", s.group1_c},         {"dwell", s.dwell},
-      {"flag_c", s.flag_c},             {"flag_b", s.flag_b},
+      {"station_type", s.station_type},
+      {"start", s.start},
+      {"finish", s.finish},
+      {"position", s.position},
+      {"flag_a", s.flag_a},
+      {"group1_a", s.group1_a},
+      {"group1_b", s.group1_b},
+      {"group2_a", s.group2_a},
+      {"group2_b", s.group2_b},
+      {"group2_c", s.group2_c},
+      {"group1_c", s.group1_c},
+      {"dwell", s.dwell},
+      {"flag_c", s.flag_c},
+      {"flag_b", s.flag_b},
       {"departure_time", s.departure_time},
   };
   const auto found = fields.find(name);
