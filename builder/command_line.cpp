@@ -5,11 +5,13 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string_view>
 #include <utility>
 
 #include "builder/author_commands.h"
+#include "builder/explain.h"
 #include "builder/inspect.h"
 
 #ifndef SCENARIO_BUILDER_VERSION
@@ -106,14 +108,25 @@ command_action define_inspect(CLI::App& sub, const context& ctx) {
   return [options, ctx] { return run_inspect_command(*options, ctx.out, ctx.err); };
 }
 
+command_action define_explain(CLI::App& sub, const context& ctx) {
+  auto code = std::make_shared<std::string>();
+  CLI::Option* given =
+      sub.add_option("CODE", *code, "an error code; without one, every code is listed");
+  return [code, given, ctx] {
+    return run_explain_command(given->count() > 0 ? std::optional(*code) : std::nullopt, ctx.out,
+                               ctx.err);
+  };
+}
+
 // Every subcommand; a new one is one more entry here.
-constexpr std::array<command, 4> commands = {{
+constexpr std::array<command, 5> commands = {{
     {"build", "build the embedded scenario, as with no arguments", define_build},
     {"compile", "compile your own line and service texts into the three binary files",
      define_compile},
     {"export-sources", "write the embedded texts as a starting point for a new scenario",
      define_export},
     {"inspect", "decode binary files of a build into tables or JSON", define_inspect},
+    {"explain", "what an error code means, what raises it and the usual fix", define_explain},
 }};
 
 }  // namespace

@@ -3,6 +3,7 @@
 // users and kept in their notes and reports: never renumber them.
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 namespace compiler {
@@ -39,12 +40,29 @@ enum class error_code : std::int32_t {
   competition_codes_taken = 1251,
 };
 
+// What an author needs to know about one code. The diagnostics print
+// `meaning`; `explain` and the authors' guide print all of it, and a test
+// holds the guide's error table to these words.
+struct error_explanation {
+  error_code code;
+  std::string_view meaning;    // one line in plain words
+  std::string_view raised_by;  // the row or step that records it
+  std::string_view position;   // what the report gives as its position
+  std::string_view fix;        // the usual change to the texts
+};
+
+// Every code but `none`, in ascending order.
+std::span<const error_explanation> error_explanations();
+
+// The entry of `code`; nothing for a number that is not a code.
+const error_explanation* find_explanation(std::int32_t number);
+
 // One line in plain words.
 std::string_view meaning(error_code code);
 
 // True for the codes that keep a position in metres.
 bool keeps_position(error_code code);
 
-inline std::int32_t code_number(error_code code) { return static_cast<std::int32_t>(code); }
+constexpr std::int32_t code_number(error_code code) { return static_cast<std::int32_t>(code); }
 
 }  // namespace compiler

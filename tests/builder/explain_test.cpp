@@ -1,0 +1,74 @@
+// `explain`: one code in full, the list of all codes, and the refusal of
+// anything that is not a code.
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "builder/command_line.h"
+#include "compiler/error_code.h"
+
+namespace {
+
+using builder::exit_status;
+
+struct run_result {
+  exit_status status;
+  std::string out;
+  std::string err;
+};
+
+run_result run(const std::vector<std::string>& args) {
+  std::ostringstream out;
+  std::ostringstream err;
+  const exit_status status = builder::run_command_line(args, nullptr, out, err);
+  return {status, out.str(), err.str()};
+}
+
+TEST(Explain, OneCodeGivesEveryPartOfItsEntry) {
+  for (const compiler::error_explanation& e : compiler::error_explanations()) {
+    const std::string code = std::to_string(compiler::code_number(e.code));
+    SCOPED_TRACE(code);
+    const run_result r = run({"explain", code});
+    EXPECT_EQ(r.status, exit_status::clean);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "error " + code + ": " + std::string(e.meaning) + "\n  raised by: " +
+                         std::string(e.raised_by) + "\n  position:  " + std::string(e.position) +
+                         "\n  fix:       " + std::string(e.fix) + "\n");
+  }
+}
+
+TEST(Explain, WithoutACodeListsEveryCodeOnce) {
+  const run_result r = run({"explain"});
+  EXPECT_EQ(r.status, exit_status::clean);
+  const auto& all = compiler::error_explanations();
+  std::istringstream lines(r.out);
+  std::string line;
+  std::getline(lines, line);
+  EXPECT_EQ(line, "code  meaning");
+  for (const compiler::error_explanation& e : all) {
+    ASSERT_TRUE(std::getline(lines, line));
+    const std::string number = std::to_string(compiler::code_number(e.code));
+    EXPECT_EQ(line, std::string(4 - number.size(), ' ') + number + "  " + std::string(e.meaning));
+  }
+  ASSERT_TRUE(std::getline(lines, line));
+  EXPECT_NE(line.find("explain CODE"), std::string::npos);
+  EXPECT_FALSE(std::getline(lines, line));
+  EXPECT_EQ(all.size(), 28u);
+}
+
+TEST(Explain, RefusesWhatIsNotACode) {
+  for (const std::string bad : {"14", "23", "0", "-1", "abc", "17x", "", " 17", "99999999999"}) {
+    SCOPED_TRACE("[" + bad + "]");
+    const run_result r = run({"explain", bad});
+    EXPECT_EQ(r.status, exit_status::usage_or_file);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("\"" + bad + "\" is not an error code"), std::string::npos) << r.err;
+  }
+  const run_result extra = run({"explain", "17", "18"});
+  EXPECT_EQ(extra.status, exit_status::usage_or_file);
+}
+
+}  // namespace

@@ -1,0 +1,319 @@
+// The authors' guide against the program: its error table must be the
+// program's error table, word for word and in both directions, and every
+// example row it shows must compile to the cells, slots or error it claims.
+//
+// An example is a fenced block marked line-text or service-text, followed
+// by a comment that states what it gives:
+//   <!-- expect: cell 15 kind 6 param1 2600; slot 80 name "(PONTE)"; error 15 at 70450 -->
+// A block whose first row holds "[generale]" is the start of a whole text;
+// any other block is set inside a minimal text of its kind. Without an error
+// clause the example must compile with no error at all.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "compiler/error_code.h"
+#include "tests/test_support.h"
+
+#ifndef SCENARIO_DOCS_DIR
+#error "SCENARIO_DOCS_DIR must name the docs directory"
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+using test_support::compiled;
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+std::string trimmed(const std::string& s) {
+  const auto begin = s.find_first_not_of(' ');
+  if (begin == std::string::npos) return {};
+  return s.substr(begin, s.find_last_not_of(' ') - begin + 1);
+}
+
+struct doc_file {
+  std::string name;
+  std::vector<std::string> lines;
+};
+
+std::vector<doc_file> guide_files() {
+  std::vector<doc_file> files;
+  for (const auto& entry : fs::directory_iterator(SCENARIO_DOCS_DIR)) {
+    if (entry.path().extension() != ".md") continue;
+    files.push_back(
+        {entry.path().filename().string(), lines_of(test_support::read_file(entry.path()))});
+  }
+  return files;
+}
+
+// ---- The error table ----
+
+struct error_row {
+  std::string file;
+  std::vector<std::string> cells;
+};
+
+constexpr const char* error_table_header = "| code | meaning | raised by | position | usual fix |";
+
+// The rows of the tables that open with the error table's header, up to the
+// first line that is not a table row.
+std::vector<error_row> error_rows(const std::vector<doc_file>& files) {
+  std::vector<error_row> rows;
+  for (const doc_file& f : files) {
+    bool in_table = false;
+    for (const std::string& line : f.lines) {
+      if (line == error_table_header) {
+        in_table = true;
+        continue;
+      }
+      if (line.size() < 2 || line[0] != '|') in_table = false;
+      if (!in_table || line.rfind("|---", 0) == 0) continue;
+      std::vector<std::string> cells;
+      std::size_t from = 1;
+      for (std::size_t bar = line.find('|', from); bar != std::string::npos;
+           bar = line.find('|', from)) {
+        cells.push_back(trimmed(line.substr(from, bar - from)));
+        from = bar + 1;
+      }
+      rows.push_back({f.name, cells});
+    }
+  }
+  return rows;
+}
+
+TEST(Guide, ErrorTableIsTheProgramsTableInBothDirections) {
+  const auto rows = error_rows(guide_files());
+  std::set<std::int32_t> documented;
+  for (const error_row& row : rows) {
+    SCOPED_TRACE(row.file + ": row " + (row.cells.empty() ? "" : row.cells[0]));
+    ASSERT_EQ(row.cells.size(), 5u);
+    ASSERT_FALSE(row.cells[0].empty());
+    ASSERT_EQ(row.cells[0].find_first_not_of("0123456789"), std::string::npos);
+    const std::int32_t number = std::stoi(row.cells[0]);
+    EXPECT_TRUE(documented.insert(number).second) << "documented twice";
+    const compiler::error_explanation* e = compiler::find_explanation(number);
+    ASSERT_NE(e, nullptr) << "the guide names a code the program does not have";
+    ASSERT_NE(e->code, compiler::error_code::none);
+    EXPECT_EQ(row.cells[1], e->meaning);
+    EXPECT_EQ(row.cells[2], e->raised_by);
+    EXPECT_EQ(row.cells[3], e->position);
+    EXPECT_EQ(row.cells[4], e->fix);
+  }
+  for (const compiler::error_explanation& e : compiler::error_explanations()) {
+    EXPECT_TRUE(documented.count(compiler::code_number(e.code)) == 1)
+        << "error " << compiler::code_number(e.code) << " is missing from the guide";
+  }
+}
+
+TEST(Guide, ExplanationsAreWordsOfTheirOwn) {
+  for (const compiler::error_explanation& e : compiler::error_explanations()) {
+    SCOPED_TRACE(compiler::code_number(e.code));
+    for (std::string_view text : {e.meaning, e.raised_by, e.position, e.fix}) {
+      EXPECT_FALSE(text.empty());
+      EXPECT_EQ(text.find('|'), std::string_view::npos) << "breaks the guide's table";
+    }
+    EXPECT_EQ(compiler::meaning(e.code), e.meaning);
+  }
+  EXPECT_EQ(compiler::find_explanation(14), nullptr);
+  EXPECT_EQ(compiler::find_explanation(23), nullptr);
+  EXPECT_EQ(compiler::find_explanation(-1), nullptr);
+}
+
+// ---- The examples ----
+
+struct example {
+  std::string file;
+  std::size_t line;  // of the opening fence
+  bool service;      // a service-text block, else a line-text block
+  std::vector<std::string> rows;
+  std::string expect;  // the text after "expect:"
+};
+
+std::vector<example> examples(const std::vector<doc_file>& files) {
+  std::vector<example> found;
+  for (const doc_file& f : files) {
+    for (std::size_t i = 0; i < f.lines.size(); ++i) {
+      const std::string& fence = f.lines[i];
+      if (fence != "```line-text" && fence != "```service-text") continue;
+      example e{f.name, i + 1, fence == "```service-text", {}, {}};
+      std::size_t j = i + 1;
+      for (; j < f.lines.size() && f.lines[j] != "```"; ++j) e.rows.push_back(f.lines[j]);
+      ++j;
+      while (j < f.lines.size() && trimmed(f.lines[j]).empty()) ++j;
+      const std::string comment = j < f.lines.size() ? trimmed(f.lines[j]) : std::string();
+      const std::string open = "<!-- expect:";
+      if (comment.rfind(open, 0) == 0 && comment.size() >= open.size() + 3 &&
+          comment.compare(comment.size() - 3, 3, "-->") == 0) {
+        e.expect = trimmed(comment.substr(open.size(), comment.size() - open.size() - 3));
+      }
+      found.push_back(std::move(e));
+      i = j;
+    }
+  }
+  return found;
+}
+
+// The words of one clause; a double-quoted word keeps its blanks and commas.
+std::vector<std::string> words_of(const std::string& clause) {
+  std::vector<std::string> words;
+  std::size_t i = 0;
+  while (i < clause.size()) {
+    if (clause[i] == ' ') {
+      ++i;
+    } else if (clause[i] == '"') {
+      const std::size_t close = clause.find('"', i + 1);
+      words.push_back(clause.substr(i + 1, close - i - 1));
+      i = close == std::string::npos ? clause.size() : close + 1;
+    } else {
+      const std::size_t end = std::min(clause.find(' ', i), clause.size());
+      words.push_back(clause.substr(i, end - i));
+      i = end;
+    }
+  }
+  return words;
+}
+
+std::optional<std::int64_t> cell_field(const compiler::track_cell& c, const std::string& name) {
+  const std::map<std::string, std::int64_t> fields = {
+      {"kind", c.kind},
+      {"param1", c.param1},
+      {"param2", c.param2},
+      {"param3", c.param3},
+      {"param4", c.param4},
+      {"signal_time", c.signal_time},
+      {"approach_mark", c.approach_mark},
+      {"mountain_type", c.mountain_type},
+      {"speed_limit", c.speed_limit},
+      {"gradient", c.gradient},
+      {"adhesion", c.adhesion},
+  };
+  const auto found = fields.find(name);
+  if (found == fields.end()) return std::nullopt;
+  return found->second;
+}
+
+std::optional<std::int64_t> slot_field(const compiler::station_record& s, const std::string& name) {
+  const std::map<std::string, std::int64_t> fields = {
+      {"station_type", s.station_type},
+      {"start", s.start},
+      {"finish", s.finish},
+      {"position", s.position},
+      {"flag_a", s.flag_a},
+      {"group1_a", s.group1_a},
+      {"group1_b", s.group1_b},
+      {"group2_a", s.group2_a},
+      {"group2_b", s.group2_b},
+      {"group2_c", s.group2_c},
+      {"group1_c", s.group1_c},
+      {"dwell", s.dwell},
+      {"flag_c", s.flag_c},
+      {"flag_b", s.flag_b},
+      {"departure_time", s.departure_time},
+  };
+  const auto found = fields.find(name);
+  if (found == fields.end()) return std::nullopt;
+  return found->second;
+}
+
+std::string text_of_example(const example& e) {
+  const bool whole = !e.rows.empty() && e.rows.front().find("[generale]") != std::string::npos;
+  if (whole) return test_support::text_of(e.rows) + "[fine]\r\n";
+  return e.service ? test_support::service_text(e.rows) : test_support::line_text(e.rows);
+}
+
+// Checks one example; every clause must name something it can check.
+void check_example(const example& e) {
+  ASSERT_FALSE(e.expect.empty()) << "the example has no <!-- expect: ... --> after it";
+  const std::string text = text_of_example(e);
+  const std::string other = e.service ? test_support::line_text(std::vector<std::string>{})
+                                      : test_support::service_text(std::vector<std::string>{});
+  bool plan = true;
+  for (const std::string& clause_text : words_of(e.expect)) {
+    if (clause_text == "no-plan") plan = false;
+  }
+  const compiled c = e.service ? test_support::compile(other, text, plan ? 1 : 0)
+                               : test_support::compile(text, other, plan ? 1 : 0);
+
+  bool error_stated = false;
+  std::stringstream clauses(e.expect);
+  std::string clause;
+  while (std::getline(clauses, clause, ';')) {
+    const auto w = words_of(clause);
+    ASSERT_FALSE(w.empty()) << "an empty clause in: " << e.expect;
+    SCOPED_TRACE("clause: " + clause);
+    if (w[0] == "no-plan") continue;
+    if (w[0] == "error") {
+      ASSERT_GE(w.size(), 2u);
+      error_stated = true;
+      const std::int32_t code = std::stoi(w[1]);
+      const compiler::error_code recorded =
+          c.result.fatal != compiler::error_code::none ? c.result.fatal : c.state.error;
+      EXPECT_EQ(compiler::code_number(recorded), code);
+      if (w.size() == 4 && w[2] == "at") {
+        EXPECT_EQ(c.state.error_position, std::stoi(w[3]));
+      } else {
+        ASSERT_EQ(w.size(), 2u) << "error CODE [at POSITION]";
+      }
+      continue;
+    }
+    ASSERT_TRUE(w[0] == "cell" || w[0] == "slot") << "unknown clause";
+    ASSERT_GE(w.size(), 4u);
+    ASSERT_EQ(w.size() % 2, 0u) << "FIELD VALUE pairs";
+    const std::size_t index = std::stoul(w[1]);
+    for (std::size_t k = 2; k < w.size(); k += 2) {
+      SCOPED_TRACE(w[0] + " " + w[1] + " " + w[k]);
+      if (w[0] == "cell") {
+        ASSERT_LT(index, c.state.grid.cells.size());
+        const auto value = cell_field(c.state.grid.cells[index], w[k]);
+        ASSERT_TRUE(value.has_value()) << "no cell field " << w[k];
+        EXPECT_EQ(*value, std::stoll(w[k + 1]));
+      } else {
+        ASSERT_LT(index, c.state.stations.slots.size());
+        const compiler::station_record& slot = c.state.stations.slots[index];
+        if (w[k] == "name") {
+          EXPECT_EQ(slot.name, w[k + 1]);
+          continue;
+        }
+        const auto value = slot_field(slot, w[k]);
+        ASSERT_TRUE(value.has_value()) << "no slot field " << w[k];
+        EXPECT_EQ(*value, std::stoll(w[k + 1]));
+      }
+    }
+  }
+  if (!error_stated) {
+    EXPECT_EQ(c.state.error, compiler::error_code::none)
+        << "error " << compiler::code_number(c.state.error) << " at " << c.state.error_position;
+    EXPECT_EQ(c.result.fatal, compiler::error_code::none);
+  }
+}
+
+TEST(Guide, EveryExampleCompilesToWhatTheGuideSays) {
+  const auto found = examples(guide_files());
+  // The guide shows examples of every keyword of both texts; far fewer means
+  // the blocks are no longer being found.
+  ASSERT_GE(found.size(), 25u);
+  for (const example& e : found) {
+    SCOPED_TRACE(e.file + ":" + std::to_string(e.line));
+    check_example(e);
+  }
+}
+
+}  // namespace
