@@ -7,6 +7,7 @@
 #include <cmath>
 #include <vector>
 
+#include "compiler/huge_pages.h"
 #include "viewer/html_text.h"
 #include "viewer/line_objects.h"
 #include "viewer/page_layout.h"
@@ -22,17 +23,16 @@ constexpr double max_height_px = 640.0;
 constexpr std::size_t max_ticks = 80;
 constexpr std::size_t max_labels = 16;
 
-// The points of the plan from metre 0 on, as long as both coordinates of a
-// metre hold a value; a complete plan leaves only its last two metres empty.
-std::vector<point> plan_points(const compiler::decoded_plan& plan) {
-  std::vector<point> points;
-  for (std::size_t m = 0; m < plan.x.size() && m < plan.y.size(); ++m) {
-    if (plan.x[m].tag == compiler::plan_tag::empty || plan.y[m].tag == compiler::plan_tag::empty) {
-      break;
-    }
-    points.push_back({plan.x[m].value, plan.y[m].value});
+// How many metres from 0 on hold both coordinates; a complete plan leaves
+// only its last two metres empty.
+std::size_t point_count(const compiler::decoded_plan& plan) {
+  const std::size_t metres = std::min(plan.x.size(), plan.y.size());
+  std::size_t m = 0;
+  while (m < metres && plan.x[m].tag != compiler::plan_tag::empty &&
+         plan.y[m].tag != compiler::plan_tag::empty) {
+    ++m;
   }
-  return points;
+  return m;
 }
 
 // Plan coordinates onto the drawing, the second coordinate upward, one scale
@@ -40,18 +40,18 @@ std::vector<point> plan_points(const compiler::decoded_plan& plan) {
 struct plan_frame {
   double min_x, max_y, scale, offset_x, offset_y, height;
 
-  point map(point p) const {
-    return {offset_x + (p.x - min_x) * scale, offset_y + (max_y - p.y) * scale};
+  point map(double x, double y) const {
+    return {offset_x + (x - min_x) * scale, offset_y + (max_y - y) * scale};
   }
 };
 
-plan_frame frame_of(const std::vector<point>& points) {
-  double min_x = points[0].x, max_x = min_x, min_y = points[0].y, max_y = min_y;
-  for (const point& p : points) {
-    min_x = std::min(min_x, p.x);
-    max_x = std::max(max_x, p.x);
-    min_y = std::min(min_y, p.y);
-    max_y = std::max(max_y, p.y);
+plan_frame frame_of(const compiler::decoded_plan& plan, std::size_t count) {
+  double min_x = plan.x[0].value, max_x = min_x, min_y = plan.y[0].value, max_y = min_y;
+  for (std::size_t m = 0; m < count; ++m) {
+    min_x = std::min(min_x, plan.x[m].value);
+    max_x = std::max(max_x, plan.x[m].value);
+    min_y = std::min(min_y, plan.y[m].value);
+    max_y = std::max(max_y, plan.y[m].value);
   }
   const double extent_x = std::max(max_x - min_x, 1.0);
   const double extent_y = std::max(max_y - min_y, 1.0);
@@ -124,15 +124,18 @@ std::string plan_drawing(const route_view& view) {
     return "<section id=\"plan\"><p class=\"note\" data-kind=\"no-plan\">This build has no track "
            "plan: there is no _linea.dat file beside its grid and table.</p></section>\n";
   }
-  const std::vector<point> points = plan_points(*view.plan);
-  if (points.size() < 2) {
+  const std::size_t count = point_count(*view.plan);
+  if (count < 2) {
     return "<section id=\"plan\"><p class=\"note\" data-kind=\"no-plan\">The track plan of this "
            "build holds no points to draw.</p></section>\n";
   }
-  const plan_frame frame = frame_of(points);
+  const plan_frame frame = frame_of(*view.plan, count);
   std::vector<point> drawn;
-  drawn.reserve(points.size());
-  for (const point& p : points) drawn.push_back(frame.map(p));
+  drawn.reserve(count);
+  compiler::advise_huge_pages(drawn.data(), count * sizeof(point));
+  for (std::size_t m = 0; m < count; ++m) {
+    drawn.push_back(frame.map(view.plan->x[m].value, view.plan->y[m].value));
+  }
   const std::vector<std::size_t> kept = thin_polyline(drawn, plan_tolerance_px);
   const std::size_t last = drawn.size() - 1;
   auto metre = [&](std::int64_t m) {

@@ -6,7 +6,9 @@
 
 namespace viewer {
 
-double distance_to_segment(point p, point a, point b) {
+namespace {
+
+double squared_distance_to_segment(point p, point a, point b) {
   const double dx = b.x - a.x;
   const double dy = b.y - a.y;
   const double length_squared = dx * dx + dy * dy;
@@ -14,7 +16,15 @@ double distance_to_segment(point p, point a, point b) {
   if (length_squared > 0.0) {
     t = std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / length_squared, 0.0, 1.0);
   }
-  return std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy));
+  const double ex = p.x - (a.x + t * dx);
+  const double ey = p.y - (a.y + t * dy);
+  return ex * ex + ey * ey;
+}
+
+}  // namespace
+
+double distance_to_segment(point p, point a, point b) {
+  return std::sqrt(squared_distance_to_segment(p, a, b));
 }
 
 // Douglas-Peucker: a span keeps the point farthest from its chord when that
@@ -24,6 +34,7 @@ double distance_to_segment(point p, point a, point b) {
 std::vector<std::size_t> thin_polyline(std::span<const point> points, double tolerance) {
   if (points.empty()) return {};
   const std::size_t last = points.size() - 1;
+  const double limit = tolerance * tolerance;
   std::vector<bool> keep(points.size(), false);
   keep[0] = true;
   keep[last] = true;
@@ -35,13 +46,13 @@ std::vector<std::size_t> thin_polyline(std::span<const point> points, double tol
     double farthest = -1.0;
     std::size_t split = first;
     for (std::size_t i = first + 1; i < end; ++i) {
-      const double d = distance_to_segment(points[i], points[first], points[end]);
+      const double d = squared_distance_to_segment(points[i], points[first], points[end]);
       if (d > farthest) {
         farthest = d;
         split = i;
       }
     }
-    if (farthest <= tolerance) continue;
+    if (farthest <= limit) continue;
     keep[split] = true;
     if (split - first > 1) spans.emplace_back(first, split);
     if (end - split > 1) spans.emplace_back(split, end);
