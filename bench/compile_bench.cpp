@@ -16,6 +16,7 @@
 #include "compiler/line_reader.h"
 #include "compiler/protection.h"
 #include "compiler/service_reader.h"
+#include "viewer/route_page.h"
 
 namespace {
 
@@ -201,6 +202,35 @@ void compile_and_encode(benchmark::State& state) {
   set_size(state, bytes);
 }
 
+// What the view subcommand does but the disk: the three files' bytes decoded
+// and turned into the page. Beside compile_and_encode it shows whether the
+// page costs less than the build it shows.
+void decode_and_page(benchmark::State& state) {
+  const build_state& model = compiled_state(state.range(0));
+  const std::string plan = compiler::encode_track_plan(model.plan);
+  const std::string table = compiler::encode_station_table(model.stations);
+  const std::string grid = compiler::encode_route_grid(model.grid);
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    viewer::route_view view;
+    view.route_base_name = model.route_base_name;
+    view.train_number = model.train_number;
+    compiler::decoded_plan decoded;
+    if (compiler::decode_route_grid(grid, view.grid) ||
+        compiler::decode_station_table(table, view.stations) ||
+        compiler::decode_track_plan(plan, decoded)) {
+      state.SkipWithError("the encoded files do not decode");
+      return;
+    }
+    view.plan = std::move(decoded);
+    const std::string page = viewer::route_page(view);
+    bytes = page.size();
+    benchmark::DoNotOptimize(page.data());
+  }
+  state.counters["page_bytes"] = static_cast<double>(bytes);
+  set_size(state, plan.size() + table.size() + grid.size());
+}
+
 void register_step(const std::string& name, void (*step)(benchmark::State&)) {
   benchmark::RegisterBenchmark((name + "/embedded").c_str(), step)
       ->Arg(bench::embedded_scenario)
@@ -224,6 +254,7 @@ int main(int argc, char** argv) {
   register_step("encode_route_grid", encode_route_grid);
   register_step("compile_in_memory", compile_in_memory);
   register_step("compile_and_encode", compile_and_encode);
+  register_step("decode_and_page", decode_and_page);
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();

@@ -13,6 +13,7 @@
 #include "builder/author_commands.h"
 #include "builder/explain.h"
 #include "builder/inspect.h"
+#include "builder/view.h"
 
 #ifndef SCENARIO_BUILDER_VERSION
 #define SCENARIO_BUILDER_VERSION "unknown"
@@ -118,8 +119,21 @@ command_action define_explain(CLI::App& sub, const context& ctx) {
   };
 }
 
+command_action define_view(CLI::App& sub, const context& ctx) {
+  auto options = std::make_shared<view_options>();
+  sub.add_option("--dir", options->dir, "directory of the build's files (default: .)")
+      ->type_name("DIR");
+  sub.add_option("--route", options->route, "route base name (default: the embedded route)")
+      ->type_name("NAME");
+  sub.add_option("--train", options->train, "train number (default: the embedded train)")
+      ->type_name("NUMBER");
+  sub.add_option("-o,--output", options->page, "the page to write (default: DIR/ROUTE_TRAIN.html)")
+      ->type_name("PAGE.html");
+  return [options, ctx] { return run_view_command(*options, ctx.out, ctx.err); };
+}
+
 // Every subcommand; a new one is one more entry here.
-constexpr std::array<command, 5> commands = {{
+constexpr std::array<command, 6> commands = {{
     {"build", "build the embedded scenario, as with no arguments", define_build},
     {"compile", "compile your own line and service texts into the three binary files",
      define_compile},
@@ -127,6 +141,7 @@ constexpr std::array<command, 5> commands = {{
      define_export},
     {"inspect", "decode binary files of a build into tables or JSON", define_inspect},
     {"explain", "what an error code means, what raises it and the usual fix", define_explain},
+    {"view", "write a build's binary files as one HTML page to look at", define_view},
 }};
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "compiler/encoding.h"
+#include "compiler/huge_pages.h"
 
 namespace compiler {
 
@@ -139,50 +140,68 @@ decode_status decode_station_table(std::string_view bytes, station_table& table)
 }
 
 decode_status decode_track_plan(std::string_view bytes, decoded_plan& plan) {
-  std::vector<plan_value> values;
+  // A first walk checks the type codes and counts the elements, so that the
+  // two halves are sized once: a plan of a million metres would otherwise be
+  // grown and copied several times over.
+  std::size_t count = 0;
   std::size_t at = 0;
   while (at < bytes.size()) {
     if (bytes.size() - at < 2)
       return fmt::format("the file ends inside a type code at byte {}", at);
     const std::uint16_t code = get_u16(bytes, at);
-    plan_value value;
     std::size_t size = 0;
     switch (code) {
       case static_cast<std::uint16_t>(plan_tag::empty):
-        value.tag = plan_tag::empty;
         break;
       case static_cast<std::uint16_t>(plan_tag::integer):
-        value.tag = plan_tag::integer;
         size = 2;
         break;
       case static_cast<std::uint16_t>(plan_tag::real):
-        value.tag = plan_tag::real;
         size = 8;
         break;
       default:
         return fmt::format(
-            "element {} (byte {}) has the type code {}; a plan holds only 0, 2 and 5",
-            values.size(), at, code);
+            "element {} (byte {}) has the type code {}; a plan holds only 0, 2 and 5", count, at,
+            code);
     }
     if (bytes.size() - at - 2 < size) {
-      return fmt::format("the file ends inside element {} (byte {})", values.size(), at);
+      return fmt::format("the file ends inside element {} (byte {})", count, at);
     }
-    if (value.tag == plan_tag::integer) value.value = get_i16(bytes, at + 2);
-    if (value.tag == plan_tag::real) value.value = get_f64(bytes, at + 2);
-    values.push_back(value);
+    ++count;
     at += 2 + size;
   }
-  if (values.size() % 2 != 0) {
-    return fmt::format("{} elements cannot be split into two coordinates a metre", values.size());
+  if (count % 2 != 0) {
+    return fmt::format("{} elements cannot be split into two coordinates a metre", count);
   }
-  const std::size_t metres = values.size() / 2;
+  const std::size_t metres = count / 2;
   if (metres < min_plan_metres || metres > max_plan_metres) {
     return fmt::format("{} metres: a plan has {} to {} metres", metres, min_plan_metres,
                        max_plan_metres);
   }
-  const auto half = values.begin() + static_cast<std::ptrdiff_t>(metres);
-  plan.x.assign(values.begin(), half);
-  plan.y.assign(half, values.end());
+  // The second walk reads the values of codes already checked, into halves
+  // that sit on huge pages where the system has them: each half of a long
+  // line is tens of megabytes written once.
+  for (std::vector<plan_value>* half : {&plan.x, &plan.y}) {
+    half->clear();
+    half->shrink_to_fit();
+    half->reserve(metres);
+    advise_huge_pages(half->data(), metres * sizeof(plan_value));
+    half->resize(metres);
+  }
+  at = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    plan_value& value = i < metres ? plan.x[i] : plan.y[i - metres];
+    const std::uint16_t code = get_u16(bytes, at);
+    if (code == static_cast<std::uint16_t>(plan_tag::integer)) {
+      value = {plan_tag::integer, static_cast<double>(get_i16(bytes, at + 2))};
+      at += 4;
+    } else if (code == static_cast<std::uint16_t>(plan_tag::real)) {
+      value = {plan_tag::real, get_f64(bytes, at + 2)};
+      at += 10;
+    } else {
+      at += 2;
+    }
+  }
   return std::nullopt;
 }
 

@@ -52,13 +52,21 @@ file_status read_whole_file(const fs::path& path, std::string& bytes) {
   if (fs::is_directory(path, error)) return file_failure{path, "is a directory"};
   std::unique_ptr<std::FILE, file_closer> file(std::fopen(path.string().c_str(), "rb"));
   if (!file) return failure_from_errno(path, errno);
-  bytes.clear();
-  char chunk[1 << 16];
+  // The file is read straight into a buffer one byte longer than its told
+  // length, so that a short read ends it at once; a file that grew meanwhile
+  // is read on in chunks to its real end.
+  const auto expected = fs::file_size(path, error);
+  std::size_t filled = 0;
+  bytes.assign(error ? 0 : static_cast<std::size_t>(expected) + 1, '\0');
+  constexpr std::size_t chunk = 1 << 16;
   while (true) {
-    const std::size_t count = std::fread(chunk, 1, sizeof chunk, file.get());
-    bytes.append(chunk, count);
-    if (count < sizeof chunk) break;
+    if (bytes.size() - filled < chunk) bytes.resize(filled + chunk);
+    const std::size_t room = bytes.size() - filled;
+    const std::size_t count = std::fread(bytes.data() + filled, 1, room, file.get());
+    filled += count;
+    if (count < room) break;
   }
+  bytes.resize(filled);
   if (std::ferror(file.get())) return failure_from_errno(path, errno);
   return std::nullopt;
 }

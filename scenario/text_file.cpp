@@ -81,6 +81,30 @@ std::optional<std::string> to_windows_1252(std::string_view utf8, std::string& o
   return std::nullopt;
 }
 
+std::string from_windows_1252(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    char32_t code_point = byte;
+    if (byte >= 0x80 && byte < 0xA0) {
+      code_point = high_control_block[byte - 0x80];
+      if (code_point == 0) code_point = 0xFFFD;
+    }
+    if (code_point < 0x80) {
+      out.push_back(static_cast<char>(code_point));
+    } else if (code_point < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (code_point >> 6)));
+      out.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xE0 | (code_point >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((code_point >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
+    }
+  }
+  return out;
+}
+
 encoded_text encode_line_list(const std::vector<std::string>& lines) {
   encoded_text result;
   std::string converted;

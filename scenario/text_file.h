@@ -24,6 +24,10 @@ inline constexpr std::size_t line_list_capacity = 1001;
 // converted, and leaves `out` unspecified.
 std::optional<std::string> to_windows_1252(std::string_view utf8, std::string& out);
 
+// Converts Windows-1252 bytes to UTF-8. The five bytes the code page leaves
+// undefined become U+FFFD, so any bytes read from a file give valid UTF-8.
+std::string from_windows_1252(std::string_view bytes);
+
 // The bytes of a line list: every line before the end mark, converted to
 // Windows-1252 and followed by CR LF. A line that cannot be converted is a
 // failure naming the line.

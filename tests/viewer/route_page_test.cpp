@@ -1,0 +1,212 @@
+// The page of a build: one marker per object the files hold, every text from
+// the files escaped, the plan drawn thin, and the files' failures named.
+
+#include "viewer/route_page.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "builder/command_line.h"
+#include "compiler/encoding.h"
+#include "compiler/output_files.h"
+#include "scenario/text_file.h"
+#include "tests/test_support.h"
+#include "viewer/html_text.h"
+#include "viewer/route_files.h"
+
+namespace {
+
+using test_support::temporary_directory;
+
+std::size_t occurrences(const std::string& text, const std::string& what) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
+    ++count;
+  }
+  return count;
+}
+
+// The embedded build, through the bytes of its three files.
+viewer::route_view embedded_view(bool with_plan = true) {
+  const test_support::compiled c = test_support::compile(test_support::embedded_line_text(),
+                                                         test_support::embedded_service_text());
+  viewer::route_view view;
+  view.route_base_name = compiler::embedded_route_base_name;
+  view.train_number = compiler::embedded_train_number;
+  EXPECT_FALSE(compiler::decode_route_grid(compiler::encode_route_grid(c.state.grid), view.grid));
+  EXPECT_FALSE(compiler::decode_station_table(compiler::encode_station_table(c.state.stations),
+                                              view.stations));
+  if (with_plan) {
+    compiler::decoded_plan plan;
+    EXPECT_FALSE(compiler::decode_track_plan(compiler::encode_track_plan(c.state.plan), plan));
+    view.plan = std::move(plan);
+  }
+  return view;
+}
+
+TEST(RoutePage, EmbeddedBuildHoldsOneMarkerPerObject) {
+  const std::string page = viewer::route_page(embedded_view());
+  struct expected_count {
+    std::string kind;
+    std::size_t count;
+  };
+  // What the embedded texts place: 13 stations, 34 signals, one slowdown of
+  // three cells, 21 speed boards, 19 tunnel rows on runs of their own types, 4 signs, 4 code
+  // cuts of "AC" and the protection points of the slowdown.
+  const std::vector<expected_count> expected = {
+      {"station", 13},         {"station-area", 13},    {"plan-station", 13},
+      {"signal", 34},          {"slowdown", 1},         {"slowdown-warning", 1},
+      {"slowdown-start", 1},   {"slowdown-end", 1},     {"slowdown-approach", 0},
+      {"speed-boards", 21},    {"tunnel", 19},          {"plan-tunnel", 19},
+      {"sign", 4},             {"code-cut", 4},         {"no-plan", 0},
+      {"unknown", 0},
+  };
+  for (const expected_count& e : expected) {
+    SCOPED_TRACE(e.kind);
+    EXPECT_EQ(occurrences(page, "data-kind=\"" + e.kind + "\""), e.count);
+  }
+  EXPECT_GT(occurrences(page, "data-kind=\"protection\""), 0u);
+  // Each station once in the lane, once on the plan and once in the table.
+  EXPECT_EQ(occurrences(page, ">VESCARA<"), 3u);
+  EXPECT_EQ(occurrences(page, ">ORMEDA S.V.<"), 3u);
+  EXPECT_NE(page.find("<td>15:18:00</td>"), std::string::npos);
+  EXPECT_NE(page.find("<td>63500 m</td>"), std::string::npos);
+}
+
+TEST(RoutePage, EmbeddedPageIsSmallAndLoadsNothing) {
+  const std::string page = viewer::route_page(embedded_view());
+  EXPECT_LT(page.size(), 1'000'000u);
+  EXPECT_NE(page.find("content=\"default-src 'none';"), std::string::npos);
+  for (const char* reference :
+       {"href=\"http", "https:", "src=", "<link", "@import", "url(", "fetch(", "XMLHttpRequest"}) {
+    SCOPED_TRACE(reference);
+    EXPECT_EQ(page.find(reference), std::string::npos);
+  }
+  // 70499 metres of plan, thinned to a few dozen points at half a pixel.
+  EXPECT_NE(page.find("data-points=\"70499\""), std::string::npos);
+  const std::size_t kept = page.find("data-kept=\"");
+  ASSERT_NE(kept, std::string::npos);
+  EXPECT_LT(std::stoul(page.substr(kept + 11)), 200u);
+}
+
+TEST(RoutePage, TextsFromTheFilesAreEscaped) {
+  struct test_case {
+    std::string name;      // Windows-1252 bytes, as stored
+    std::string expected;  // as the page must show it
+  };
+  const std::vector<test_case> cases = {
+      {"<script>alert(1)</script>", "&lt;script&gt;alert(1)&lt;/script&gt;"},
+      {"\"quoted\" & 'single'", "&quot;quoted&quot; &amp; &#39;single&#39;"},
+      {"CITT\xC0 \x80 \x81", "CITT\xC3\x80 \xE2\x82\xAC \xEF\xBF\xBD"},
+  };
+  for (const test_case& c : cases) {
+    SCOPED_TRACE(c.expected);
+    viewer::route_view view = embedded_view(false);
+    view.stations.slots[1].name = c.name;  // a station
+    view.stations.slots[80].name = c.name;  // the first sign's text
+    view.route_base_name = c.name;
+    const std::string page = viewer::route_page(view);
+    EXPECT_EQ(page.find(c.name), std::string::npos);
+    // The station in the lane, the table and its two tips; the sign's label
+    // and tip; the route in the title and the heading.
+    EXPECT_GE(occurrences(page, c.expected), 6u);
+    EXPECT_EQ(occurrences(page, "<script"), 3u);  // the page's own three
+  }
+}
+
+TEST(RoutePage, WithoutPlanSaysSo) {
+  const std::string page = viewer::route_page(embedded_view(false));
+  EXPECT_EQ(occurrences(page, "data-kind=\"no-plan\""), 1u);
+  EXPECT_EQ(occurrences(page, "data-kind=\"plan-station\""), 0u);
+  EXPECT_EQ(occurrences(page, "data-kind=\"station\""), 13u);
+}
+
+TEST(WindowsText, ConvertsEveryByteToUtf8) {
+  EXPECT_EQ(scenario::from_windows_1252("abc"), "abc");
+  EXPECT_EQ(scenario::from_windows_1252("\xE8\xFF"), "\xC3\xA8\xC3\xBF");
+  EXPECT_EQ(scenario::from_windows_1252("\x80\x9F"), "\xE2\x82\xAC\xC5\xB8");
+  EXPECT_EQ(scenario::from_windows_1252("\x81\x8D\x8F\x90\x9D"),
+            "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
+  // Every byte that has a character comes back from the other direction.
+  for (int b = 1; b < 256; ++b) {
+    const std::string one(1, static_cast<char>(b));
+    std::string back;
+    if (scenario::from_windows_1252(one) == "\xEF\xBF\xBD") continue;
+    EXPECT_FALSE(scenario::to_windows_1252(scenario::from_windows_1252(one), back));
+    EXPECT_EQ(back, one) << b;
+  }
+}
+
+struct view_run {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+view_run run_view(const std::vector<std::string>& args) {
+  std::ostringstream out;
+  std::ostringstream err;
+  std::vector<std::string> all{"view"};
+  all.insert(all.end(), args.begin(), args.end());
+  const auto status = builder::run_command_line(all, nullptr, out, err);
+  return {static_cast<int>(status), out.str(), err.str()};
+}
+
+TEST(ViewCommand, WritesThePageOrNamesTheFileItCannotRead) {
+  temporary_directory dir;
+  const auto built = run_view({"--dir", dir.path().string()});
+  EXPECT_EQ(built.status, 1);
+  EXPECT_NE(built.err.find("Vescara_Ormeda_4816.dat"), std::string::npos) << built.err;
+
+  std::ostringstream out, err;
+  ASSERT_EQ(builder::run_command_line({"build", "--out", dir.path().string()}, nullptr, out, err),
+            builder::exit_status::clean);
+  const auto page_path = dir.path() / "page.html";
+  const auto viewed = run_view({"--dir", dir.path().string(), "-o", page_path.string()});
+  ASSERT_EQ(viewed.status, 0) << viewed.err;
+  const std::string page = test_support::read_file(page_path);
+  EXPECT_EQ(occurrences(page, "data-kind=\"signal\""), 34u);
+  EXPECT_EQ(occurrences(page, "data-kind=\"no-plan\""), 0u);
+
+  struct broken_case {
+    std::string file;
+    std::string bytes;  // empty: the file is removed
+    int status;
+    std::string message;
+  };
+  const std::vector<broken_case> cases = {
+      {"Vescara_Ormeda_4816.sim", "not a table", 1, "Vescara_Ormeda_4816.sim: not a scenario table"},
+      {"Vescara_Ormeda_4816.dat", std::string(16, '\0'), 1,
+       "Vescara_Ormeda_4816.dat: not a cell grid"},
+      {"Vescara_Ormeda_linea.dat", "\x07\x00", 1, "Vescara_Ormeda_linea.dat: not a track plan"},
+      {"Vescara_Ormeda_linea.dat", "", 0, ""},
+  };
+  for (const broken_case& c : cases) {
+    SCOPED_TRACE(c.file);
+    temporary_directory copy;
+    for (const char* name :
+         {"Vescara_Ormeda_4816.dat", "Vescara_Ormeda_4816.sim", "Vescara_Ormeda_linea.dat"}) {
+      test_support::write_file(copy.path() / name, test_support::read_file(dir.path() / name));
+    }
+    if (c.bytes.empty()) {
+      std::filesystem::remove(copy.path() / c.file);
+    } else {
+      test_support::write_file(copy.path() / c.file, c.bytes);
+    }
+    const auto result = run_view({"--dir", copy.path().string()});
+    EXPECT_EQ(result.status, c.status) << result.err;
+    EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+    const bool written = std::filesystem::exists(copy.path() / "Vescara_Ormeda_4816.html");
+    EXPECT_EQ(written, c.status == 0);
+    if (written) {
+      EXPECT_EQ(occurrences(test_support::read_file(copy.path() / "Vescara_Ormeda_4816.html"),
+                            "data-kind=\"no-plan\""),
+                1u);
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,55 @@
+#include "viewer/route_files.h"
+
+#include <fmt/format.h>
+
+#include "compiler/output_files.h"
+#include "scenario/file_system.h"
+
+namespace viewer {
+
+namespace {
+
+template <typename Decoded, typename Decoder>
+std::optional<std::string> read_one(const std::filesystem::path& path,
+                                    compiler::output_file_kind kind, Decoder decode,
+                                    Decoded& decoded) {
+  std::string bytes;
+  if (auto failure = scenario::read_whole_file(path, bytes)) return failure->describe();
+  if (auto status = decode(bytes, decoded)) {
+    return fmt::format("{}: not a {}: {}", path.string(), compiler::output_file_kind_name(kind),
+                       *status);
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> read_route_view(const std::filesystem::path& directory,
+                                           std::string_view route_base_name,
+                                           std::string_view train_number, route_view& view) {
+  view.route_base_name = route_base_name;
+  view.train_number = train_number;
+  const auto grid_path = directory / compiler::route_grid_file_name(route_base_name, train_number);
+  if (auto failure = read_one(grid_path, compiler::output_file_kind::route_grid,
+                              compiler::decode_route_grid, view.grid)) {
+    return failure;
+  }
+  const auto table_path =
+      directory / compiler::station_table_file_name(route_base_name, train_number);
+  if (auto failure = read_one(table_path, compiler::output_file_kind::station_table,
+                              compiler::decode_station_table, view.stations)) {
+    return failure;
+  }
+  view.plan.reset();
+  const auto plan_path = directory / compiler::track_plan_file_name(route_base_name);
+  if (!scenario::file_exists(plan_path)) return std::nullopt;
+  compiler::decoded_plan plan;
+  if (auto failure = read_one(plan_path, compiler::output_file_kind::track_plan,
+                              compiler::decode_track_plan, plan)) {
+    return failure;
+  }
+  view.plan = std::move(plan);
+  return std::nullopt;
+}
+
+}  // namespace viewer
