@@ -104,10 +104,10 @@ std::unique_ptr<win32_notice> win32_notice::open() {
   if (form1 == nullptr) return nullptr;
 
   const std::wstring text = widen(waiting_text);
-  HWND label1 = CreateWindowExW(0, L"STATIC", text.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT,
-                                label_x_px, label_y_px, label_width_px, label_height_px, form1,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(label1_id)),
-                                instance, nullptr);
+  HWND label1 =
+      CreateWindowExW(0, L"STATIC", text.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT, label_x_px,
+                      label_y_px, label_width_px, label_height_px, form1,
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(label1_id)), instance, nullptr);
   HFONT font = create_label_font();
   if (label1 == nullptr || font == nullptr) {
     DestroyWindow(form1);

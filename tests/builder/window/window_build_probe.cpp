@@ -128,7 +128,8 @@ void report_modal_box(void*) {
 std::string narrow(const std::wstring& wide) {
   if (wide.empty()) return {};
   const int size = static_cast<int>(wide.size());
-  const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+  const int length =
+      WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
   std::string bytes(static_cast<std::size_t>(length), '\0');
   WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, bytes.data(), length, nullptr, nullptr);
   return bytes;
@@ -136,7 +137,8 @@ std::string narrow(const std::wstring& wide) {
 
 std::string window_text(HWND window) {
   std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  text.resize(
+      static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
   return narrow(text);
 }
 
@@ -155,8 +157,8 @@ BOOL CALLBACK describe_child(HWND child, LPARAM) {
   if (handle != nullptr) GetObjectW(handle, sizeof font, &font);
   std::cout << fmt::format("  {} \"{}\" at {},{} size {}x{} font \"{}\" height {} weight {}\n",
                            class_of(child), window_text(child), rect.left, rect.top,
-                           rect.right - rect.left, rect.bottom - rect.top,
-                           narrow(font.lfFaceName), font.lfHeight, font.lfWeight);
+                           rect.right - rect.left, rect.bottom - rect.top, narrow(font.lfFaceName),
+                           font.lfHeight, font.lfWeight);
   return TRUE;
 }
 
@@ -174,8 +176,8 @@ BOOL CALLBACK describe_top_window(HWND window, LPARAM) {
   const auto style = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE));
   std::cout << fmt::format("window \"{}\" class {} client {}x{} menu {} sizable {} children {}\n",
                            window_text(window), class_of(window), client.right, client.bottom,
-                           GetMenu(window) != nullptr ? 1 : 0,
-                           (style & WS_THICKFRAME) != 0 ? 1 : 0, children);
+                           GetMenu(window) != nullptr ? 1 : 0, (style & WS_THICKFRAME) != 0 ? 1 : 0,
+                           children);
   EnumChildWindows(window, describe_child, 0);
   return TRUE;
 }
