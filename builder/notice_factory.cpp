@@ -2,7 +2,9 @@
 
 #include <cstdlib>
 
-#ifdef SCENARIO_HAS_WINDOW
+#if defined(_WIN32)
+#include "builder/win32_notice.h"
+#elif defined(SCENARIO_HAS_WINDOW)
 #include "builder/window_notice.h"
 #endif
 
@@ -22,7 +24,13 @@ namespace {
 
 std::unique_ptr<waiting_notice> make_waiting_notice(bool window_allowed, std::ostream& out,
                                                     std::ostream& err) {
-#ifdef SCENARIO_HAS_WINDOW
+#if defined(_WIN32)
+  // Windows always has a desktop to ask; a session without one gives no
+  // window, and the terminal takes over.
+  if (window_allowed) {
+    if (auto window = win32_notice::open()) return window;
+  }
+#elif defined(SCENARIO_HAS_WINDOW)
   if (window_allowed && environment_names_display()) {
     if (auto window = window_notice::open()) return window;
   }

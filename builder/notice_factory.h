@@ -1,6 +1,7 @@
 #pragma once
 // Chooses what stands behind the waiting notice: the desktop window when the
-// program has one and a display can be reached, the terminal otherwise.
+// program has one and a display can be reached, the terminal otherwise. On
+// Windows the window is the system's own.
 
 #include <iosfwd>
 #include <memory>
@@ -11,8 +12,9 @@ namespace builder {
 
 // The window when `window_allowed`, the program was built with FLTK, the
 // environment names a display (DISPLAY or WAYLAND_DISPLAY) and that display
-// opens; otherwise a terminal notice printing on `out` and `err`. Never ends
-// the process, whatever the display does.
+// opens; on Windows, the native window when `window_allowed` and the system
+// creates it. Otherwise a terminal notice printing on `out` and `err`. Never
+// ends the process, whatever the display does.
 std::unique_ptr<waiting_notice> make_waiting_notice(bool window_allowed, std::ostream& out,
                                                     std::ostream& err);
 

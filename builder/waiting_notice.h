@@ -11,6 +11,10 @@ namespace builder {
 
 inline constexpr std::string_view waiting_text = "Attendere";
 
+// The title of a desktop window; the error box carries it too, followed by
+// ": errore".
+inline constexpr std::string_view window_title = "scenario-builder";
+
 // " Errore n. " followed by the code, as the error box shows it.
 std::string errore_text(std::string_view code);
 

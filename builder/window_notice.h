@@ -12,9 +12,6 @@ class Fl_Window;
 
 namespace builder {
 
-// The window's title; the error box carries it too, followed by ": errore".
-inline constexpr std::string_view window_title = "scenario-builder";
-
 class window_notice final : public waiting_notice {
  public:
   // Connects to the display the environment names. Empty when no display can

@@ -35,6 +35,17 @@ fs::path temporary_beside(const fs::path& path) {
   return temporary;
 }
 
+// A narrow file name on Windows is taken in the ANSI code page, which cannot
+// spell every directory a user may keep the program in; the wide form opens
+// any path the system can.
+std::FILE* open_file(const fs::path& path, bool for_writing) {
+#ifdef _WIN32
+  return _wfopen(path.c_str(), for_writing ? L"wb" : L"rb");
+#else
+  return std::fopen(path.c_str(), for_writing ? "wb" : "rb");
+#endif
+}
+
 struct file_closer {
   void operator()(std::FILE* file) const {
     if (file != nullptr) std::fclose(file);
@@ -50,7 +61,7 @@ std::string file_failure::describe() const {
 file_status read_whole_file(const fs::path& path, std::string& bytes) {
   std::error_code error;
   if (fs::is_directory(path, error)) return file_failure{path, "is a directory"};
-  std::unique_ptr<std::FILE, file_closer> file(std::fopen(path.string().c_str(), "rb"));
+  std::unique_ptr<std::FILE, file_closer> file(open_file(path, false));
   if (!file) return failure_from_errno(path, errno);
   // The file is read straight into a buffer one byte longer than its told
   // length, so that a short read ends it at once; a file that grew meanwhile
@@ -85,7 +96,7 @@ file_status write_file_in_pieces(const fs::path& path, const piece_source& next_
   if (fs::is_directory(path, error)) return file_failure{path, "is a directory"};
   const fs::path temporary = temporary_beside(path);
   {
-    std::unique_ptr<std::FILE, file_closer> file(std::fopen(temporary.string().c_str(), "wb"));
+    std::unique_ptr<std::FILE, file_closer> file(open_file(temporary, true));
     if (!file) return failure_from_errno(path, errno);
     bool written = true;
     int write_errno = 0;
@@ -112,7 +123,7 @@ file_status write_file_in_pieces(const fs::path& path, const piece_source& next_
     return file_failure{path, reason};
   }
 #else
-  if (std::rename(temporary.string().c_str(), path.string().c_str()) != 0) {
+  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
     const int rename_errno = errno;
     fs::remove(temporary, error);
     return failure_from_errno(path, rename_errno);

@@ -31,6 +31,13 @@
 #include "scenario/file_system.h"
 #include "scenario/line_text.h"
 
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include <atomic>
+#endif
+
 #ifdef SCENARIO_HAS_WINDOW
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -116,6 +123,136 @@ void report_modal_box(void*) {
 
 #endif
 
+#ifdef _WIN32
+
+std::string narrow(const std::wstring& wide) {
+  if (wide.empty()) return {};
+  const int size = static_cast<int>(wide.size());
+  const int length =
+      WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, bytes.data(), length, nullptr, nullptr);
+  return bytes;
+}
+
+std::string window_text(HWND window) {
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(
+      static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return narrow(text);
+}
+
+std::string class_of(HWND window) {
+  wchar_t name[256] = {};
+  GetClassNameW(window, name, 256);
+  return narrow(name);
+}
+
+BOOL CALLBACK describe_child(HWND child, LPARAM) {
+  RECT rect{};
+  GetWindowRect(child, &rect);
+  MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
+  LOGFONTW font{};
+  const auto handle = reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0));
+  if (handle != nullptr) GetObjectW(handle, sizeof font, &font);
+  std::cout << fmt::format("  {} \"{}\" at {},{} size {}x{} font \"{}\" height {} weight {}\n",
+                           class_of(child), window_text(child), rect.left, rect.top,
+                           rect.right - rect.left, rect.bottom - rect.top, narrow(font.lfFaceName),
+                           font.lfHeight, font.lfWeight);
+  return TRUE;
+}
+
+BOOL CALLBACK count_child(HWND, LPARAM count) {
+  ++*reinterpret_cast<int*>(count);
+  return TRUE;
+}
+
+BOOL CALLBACK describe_top_window(HWND window, LPARAM) {
+  if (!IsWindowVisible(window)) return TRUE;
+  RECT client{};
+  GetClientRect(window, &client);
+  int children = 0;
+  EnumChildWindows(window, count_child, reinterpret_cast<LPARAM>(&children));
+  const auto style = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE));
+  std::cout << fmt::format("window \"{}\" class {} client {}x{} menu {} sizable {} children {}\n",
+                           window_text(window), class_of(window), client.right, client.bottom,
+                           GetMenu(window) != nullptr ? 1 : 0, (style & WS_THICKFRAME) != 0 ? 1 : 0,
+                           children);
+  EnumChildWindows(window, describe_child, 0);
+  return TRUE;
+}
+
+BOOL CALLBACK count_shown(HWND window, LPARAM count) {
+  if (IsWindowVisible(window)) ++*reinterpret_cast<int*>(count);
+  return TRUE;
+}
+
+DWORD main_thread = 0;
+
+void describe_shown_windows() {
+  EnumThreadWindows(main_thread, describe_top_window, 0);
+  std::cout << std::flush;
+}
+
+int shown_windows() {
+  int count = 0;
+  EnumThreadWindows(main_thread, count_shown, reinterpret_cast<LPARAM>(&count));
+  return count;
+}
+
+// Watches from a second thread for the error box, which holds the main one
+// while it is up, and reports it once: its text, its buttons and its owner.
+class error_box_watch {
+ public:
+  void start() {
+    thread_ = std::thread([this] {
+      const std::wstring title = L"scenario-builder: errore";
+      while (!stop_) {
+        HWND box = FindWindowW(nullptr, title.c_str());
+        if (box != nullptr && IsWindowVisible(box)) {
+          describe(box);
+          return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      }
+    });
+  }
+  ~error_box_watch() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+  }
+
+ private:
+  static void describe(HWND box) {
+    HWND owner = GetWindow(box, GW_OWNER);
+    std::cout << fmt::format("modal box \"{}\" owned by \"{}\" owner enabled {}\n",
+                             window_text(box), owner != nullptr ? window_text(owner) : "",
+                             owner != nullptr && IsWindowEnabled(owner) ? 1 : 0);
+    for (HWND child = GetWindow(box, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+      if (!IsWindowVisible(child)) continue;
+      const std::string kind = class_of(child);
+      if (kind == "Button" || kind == "Static") {
+        const std::string text = window_text(child);
+        if (!text.empty()) std::cout << fmt::format("  {} \"{}\"\n", kind, text);
+      }
+    }
+    // Where a script can click the button, in screen pixels.
+    if (HWND ok = FindWindowExW(box, nullptr, L"Button", nullptr)) {
+      RECT rect{};
+      GetWindowRect(ok, &rect);
+      std::cout << fmt::format("button centre {} {}\n", (rect.left + rect.right) / 2,
+                               (rect.top + rect.bottom) / 2);
+    }
+    std::cout << std::flush;
+  }
+
+  std::thread thread_;
+  std::atomic<bool> stop_ = false;
+};
+
+#endif
+
 void wait_for_release(const options& parsed, std::string_view step) {
   std::cout << "holding at " << step << std::endl;
   // A script that died must not leave the probe waiting for ever.
@@ -165,6 +302,10 @@ int main(int argc, char** argv) {
   compiler::build_state state = compiler::make_build_state(
       compiler::embedded_route_base_name, compiler::embedded_train_number, parsed.directory);
 
+#ifdef _WIN32
+  main_thread = GetCurrentThreadId();
+  error_box_watch box_watch;
+#endif
   auto notice = builder::make_waiting_notice(parsed.window_allowed, std::cout, std::cerr);
   const bool window = dynamic_cast<builder::terminal_notice*>(notice.get()) == nullptr;
   std::cout << "notice: " << (window ? "window" : "terminal") << std::endl;
@@ -178,9 +319,12 @@ int main(int argc, char** argv) {
 #ifdef SCENARIO_HAS_WINDOW
       if (window) Fl::add_timeout(0.0, report_modal_box);
 #endif
+#ifdef _WIN32
+      if (window) box_watch.start();
+#endif
     }
     if (!holds_at(parsed, step)) return;
-#ifdef SCENARIO_HAS_WINDOW
+#if defined(SCENARIO_HAS_WINDOW) || defined(_WIN32)
     if (window) describe_shown_windows();
 #endif
     wait_for_release(parsed, step);
@@ -191,7 +335,7 @@ int main(int argc, char** argv) {
     std::cerr << "window_build_probe: could not move a speed-board row to position 0\n";
     return 70;
   }
-#ifdef SCENARIO_HAS_WINDOW
+#if defined(SCENARIO_HAS_WINDOW) || defined(_WIN32)
   if (window) std::cout << "windows shown: " << shown_windows() << std::endl;
 #endif
   if (holds_at(parsed, "end")) wait_for_release(parsed, "end");
