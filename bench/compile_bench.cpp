@@ -215,10 +215,10 @@ void decode_and_page(benchmark::State& state) {
     viewer::route_view view;
     view.route_base_name = model.route_base_name;
     view.train_number = model.train_number;
-    compiler::decoded_plan decoded;
+    compiler::plan_points decoded;
     if (compiler::decode_route_grid(grid, view.grid) ||
         compiler::decode_station_table(table, view.stations) ||
-        compiler::decode_track_plan(plan, decoded)) {
+        compiler::decode_plan_points(plan, decoded)) {
       state.SkipWithError("the encoded files do not decode");
       return;
     }

@@ -139,10 +139,12 @@ decode_status decode_station_table(std::string_view bytes, station_table& table)
   return std::nullopt;
 }
 
-decode_status decode_track_plan(std::string_view bytes, decoded_plan& plan) {
-  // A first walk checks the type codes and counts the elements, so that the
-  // two halves are sized once: a plan of a million metres would otherwise be
-  // grown and copied several times over.
+namespace {
+
+// The walk both plan decoders start with: it checks the type codes and the
+// size, and counts the metres, so that the arrays are sized once: a plan of a
+// million metres would otherwise be grown and copied several times over.
+decode_status check_plan_codes(std::string_view bytes, std::size_t& metres) {
   std::size_t count = 0;
   std::size_t at = 0;
   while (at < bytes.size()) {
@@ -173,11 +175,20 @@ decode_status decode_track_plan(std::string_view bytes, decoded_plan& plan) {
   if (count % 2 != 0) {
     return fmt::format("{} elements cannot be split into two coordinates a metre", count);
   }
-  const std::size_t metres = count / 2;
+  metres = count / 2;
   if (metres < min_plan_metres || metres > max_plan_metres) {
     return fmt::format("{} metres: a plan has {} to {} metres", metres, min_plan_metres,
                        max_plan_metres);
   }
+  return std::nullopt;
+}
+
+}  // namespace
+
+decode_status decode_track_plan(std::string_view bytes, decoded_plan& plan) {
+  std::size_t metres = 0;
+  if (auto status = check_plan_codes(bytes, metres)) return status;
+  const std::size_t count = 2 * metres;
   // The second walk reads the values of codes already checked, into halves
   // that sit on huge pages where the system has them: each half of a long
   // line is tens of megabytes written once.
@@ -188,7 +199,7 @@ decode_status decode_track_plan(std::string_view bytes, decoded_plan& plan) {
     advise_huge_pages(half->data(), metres * sizeof(plan_value));
     half->resize(metres);
   }
-  at = 0;
+  std::size_t at = 0;
   for (std::size_t i = 0; i < count; ++i) {
     plan_value& value = i < metres ? plan.x[i] : plan.y[i - metres];
     const std::uint16_t code = get_u16(bytes, at);
@@ -202,6 +213,42 @@ decode_status decode_track_plan(std::string_view bytes, decoded_plan& plan) {
       at += 2;
     }
   }
+  return std::nullopt;
+}
+
+decode_status decode_plan_points(std::string_view bytes, plan_points& plan) {
+  std::size_t metres = 0;
+  if (auto status = check_plan_codes(bytes, metres)) return status;
+  // The points of a long line are 16 MB written once, on huge pages where the
+  // system has them. The first half of the file appends them, so that no
+  // page is touched by a zero fill before the values; the second half fills
+  // in their other coordinate. The run of leading metres that hold a value is
+  // counted on the way.
+  plan.metres.clear();
+  plan.metres.shrink_to_fit();
+  plan.metres.reserve(metres);
+  advise_huge_pages(plan.metres.data(), metres * sizeof(plan_point));
+  std::size_t at = 0;
+  std::size_t run[2] = {metres, metres};
+  auto next_value = [&](std::size_t half, std::size_t m) {
+    const std::uint16_t code = get_u16(bytes, at);
+    if (code == static_cast<std::uint16_t>(plan_tag::integer)) {
+      const auto value = static_cast<double>(get_i16(bytes, at + 2));
+      at += 4;
+      return value;
+    }
+    if (code == static_cast<std::uint16_t>(plan_tag::real)) {
+      const double value = get_f64(bytes, at + 2);
+      at += 10;
+      return value;
+    }
+    if (run[half] == metres) run[half] = m;
+    at += 2;
+    return 0.0;
+  };
+  for (std::size_t m = 0; m < metres; ++m) plan.metres.push_back({next_value(0, m), 0.0});
+  for (std::size_t m = 0; m < metres; ++m) plan.metres[m].y = next_value(1, m);
+  plan.drawable = std::min(run[0], run[1]);
   return std::nullopt;
 }
 

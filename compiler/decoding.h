@@ -54,6 +54,22 @@ struct decoded_plan {
 
 decode_status decode_track_plan(std::string_view bytes, decoded_plan& plan);
 
+// The plan file as the viewer draws it: both coordinates of each metre side
+// by side, without the type codes, which are half the size of a decoded_plan
+// for a line that is drawn and not inspected.
+struct plan_point {
+  double x = 0.0;
+  double y = 0.0;
+};
+
+struct plan_points {
+  std::vector<plan_point> metres;  // metres 0 to plan_upper; an empty element reads as 0
+  std::size_t drawable = 0;        // how many metres from 0 on hold both coordinates
+};
+
+// The same checks and reasons as decode_track_plan.
+decode_status decode_plan_points(std::string_view bytes, plan_points& plan);
+
 // What a decoded plan amounts to.
 struct plan_summary {
   std::size_t metres = 0;  // plan_upper + 1

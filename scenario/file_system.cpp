@@ -6,12 +6,16 @@
 #include <memory>
 #include <random>
 #include <system_error>
+#include <utility>
 
 #include <fmt/format.h>
 
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -79,6 +83,97 @@ file_status read_whole_file(const fs::path& path, std::string& bytes) {
   }
   bytes.resize(filled);
   if (std::ferror(file.get())) return failure_from_errno(path, errno);
+  return std::nullopt;
+}
+
+file_bytes::file_bytes(file_bytes&& other) noexcept
+    : data_(std::exchange(other.data_, nullptr)),
+      size_(std::exchange(other.size_, 0)),
+      mapping_(std::exchange(other.mapping_, nullptr)),
+      mapped_(std::exchange(other.mapped_, 0)),
+      buffer_(std::move(other.buffer_)) {}
+
+file_bytes& file_bytes::operator=(file_bytes&& other) noexcept {
+  if (this != &other) {
+    release();
+    data_ = std::exchange(other.data_, nullptr);
+    size_ = std::exchange(other.size_, 0);
+    mapping_ = std::exchange(other.mapping_, nullptr);
+    mapped_ = std::exchange(other.mapped_, 0);
+    buffer_ = std::move(other.buffer_);
+  }
+  return *this;
+}
+
+file_bytes::~file_bytes() { release(); }
+
+void file_bytes::release() noexcept {
+#ifndef _WIN32
+  if (mapping_ != nullptr) munmap(mapping_, mapped_);
+#endif
+  mapping_ = nullptr;
+  mapped_ = 0;
+  buffer_.reset();
+  data_ = nullptr;
+  size_ = 0;
+}
+
+file_status read_file_bytes(const fs::path& path, file_bytes& bytes) {
+  bytes.release();
+  std::error_code error;
+  if (fs::is_directory(path, error)) return file_failure{path, "is a directory"};
+#ifndef _WIN32
+  {
+    const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) return failure_from_errno(path, errno);
+    struct stat info {};
+    if (fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+      const auto size = static_cast<std::size_t>(info.st_size);
+      int flags = MAP_PRIVATE;
+#ifdef MAP_POPULATE
+      // All the pages are wanted, in order: one call maps them instead of a
+      // fault for each.
+      flags |= MAP_POPULATE;
+#endif
+      void* mapping = mmap(nullptr, size, PROT_READ, flags, descriptor, 0);
+      if (mapping != MAP_FAILED) {
+        close(descriptor);
+        bytes.mapping_ = mapping;
+        bytes.mapped_ = size;
+        bytes.data_ = static_cast<const char*>(mapping);
+        bytes.size_ = size;
+        return std::nullopt;
+      }
+    }
+    // An empty file, or one that is not a regular file, is read below.
+    close(descriptor);
+  }
+#endif
+  std::unique_ptr<std::FILE, file_closer> file(std::fopen(path.string().c_str(), "rb"));
+  if (!file) return failure_from_errno(path, errno);
+  // As in read_whole_file: one byte more than the told length, so that a
+  // short read ends it at once, and more room for a file that grew.
+  const auto expected = fs::file_size(path, error);
+  std::size_t capacity = (error ? 0 : static_cast<std::size_t>(expected)) + 1;
+  auto buffer = std::make_unique_for_overwrite<char[]>(capacity);
+  std::size_t filled = 0;
+  while (true) {
+    if (filled == capacity) {
+      const std::size_t larger = 2 * capacity + (std::size_t{1} << 16);
+      auto grown = std::make_unique_for_overwrite<char[]>(larger);
+      std::memcpy(grown.get(), buffer.get(), filled);
+      buffer = std::move(grown);
+      capacity = larger;
+    }
+    const std::size_t room = capacity - filled;
+    const std::size_t count = std::fread(buffer.get() + filled, 1, room, file.get());
+    filled += count;
+    if (count < room) break;
+  }
+  if (std::ferror(file.get())) return failure_from_errno(path, errno);
+  bytes.buffer_ = std::move(buffer);
+  bytes.data_ = bytes.buffer_.get();
+  bytes.size_ = filled;
   return std::nullopt;
 }
 

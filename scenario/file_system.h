@@ -4,8 +4,10 @@
 // back with the path and the system's reason, and no file is ever left
 // half-written.
 
+#include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,6 +28,38 @@ using file_status = std::optional<file_failure>;
 
 // Reads the whole file into `bytes`.
 file_status read_whole_file(const std::filesystem::path& path, std::string& bytes);
+
+// The bytes of a whole file, read-only, for a reader that decodes them once
+// and keeps nothing of them: a track plan of a long line is 20 MB that would
+// otherwise be zero-filled, copied and dropped. On POSIX systems the file is
+// mapped, so its pages come straight from the system's cache; elsewhere, or
+// when it cannot be mapped, it is read into a buffer that nothing fills
+// beforehand. Every file this project writes is replaced by a rename, never
+// rewritten in place, so a mapping keeps the content it was made from.
+class file_bytes {
+ public:
+  file_bytes() = default;
+  file_bytes(const file_bytes&) = delete;
+  file_bytes& operator=(const file_bytes&) = delete;
+  file_bytes(file_bytes&& other) noexcept;
+  file_bytes& operator=(file_bytes&& other) noexcept;
+  ~file_bytes();
+
+  std::string_view view() const { return {data_, size_}; }
+
+ private:
+  friend file_status read_file_bytes(const std::filesystem::path& path, file_bytes& bytes);
+  void release() noexcept;
+
+  const char* data_ = nullptr;
+  std::size_t size_ = 0;
+  void* mapping_ = nullptr;  // what to unmap, when the bytes are a mapping
+  std::size_t mapped_ = 0;
+  std::unique_ptr<char[]> buffer_;  // the bytes, when they were read
+};
+
+// Reads the whole file into `bytes`, with the failures of read_whole_file.
+file_status read_file_bytes(const std::filesystem::path& path, file_bytes& bytes);
 
 // Writes `bytes` to a temporary file beside `path`, then renames it over
 // `path`. Either the new content is there whole, or the older file (if any)

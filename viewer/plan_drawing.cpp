@@ -23,18 +23,6 @@ constexpr double max_height_px = 640.0;
 constexpr std::size_t max_ticks = 80;
 constexpr std::size_t max_labels = 16;
 
-// How many metres from 0 on hold both coordinates; a complete plan leaves
-// only its last two metres empty.
-std::size_t point_count(const compiler::decoded_plan& plan) {
-  const std::size_t metres = std::min(plan.x.size(), plan.y.size());
-  std::size_t m = 0;
-  while (m < metres && plan.x[m].tag != compiler::plan_tag::empty &&
-         plan.y[m].tag != compiler::plan_tag::empty) {
-    ++m;
-  }
-  return m;
-}
-
 // Plan coordinates onto the drawing, the second coordinate upward, one scale
 // for both so that curves keep their shape.
 struct plan_frame {
@@ -45,13 +33,13 @@ struct plan_frame {
   }
 };
 
-plan_frame frame_of(const compiler::decoded_plan& plan, std::size_t count) {
-  double min_x = plan.x[0].value, max_x = min_x, min_y = plan.y[0].value, max_y = min_y;
+plan_frame frame_of(const std::vector<compiler::plan_point>& points, std::size_t count) {
+  double min_x = points[0].x, max_x = min_x, min_y = points[0].y, max_y = min_y;
   for (std::size_t m = 0; m < count; ++m) {
-    min_x = std::min(min_x, plan.x[m].value);
-    max_x = std::max(max_x, plan.x[m].value);
-    min_y = std::min(min_y, plan.y[m].value);
-    max_y = std::max(max_y, plan.y[m].value);
+    min_x = std::min(min_x, points[m].x);
+    max_x = std::max(max_x, points[m].x);
+    min_y = std::min(min_y, points[m].y);
+    max_y = std::max(max_y, points[m].y);
   }
   const double extent_x = std::max(max_x - min_x, 1.0);
   const double extent_y = std::max(max_y - min_y, 1.0);
@@ -124,17 +112,19 @@ std::string plan_drawing(const route_view& view) {
     return "<section id=\"plan\"><p class=\"note\" data-kind=\"no-plan\">This build has no track "
            "plan: there is no _linea.dat file beside its grid and table.</p></section>\n";
   }
-  const std::size_t count = point_count(*view.plan);
+  // A complete plan leaves only its last two metres empty.
+  const std::size_t count = view.plan->drawable;
   if (count < 2) {
     return "<section id=\"plan\"><p class=\"note\" data-kind=\"no-plan\">The track plan of this "
            "build holds no points to draw.</p></section>\n";
   }
-  const plan_frame frame = frame_of(*view.plan, count);
+  const std::vector<compiler::plan_point>& metres = view.plan->metres;
+  const plan_frame frame = frame_of(metres, count);
   std::vector<point> drawn;
   drawn.reserve(count);
   compiler::advise_huge_pages(drawn.data(), count * sizeof(point));
   for (std::size_t m = 0; m < count; ++m) {
-    drawn.push_back(frame.map(view.plan->x[m].value, view.plan->y[m].value));
+    drawn.push_back(frame.map(metres[m].x, metres[m].y));
   }
   const std::vector<std::size_t> kept = thin_polyline(drawn, plan_tolerance_px);
   const std::size_t last = drawn.size() - 1;

@@ -13,9 +13,9 @@ template <typename Decoded, typename Decoder>
 std::optional<std::string> read_one(const std::filesystem::path& path,
                                     compiler::output_file_kind kind, Decoder decode,
                                     Decoded& decoded) {
-  std::string bytes;
-  if (auto failure = scenario::read_whole_file(path, bytes)) return failure->describe();
-  if (auto status = decode(bytes, decoded)) {
+  scenario::file_bytes bytes;
+  if (auto failure = scenario::read_file_bytes(path, bytes)) return failure->describe();
+  if (auto status = decode(bytes.view(), decoded)) {
     return fmt::format("{}: not a {}: {}", path.string(), compiler::output_file_kind_name(kind),
                        *status);
   }
@@ -43,9 +43,9 @@ std::optional<std::string> read_route_view(const std::filesystem::path& director
   view.plan.reset();
   const auto plan_path = directory / compiler::track_plan_file_name(route_base_name);
   if (!scenario::file_exists(plan_path)) return std::nullopt;
-  compiler::decoded_plan plan;
+  compiler::plan_points plan;
   if (auto failure = read_one(plan_path, compiler::output_file_kind::track_plan,
-                              compiler::decode_track_plan, plan)) {
+                              compiler::decode_plan_points, plan)) {
     return failure;
   }
   view.plan = std::move(plan);

@@ -16,7 +16,7 @@ struct route_view {
   std::string train_number;
   compiler::route_grid grid;
   compiler::station_table stations;
-  std::optional<compiler::decoded_plan> plan;  // nothing when the build wrote no plan file
+  std::optional<compiler::plan_points> plan;  // nothing when the build wrote no plan file
 };
 
 // Reads ROUTE_TRAIN.dat, ROUTE_TRAIN.sim and, when it exists, ROUTE_linea.dat

@@ -192,6 +192,76 @@ TEST(Decoding, RefusesBrokenPlans) {
   }
 }
 
+// The viewer's decoder must accept and refuse exactly what the inspecting one
+// does, with the same reason, and read the same values and the same run of
+// drawable metres.
+TEST(Decoding, PlanPointsAgreeWithTheTaggedDecoder) {
+  const std::string empty_plan(2 * 7001 * 2, '\0');
+  std::string bad_tag = empty_plan;
+  bad_tag[2] = 3;
+  std::string late_bad_tag = empty_plan;
+  late_bad_tag[empty_plan.size() - 2] = 4;
+  const std::string good = compiler::encode_track_plan(embedded().state.plan);
+  // The second coordinate of metre 3 made empty: the drawable run stops there
+  // although the first coordinates go on.
+  compiler::decoded_plan tagged;
+  ASSERT_EQ(compiler::decode_track_plan(good, tagged), std::nullopt);
+  std::string gap;
+  {
+    std::size_t at = 0;
+    std::size_t element = 0;
+    const std::size_t hole = tagged.x.size() + 3;
+    while (element < hole) {
+      const auto code = static_cast<unsigned char>(good[at]);
+      at += code == 0 ? 2 : code == 2 ? 4 : 10;
+      ++element;
+    }
+    const auto code = static_cast<unsigned char>(good[at]);
+    const std::size_t size = code == 0 ? 2 : code == 2 ? 4 : 10;
+    gap = good.substr(0, at) + std::string(2, '\0') + good.substr(at + size);
+  }
+  const std::vector<std::string> cases = {
+      empty_plan,
+      good,
+      gap,
+      "",
+      empty_plan.substr(2),
+      empty_plan.substr(1),
+      bad_tag,
+      late_bad_tag,
+      good.substr(0, 15),
+      good.substr(0, good.size() - 1),
+      good.substr(0, good.size() - 3),
+      std::string(2 * 7000 * 2, '\0'),
+  };
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const std::string& bytes = cases[i];
+    compiler::decoded_plan expected;
+    compiler::plan_points points;
+    const compiler::decode_status status = compiler::decode_track_plan(bytes, expected);
+    ASSERT_EQ(compiler::decode_plan_points(bytes, points), status) << "case " << i;
+    if (status) continue;
+    ASSERT_EQ(points.metres.size(), expected.x.size()) << "case " << i;
+    std::size_t drawable = 0;
+    while (drawable < expected.x.size() && expected.x[drawable].tag != compiler::plan_tag::empty &&
+           expected.y[drawable].tag != compiler::plan_tag::empty) {
+      ++drawable;
+    }
+    EXPECT_EQ(points.drawable, drawable) << "case " << i;
+    for (std::size_t m = 0; m < points.metres.size(); ++m) {
+      ASSERT_EQ(points.metres[m].x, expected.x[m].value) << "case " << i << " metre " << m;
+      ASSERT_EQ(points.metres[m].y, expected.y[m].value) << "case " << i << " metre " << m;
+    }
+  }
+  // The gap case does stop early, and a complete plan draws all but its last
+  // two metres.
+  compiler::plan_points points;
+  ASSERT_EQ(compiler::decode_plan_points(gap, points), std::nullopt);
+  EXPECT_EQ(points.drawable, 3u);
+  ASSERT_EQ(compiler::decode_plan_points(good, points), std::nullopt);
+  EXPECT_EQ(points.drawable, points.metres.size() - 2);
+}
+
 TEST(Decoding, KindNamesAndParsing) {
   EXPECT_EQ(compiler::kind_name(1), "signal");
   EXPECT_EQ(compiler::kind_name(6), "speed boards");

@@ -40,8 +40,8 @@ viewer::route_view embedded_view(bool with_plan = true) {
   EXPECT_FALSE(compiler::decode_station_table(compiler::encode_station_table(c.state.stations),
                                               view.stations));
   if (with_plan) {
-    compiler::decoded_plan plan;
-    EXPECT_FALSE(compiler::decode_track_plan(compiler::encode_track_plan(c.state.plan), plan));
+    compiler::plan_points plan;
+    EXPECT_FALSE(compiler::decode_plan_points(compiler::encode_track_plan(c.state.plan), plan));
     view.plan = std::move(plan);
   }
   return view;
