@@ -15,6 +15,17 @@ inline constexpr std::string_view waiting_text = "Attendere";
 // ": errore".
 inline constexpr std::string_view window_title = "scenario-builder";
 
+// The waiting window on either desktop, in pixels of a 96 dpi screen: the
+// client area of `Form1`, and `Label1` within it with its bold sans-serif
+// face of 24 points.
+inline constexpr int client_width_px = 280;
+inline constexpr int client_height_px = 179;
+inline constexpr int label_x_px = 64;
+inline constexpr int label_y_px = 64;
+inline constexpr int label_width_px = 177;
+inline constexpr int label_height_px = 53;
+inline constexpr int label_font_points = 24;
+
 // " Errore n. " followed by the code, as the error box shows it.
 std::string errore_text(std::string_view code);
 

@@ -11,16 +11,9 @@ namespace {
 
 constexpr const wchar_t* form1_class = L"Form1";
 
-// The waiting window, in pixels of a 96 dpi screen. The program does not
-// declare itself aware of the screen's dpi, so on a denser screen the system
-// scales the whole window and these stay its proportions.
-constexpr int client_width_px = 280;
-constexpr int client_height_px = 179;
-constexpr int label_x_px = 64;
-constexpr int label_y_px = 64;
-constexpr int label_width_px = 177;
-constexpr int label_height_px = 53;
-constexpr int label_font_points = 24;
+// The program does not declare itself aware of the screen's dpi, so on a
+// denser screen the system scales the whole window, which keeps the
+// proportions of the shared geometry.
 constexpr int points_per_inch = 72;
 constexpr int label1_id = 1;
 // The system's own sans-serif face. Where it is missing, the font mapper

@@ -14,16 +14,9 @@ namespace builder {
 
 namespace {
 
-// The waiting window, in pixels of a 96 dpi screen.
-constexpr int client_width_px = 280;
-constexpr int client_height_px = 179;
-constexpr int label_x_px = 64;
-constexpr int label_y_px = 64;
-constexpr int label_width_px = 177;
-constexpr int label_height_px = 53;
 // FLTK sizes fonts in pixels: 24 points are 32 pixels at the 96 dpi that the
 // rest of the geometry assumes, and at that size the word fills the label.
-constexpr Fl_Fontsize label_font_px = 32;
+constexpr Fl_Fontsize label_font_px = label_font_points * 96 / 72;
 // The label is just wide enough for the word in a face of Helvetica's widths;
 // the usual default sans face is wider and would spill out of it. The font
 // matcher gives Helvetica's metric twin where one is installed (Nimbus Sans,

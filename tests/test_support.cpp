@@ -8,7 +8,17 @@
 #include "scenario/service_text.h"
 #include "scenario/text_file.h"
 
+#include "builder/command_line.h"
+
 namespace test_support {
+
+run_result run_command(const std::vector<std::string>& args) {
+  std::ostringstream out;
+  std::ostringstream err;
+  const builder::exit_status status = builder::run_command_line(args, nullptr, out, err);
+  return {status, out.str(), err.str()};
+}
+
 
 std::string text_of(std::initializer_list<std::string_view> rows) {
   std::string text;

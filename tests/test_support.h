@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "builder/build_sequence.h"
 #include "compiler/compile.h"
 #include "compiler/model.h"
 
@@ -29,6 +30,16 @@ std::string service_text(std::initializer_list<std::string_view> rows);
 std::string text_of(const std::vector<std::string>& rows);
 std::string line_text(const std::vector<std::string>& rows);
 std::string service_text(const std::vector<std::string>& rows);
+
+// What the command line answered: its exit status and both streams.
+struct run_result {
+  builder::exit_status status;
+  std::string out;
+  std::string err;
+};
+
+// Runs the command line on `args`, as the program does past its name.
+run_result run_command(const std::vector<std::string>& args);
 
 struct compiled {
   compiler::build_state state;

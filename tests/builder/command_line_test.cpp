@@ -33,18 +33,9 @@ const std::string service_name = "Vescara_Ormeda_4816-.txt";
 const std::vector<std::string> binary_names = {
     "Vescara_Ormeda_linea.dat", "Vescara_Ormeda_4816.sim", "Vescara_Ormeda_4816.dat"};
 
-struct run_result {
-  exit_status status;
-  std::string out;
-  std::string err;
-};
+using test_support::run_result;
 
-run_result run(const std::vector<std::string>& args) {
-  std::ostringstream out;
-  std::ostringstream err;
-  const exit_status status = builder::run_command_line(args, nullptr, out, err);
-  return {status, out.str(), err.str()};
-}
+run_result run(const std::vector<std::string>& args) { return test_support::run_command(args); }
 
 std::string at(const fs::path& directory, const std::string& name) {
   return (directory / name).string();

@@ -3,29 +3,20 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "builder/command_line.h"
 #include "compiler/error_code.h"
+#include "tests/test_support.h"
 
 namespace {
 
 using builder::exit_status;
 
-struct run_result {
-  exit_status status;
-  std::string out;
-  std::string err;
-};
+using test_support::run_result;
 
-run_result run(const std::vector<std::string>& args) {
-  std::ostringstream out;
-  std::ostringstream err;
-  const exit_status status = builder::run_command_line(args, nullptr, out, err);
-  return {status, out.str(), err.str()};
-}
+run_result run(const std::vector<std::string>& args) { return test_support::run_command(args); }
 
 TEST(Explain, OneCodeGivesEveryPartOfItsEntry) {
   for (const compiler::error_explanation& e : compiler::error_explanations()) {
