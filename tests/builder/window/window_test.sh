@@ -67,7 +67,7 @@ wait_for() {
 
 need_display_tools() {
   local missing=() tool
-  for tool in Xvfb xdotool xwininfo import; do
+  for tool in Xvfb xdotool xwininfo xdpyinfo import; do
     command -v "$tool" >/dev/null || missing+=("$tool")
   done
   if ((${#missing[@]})); then
@@ -85,6 +85,10 @@ start_display() {
   wait_for test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
   export DISPLAY=":$(head -n 1 "$work/display")"
   unset WAYLAND_DISPLAY
+  # A loaded machine can take a moment between the server naming its display
+  # and answering on it; the program must not meet a display that is not there
+  # yet and fall back to the terminal.
+  wait_for xdpyinfo >/dev/null 2>&1 || fail "Xvfb on $DISPLAY does not answer"
 }
 
 start_probe() {
