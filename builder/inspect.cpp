@@ -74,20 +74,13 @@ json grid_json(const compiler::route_grid& grid, const filters& f) {
   for (std::size_t i = 0; i < grid.cells.size(); ++i) {
     const compiler::track_cell& c = grid.cells[i];
     if (!wanted(f, i, c)) continue;
-    cells.push_back({{"cell", i},
-                     {"metres", i * static_cast<std::size_t>(compiler::cell_length_m)},
-                     {"kind", c.kind},
-                     {"kind_name", compiler::kind_name(c.kind)},
-                     {"param1", c.param1},
-                     {"param2", c.param2},
-                     {"param3", c.param3},
-                     {"param4", c.param4},
-                     {"signal_time", c.signal_time},
-                     {"approach_mark", c.approach_mark},
-                     {"mountain_type", c.mountain_type},
-                     {"speed_limit", c.speed_limit},
-                     {"gradient", c.gradient},
-                     {"adhesion", c.adhesion}});
+    json row = {{"cell", i},
+                {"metres", i * static_cast<std::size_t>(compiler::cell_length_m)},
+                {"kind_name", compiler::kind_name(c.kind)}};
+    for (const compiler::named_field& field : compiler::cell_fields(c)) {
+      row[std::string(field.name)] = field.value;
+    }
+    cells.push_back(std::move(row));
   }
   return {{"cell_count", grid.cells.size()}, {"cells", std::move(cells)}};
 }
@@ -124,24 +117,11 @@ json table_json(const compiler::station_table& stations, const filters& f) {
   for (std::size_t s = 0; s < stations.slots.size(); ++s) {
     const compiler::station_record& r = stations.slots[s];
     if (!wanted(f, s, r)) continue;
-    slots.push_back({{"slot", s},
-                     {"role", compiler::slot_role(s, r)},
-                     {"station_type", r.station_type},
-                     {"start", r.start},
-                     {"finish", r.finish},
-                     {"position", r.position},
-                     {"flag_a", r.flag_a},
-                     {"name", r.name},
-                     {"group1_a", r.group1_a},
-                     {"group1_b", r.group1_b},
-                     {"group2_a", r.group2_a},
-                     {"group2_b", r.group2_b},
-                     {"group2_c", r.group2_c},
-                     {"group1_c", r.group1_c},
-                     {"dwell", r.dwell},
-                     {"flag_c", r.flag_c},
-                     {"flag_b", r.flag_b},
-                     {"departure_time", r.departure_time}});
+    json row = {{"slot", s}, {"role", compiler::slot_role(s, r)}, {"name", r.name}};
+    for (const compiler::named_field& field : compiler::slot_fields(r)) {
+      row[std::string(field.name)] = field.value;
+    }
+    slots.push_back(std::move(row));
   }
   return {{"slots", std::move(slots)}};
 }

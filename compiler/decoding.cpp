@@ -322,6 +322,38 @@ std::string_view kind_name(std::uint8_t kind) {
   }
 }
 
+std::array<named_field, 11> cell_fields(const track_cell& c) {
+  return {{{"kind", c.kind},
+           {"param1", c.param1},
+           {"param2", c.param2},
+           {"param3", c.param3},
+           {"param4", c.param4},
+           {"signal_time", c.signal_time},
+           {"approach_mark", c.approach_mark},
+           {"mountain_type", c.mountain_type},
+           {"speed_limit", c.speed_limit},
+           {"gradient", c.gradient},
+           {"adhesion", c.adhesion}}};
+}
+
+std::array<named_field, 15> slot_fields(const station_record& r) {
+  return {{{"station_type", r.station_type},
+           {"start", r.start},
+           {"finish", r.finish},
+           {"position", r.position},
+           {"flag_a", r.flag_a},
+           {"group1_a", r.group1_a},
+           {"group1_b", r.group1_b},
+           {"group2_a", r.group2_a},
+           {"group2_b", r.group2_b},
+           {"group2_c", r.group2_c},
+           {"group1_c", r.group1_c},
+           {"dwell", r.dwell},
+           {"flag_c", r.flag_c},
+           {"flag_b", r.flag_b},
+           {"departure_time", r.departure_time}}};
+}
+
 bool holds_anything(const track_cell& c) {
   return c.kind != 0 || c.param1 != 0 || c.param2 != 0 || c.param3 != 0 || c.param4 != 0 ||
          c.signal_time != 0 || c.approach_mark != 0 || c.mountain_type != 0 || c.speed_limit != 0 ||

@@ -4,6 +4,7 @@
 // decoder knows a file only by its name and checks that its size and content
 // can be such a file; anything else is refused with the reason.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -86,6 +87,19 @@ plan_summary summarize_plan(const decoded_plan& plan);
 // The word for a cell's `kind`: "signal", "speed boards", ...; "unknown" for
 // a code the compiler never stores.
 std::string_view kind_name(std::uint8_t kind);
+
+// A number of a cell or a table slot under the name the tools show it by.
+struct named_field {
+  std::string_view name;
+  std::int64_t value = 0;
+};
+
+// Every field of the cell, in the order the grid file holds them.
+std::array<named_field, 11> cell_fields(const track_cell& cell);
+
+// Every number of a table slot, in the order the table file holds them (the
+// name, which stands between flag_a and group1_a, is not a number).
+std::array<named_field, 15> slot_fields(const station_record& record);
 
 // True when any field of the cell, or of the slot, is not zero or empty.
 bool holds_anything(const track_cell& cell);

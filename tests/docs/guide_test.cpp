@@ -13,13 +13,13 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <map>
 #include <optional>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "compiler/decoding.h"
 #include "compiler/error_code.h"
 #include "tests/test_support.h"
 
@@ -192,45 +192,17 @@ std::vector<std::string> words_of(const std::string& clause) {
 }
 
 std::optional<std::int64_t> cell_field(const compiler::track_cell& c, const std::string& name) {
-  const std::map<std::string, std::int64_t> fields = {
-      {"kind", c.kind},
-      {"param1", c.param1},
-      {"param2", c.param2},
-      {"param3", c.param3},
-      {"param4", c.param4},
-      {"signal_time", c.signal_time},
-      {"approach_mark", c.approach_mark},
-      {"mountain_type", c.mountain_type},
-      {"speed_limit", c.speed_limit},
-      {"gradient", c.gradient},
-      {"adhesion", c.adhesion},
-  };
-  const auto found = fields.find(name);
-  if (found == fields.end()) return std::nullopt;
-  return found->second;
+  for (const compiler::named_field& field : compiler::cell_fields(c)) {
+    if (field.name == name) return field.value;
+  }
+  return std::nullopt;
 }
 
 std::optional<std::int64_t> slot_field(const compiler::station_record& s, const std::string& name) {
-  const std::map<std::string, std::int64_t> fields = {
-      {"station_type", s.station_type},
-      {"start", s.start},
-      {"finish", s.finish},
-      {"position", s.position},
-      {"flag_a", s.flag_a},
-      {"group1_a", s.group1_a},
-      {"group1_b", s.group1_b},
-      {"group2_a", s.group2_a},
-      {"group2_b", s.group2_b},
-      {"group2_c", s.group2_c},
-      {"group1_c", s.group1_c},
-      {"dwell", s.dwell},
-      {"flag_c", s.flag_c},
-      {"flag_b", s.flag_b},
-      {"departure_time", s.departure_time},
-  };
-  const auto found = fields.find(name);
-  if (found == fields.end()) return std::nullopt;
-  return found->second;
+  for (const compiler::named_field& field : compiler::slot_fields(s)) {
+    if (field.name == name) return field.value;
+  }
+  return std::nullopt;
 }
 
 std::string text_of_example(const example& e) {
