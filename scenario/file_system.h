@@ -47,6 +47,10 @@ class file_bytes {
 
   std::string_view view() const { return {data_, size_}; }
 
+  // A copy of bytes already in memory, held the same way as a file's: for a
+  // reader that was handed bytes instead of a path.
+  static file_bytes copy_of(std::string_view bytes);
+
  private:
   friend file_status read_file_bytes(const std::filesystem::path& path, file_bytes& bytes);
   void release() noexcept;

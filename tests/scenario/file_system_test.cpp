@@ -1,0 +1,91 @@
+// Replacing a file: the new content whole at the name, nothing left beside
+// it, and a reader that mapped the old content keeps seeing it.
+
+#include "scenario/file_system.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> names_in(const fs::path& directory) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(directory)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string content_of(const fs::path& path) {
+  std::string bytes;
+  EXPECT_FALSE(scenario::read_whole_file(path, bytes)) << path;
+  return bytes;
+}
+
+TEST(FileSystem, ReplacesWholeAndLeavesNothingBeside) {
+  struct replace_case {
+    std::string name;
+    std::string before;  // empty: no file there yet
+    std::string after;
+  };
+  const std::vector<replace_case> cases = {
+      {"a new file", "", "new content"},
+      {"a longer file over a shorter one", "old", std::string(200000, 'n')},
+      {"a shorter file over a longer one", std::string(300000, 'o'), "n"},
+      {"an empty file over a full one", "old", ""},
+  };
+  for (const replace_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    test_support::temporary_directory directory;
+    const fs::path target = directory.path() / "Route_1.dat";
+    scenario::file_bytes mapped;
+    if (!c.before.empty()) {
+      ASSERT_FALSE(scenario::write_file_atomically(target, c.before));
+      ASSERT_FALSE(scenario::read_file_bytes(target, mapped));
+    }
+    ASSERT_FALSE(scenario::write_file_atomically(target, c.after));
+    EXPECT_EQ(content_of(target), c.after);
+    EXPECT_EQ(names_in(directory.path()), std::vector<std::string>{"Route_1.dat"});
+    // The old content, still mapped, is the old file's, not the new one.
+    EXPECT_EQ(mapped.view(), c.before);
+  }
+}
+
+TEST(FileSystem, ARefusedReplacementLeavesTheTargetAsItWas) {
+  test_support::temporary_directory directory;
+  // A directory where the file should go is never swapped away.
+  const fs::path taken = directory.path() / "Route_1.sim";
+  fs::create_directory(taken);
+  fs::create_directory(taken / "inside");
+  const scenario::file_status failure = scenario::write_file_atomically(taken, "bytes");
+  ASSERT_TRUE(failure);
+  EXPECT_EQ(failure->path, taken);
+  EXPECT_TRUE(fs::is_directory(taken / "inside"));
+  EXPECT_EQ(names_in(directory.path()), std::vector<std::string>{"Route_1.sim"});
+}
+
+TEST(FileSystem, ALinkAtTheNameIsReplacedAndItsTargetKept) {
+  test_support::temporary_directory directory;
+  const fs::path elsewhere = directory.path() / "elsewhere.dat";
+  const fs::path link = directory.path() / "Route_1.dat";
+  ASSERT_FALSE(scenario::write_file_atomically(elsewhere, "kept"));
+  std::error_code error;
+  fs::create_symlink(elsewhere, link, error);
+  if (error) GTEST_SKIP() << "no symbolic links here: " << error.message();
+  ASSERT_FALSE(scenario::write_file_atomically(link, "new"));
+  EXPECT_FALSE(fs::is_symlink(link));
+  EXPECT_EQ(content_of(link), "new");
+  EXPECT_EQ(content_of(elsewhere), "kept");
+  EXPECT_EQ((names_in(directory.path())), (std::vector<std::string>{"Route_1.dat", "elsewhere.dat"}));
+}
+
+}  // namespace
