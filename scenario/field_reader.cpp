@@ -1,6 +1,8 @@
 #include "scenario/field_reader.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <limits>
 
 namespace scenario {
@@ -9,30 +11,24 @@ namespace {
 
 constexpr bool is_blank(char c) { return c == ' ' || c == '\t'; }
 constexpr bool is_line_end(char c) { return c == '\r' || c == '\n'; }
-constexpr bool ends_field(char c) { return c == ',' || is_line_end(c); }
-constexpr bool ends_number(char c) { return ends_field(c) || is_blank(c); }
 
-constexpr char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+// What each byte ends, looked up in one table: the scans for a field's end
+// run over every byte of a text.
+enum : std::uint8_t { ends_text_field = 1, ends_number_field = 2 };
+constexpr auto byte_classes = [] {
+  std::array<std::uint8_t, 256> classes{};
+  for (const char c : {',', '\r', '\n'}) {
+    classes[static_cast<unsigned char>(c)] = ends_text_field | ends_number_field;
+  }
+  for (const char c : {' ', '\t'}) classes[static_cast<unsigned char>(c)] = ends_number_field;
+  return classes;
+}();
 
-// Parses "[+-]digits" exactly; anything else is not a number. Values are
-// clamped far outside every field's range so that long digit strings cannot
-// overflow and still read as out of range.
-std::optional<std::int64_t> parse_integer(std::string_view token) {
-  std::size_t index = 0;
-  bool negative = false;
-  if (index < token.size() && (token[index] == '+' || token[index] == '-')) {
-    negative = token[index] == '-';
-    ++index;
-  }
-  if (index == token.size()) return std::nullopt;
-  constexpr std::int64_t clamp = std::int64_t{1} << 40;
-  std::int64_t value = 0;
-  for (; index < token.size(); ++index) {
-    const char c = token[index];
-    if (c < '0' || c > '9') return std::nullopt;
-    value = std::min(clamp, value * 10 + (c - '0'));
-  }
-  return negative ? -value : value;
+constexpr bool ends_field(char c) {
+  return (byte_classes[static_cast<unsigned char>(c)] & ends_text_field) != 0;
+}
+constexpr bool ends_number(char c) {
+  return (byte_classes[static_cast<unsigned char>(c)] & ends_number_field) != 0;
 }
 
 }  // namespace
@@ -92,26 +88,53 @@ std::int64_t field_reader::read_number(std::int64_t lowest, std::int64_t highest
   skip_blanks();
   field_offset_ = cursor_;
   const std::size_t begin = cursor_;
-  while (cursor_ < text_.size() && !ends_number(text_[cursor_])) ++cursor_;
-  const std::string_view token = text_.substr(begin, cursor_ - begin);
+  const char* data = text_.data();
+  const std::size_t size = text_.size();
+  // The number is parsed while its end is looked for, in one pass over the
+  // bytes: "[+-]digits" and nothing else is a number. Values are clamped far
+  // outside every field's range, so that long digit strings cannot overflow
+  // and still read as out of range.
+  std::size_t at = begin;
+  bool negative = false;
+  if (at < size && (data[at] == '+' || data[at] == '-')) {
+    negative = data[at] == '-';
+    ++at;
+  }
+  constexpr std::int64_t clamp = std::int64_t{1} << 40;
+  std::int64_t value = 0;
+  const std::size_t digits_begin = at;
+  while (at < size) {
+    const auto digit = static_cast<unsigned char>(data[at] - '0');
+    if (digit > 9) break;
+    value = std::min(clamp, value * 10 + digit);
+    ++at;
+  }
+  bool numeric = at > digits_begin;
+  // Anything else before the number's end makes the whole token not a number.
+  while (at < size && !ends_number(data[at])) {
+    numeric = false;
+    ++at;
+  }
+  cursor_ = at;
+  const bool empty = at == begin;
   // The separator after the number, if any, belongs to this field.
   skip_blanks();
-  if (cursor_ < text_.size() && text_[cursor_] == ',') {
+  if (cursor_ < size && data[cursor_] == ',') {
     ++cursor_;
   } else {
     consume_line_end();
   }
-  if (token.empty()) return 0;
-  const auto value = parse_integer(token);
-  if (!value) {
+  if (empty) return 0;
+  if (!numeric) {
     note(field_note_kind::non_numeric_number, begin);
     return 0;
   }
-  if (*value < lowest || *value > highest) {
+  if (negative) value = -value;
+  if (value < lowest || value > highest) {
     range_failed_ = true;
     return 0;
   }
-  return *value;
+  return value;
 }
 
 std::int32_t field_reader::read_long() {
@@ -143,20 +166,6 @@ bool skip_to_marker(field_reader& reader, std::string_view marker) {
     const std::string_view field = reader.read_text();
     if (reader.at_end()) return false;
     if (contains_ignoring_case(field, marker)) return true;
-  }
-  return false;
-}
-
-bool contains_ignoring_case(std::string_view field, std::string_view keyword) {
-  if (keyword.empty()) return true;
-  if (field.size() < keyword.size()) return false;
-  const char first = keyword.front();
-  const std::size_t last_start = field.size() - keyword.size();
-  for (std::size_t start = 0; start <= last_start; ++start) {
-    if (lower(field[start]) != first) continue;
-    std::size_t i = 1;
-    while (i < keyword.size() && lower(field[start + i]) == keyword[i]) ++i;
-    if (i == keyword.size()) return true;
   }
   return false;
 }

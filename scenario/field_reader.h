@@ -84,8 +84,32 @@ std::optional<std::string_view> next_keyword_field(field_reader& reader, int das
 // false when the end of the text comes first.
 bool skip_to_marker(field_reader& reader, std::string_view marker);
 
-// Substring tests on a keyword field. `keyword` must be lower case.
-bool contains_ignoring_case(std::string_view field, std::string_view keyword);
+// Substring tests on a keyword field. `keyword` must be lower case. Every
+// row of a text is tested against each keyword of its reader in turn, so the
+// test is inline: with the keyword a literal, it comes down to a few
+// compares.
+inline bool contains_ignoring_case(std::string_view field, std::string_view keyword) {
+  if (keyword.empty()) return true;
+  if (field.size() < keyword.size()) return false;
+  // The keyword is lower case: setting bit 5 of a text byte folds an upper
+  // case letter onto its lower case, and can only make a byte equal to a
+  // keyword byte that is a letter. Other keyword bytes are compared as they
+  // are.
+  const auto fold_mask = [](char k) -> char { return (k >= 'a' && k <= 'z') ? 0x20 : 0; };
+  const char first = keyword.front();
+  const char first_mask = fold_mask(first);
+  const std::size_t last_start = field.size() - keyword.size();
+  for (std::size_t start = 0; start <= last_start; ++start) {
+    if (static_cast<char>(field[start] | first_mask) != first) continue;
+    std::size_t i = 1;
+    while (i < keyword.size() &&
+           static_cast<char>(field[start + i] | fold_mask(keyword[i])) == keyword[i]) {
+      ++i;
+    }
+    if (i == keyword.size()) return true;
+  }
+  return false;
+}
 inline bool contains_exact(std::string_view field, std::string_view keyword) {
   return field.find(keyword) != std::string_view::npos;
 }

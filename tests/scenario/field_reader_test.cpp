@@ -71,6 +71,12 @@ TEST(FieldReader, CutsFieldsByTheTypeAskedFor) {
       {"smallest Long", "-2147483648", "l", {"-2147483648"}},
       {"Integer bounds", "32767, -32768", "ii", {"32767", "-32768"}},
       {"Byte bounds", "0, 255", "bb", {"0", "255"}},
+      {"a sign alone or doubled is not a number", "+, --5, +-5, 5-\r\n", "llll",
+       {"0", "0", "0", "0"}},
+      {"digits after a letter make no number", "12a, a12, 1 2\r\n", "llll",
+       {"0", "0", "1", "2"}},
+      {"leading zeros", "-0007, 00032767\r\n", "li", {"-7", "32767"}},
+      {"a non-numeric token ends at a blank", "7x 8, 9\r\n", "lll", {"0", "8", "9"}},
   };
   for (const cut_case& c : cases) {
     bool failed = false;
@@ -142,6 +148,31 @@ TEST(FieldReader, MarkerSearchAndKeywordTests) {
   EXPECT_FALSE(scenario::contains_ignoring_case("[curve]", "curva"));
   EXPECT_FALSE(scenario::contains_ignoring_case("[pendenze]", "pendenza"));
   EXPECT_FALSE(scenario::contains_exact("PROGRESSIVA chilometrica uno", "progressiva"));
+
+  // Letters match in either case and nothing else is folded: the byte one
+  // case bit away from "_" or "[" is not it, nor are accented letters.
+  struct match_case {
+    std::string_view field;
+    std::string_view keyword;
+    bool found;
+  };
+  const std::vector<match_case> matches = {
+      {"INDICATORI_VMAX", "indicatori_v", true},
+      {"Indicatori_VMax", "indicatori_v", true},
+      {"indicatori\x7fv", "indicatori_v", false},
+      {"indicatoriv", "indicatori_v", false},
+      {"{generale}", "[generale]", false},
+      {"[GENERALE]", "[generale]", true},
+      {"\xC0\xC8", "\xE0\xE8", false},
+      {"VELOCIT\xC0", "velocit", true},
+      {"@", "`", false},
+      {"cur", "curva", false},
+      {"", "", true},
+  };
+  for (const match_case& c : matches) {
+    EXPECT_EQ(scenario::contains_ignoring_case(c.field, c.keyword), c.found)
+        << c.field << " / " << c.keyword;
+  }
 }
 
 TEST(FieldReader, TracksLinesForDiagnostics) {
