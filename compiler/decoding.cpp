@@ -3,40 +3,17 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 
 #include "compiler/encoding.h"
 #include "compiler/huge_pages.h"
+#include "compiler/little_endian.h"
 
 namespace compiler {
 
 namespace {
-
-// Little-endian reads at a byte offset; the caller has checked the bounds.
-std::uint8_t get_u8(std::string_view bytes, std::size_t at) {
-  return static_cast<std::uint8_t>(bytes[at]);
-}
-
-std::uint16_t get_u16(std::string_view bytes, std::size_t at) {
-  return static_cast<std::uint16_t>(get_u8(bytes, at) | (get_u8(bytes, at + 1) << 8));
-}
-
-std::int16_t get_i16(std::string_view bytes, std::size_t at) {
-  return static_cast<std::int16_t>(get_u16(bytes, at));
-}
-
-std::int32_t get_i32(std::string_view bytes, std::size_t at) {
-  std::uint32_t bits = 0;
-  for (std::size_t i = 0; i < 4; ++i) bits |= std::uint32_t{get_u8(bytes, at + i)} << (8 * i);
-  return static_cast<std::int32_t>(bits);
-}
-
-double get_f64(std::string_view bytes, std::size_t at) {
-  std::uint64_t bits = 0;
-  for (std::size_t i = 0; i < 8; ++i) bits |= std::uint64_t{get_u8(bytes, at + i)} << (8 * i);
-  return std::bit_cast<double>(bits);
-}
 
 bool ends_with_ignoring_case(std::string_view text, std::string_view suffix) {
   if (text.size() < suffix.size()) return false;
@@ -141,12 +118,66 @@ decode_status decode_station_table(std::string_view bytes, station_table& table)
 
 namespace {
 
+bool is_finite(double value) { return std::isfinite(value); }
+
+// The value of the element at `at`, whose type code has been checked.
+double element_value(std::string_view bytes, std::size_t at, plan_tag tag) {
+  switch (tag) {
+    case plan_tag::real:
+      return get_f64(bytes, at + 2);
+    case plan_tag::integer:
+      return get_i16(bytes, at + 2);
+    case plan_tag::empty:
+      break;
+  }
+  return 0.0;
+}
+
+// Crosses the reals from `at` on, eight at a time, while all eight hold
+// finite numbers, widening `run`'s bounds by their values; returns where it
+// stopped. The eight are read independently of each other, so a long run of
+// reals is crossed at the speed of memory rather than one dependent read of
+// a type code after the other.
+std::size_t cross_finite_reals(std::string_view bytes, std::size_t at, plan_run& run) {
+  constexpr std::size_t stride = plan_element_size(plan_tag::real);
+  constexpr std::size_t block = 8;
+  double low = run.low;
+  double high = run.high;
+  while (bytes.size() - at >= block * stride) {
+    std::array<double, block> values{};
+    bool all = true;
+    for (std::size_t k = 0; k < block; ++k) {
+      const std::size_t element = at + k * stride;
+      values[k] = get_f64(bytes, element + 2);
+      all &= get_u16(bytes, element) == static_cast<std::uint16_t>(plan_tag::real);
+      all &= is_finite(values[k]);
+    }
+    if (!all) break;
+    // In pairs, then pairs of pairs: three steps deep instead of eight.
+    std::array<double, block / 2> lows{};
+    std::array<double, block / 2> highs{};
+    for (std::size_t k = 0; k < block / 2; ++k) {
+      lows[k] = std::min(values[2 * k], values[2 * k + 1]);
+      highs[k] = std::max(values[2 * k], values[2 * k + 1]);
+    }
+    low = std::min({low, std::min(lows[0], lows[1]), std::min(lows[2], lows[3])});
+    high = std::max({high, std::max(highs[0], highs[1]), std::max(highs[2], highs[3])});
+    at += block * stride;
+  }
+  run.low = low;
+  run.high = high;
+  return at;
+}
+
 // The walk both plan decoders start with: it checks the type codes and the
 // size, and counts the metres, so that the arrays are sized once: a plan of a
 // million metres would otherwise be grown and copied several times over.
-decode_status check_plan_codes(std::string_view bytes, std::size_t& metres) {
+// It also records the runs of elements of one type, and their bounds.
+decode_status check_plan_codes(std::string_view bytes, std::size_t& metres,
+                               std::vector<plan_run>& runs) {
   std::size_t count = 0;
   std::size_t at = 0;
+  runs.clear();
   while (at < bytes.size()) {
     if (bytes.size() - at < 2)
       return fmt::format("the file ends inside a type code at byte {}", at);
@@ -169,8 +200,22 @@ decode_status check_plan_codes(std::string_view bytes, std::size_t& metres) {
     if (bytes.size() - at - 2 < size) {
       return fmt::format("the file ends inside element {} (byte {})", count, at);
     }
+    const auto tag = static_cast<plan_tag>(code);
+    const double value = element_value(bytes, at, tag);
+    const bool finite = is_finite(value);
+    if (runs.empty() || runs.back().tag != tag || runs.back().finite != finite) {
+      runs.push_back({tag, finite, count, at, finite ? value : 0.0, finite ? value : 0.0});
+    } else if (finite) {
+      runs.back().low = std::min(runs.back().low, value);
+      runs.back().high = std::max(runs.back().high, value);
+    }
     ++count;
     at += 2 + size;
+    if (tag == plan_tag::real && finite) {
+      const std::size_t crossed = cross_finite_reals(bytes, at, runs.back());
+      count += (crossed - at) / plan_element_size(plan_tag::real);
+      at = crossed;
+    }
   }
   if (count % 2 != 0) {
     return fmt::format("{} elements cannot be split into two coordinates a metre", count);
@@ -183,11 +228,37 @@ decode_status check_plan_codes(std::string_view bytes, std::size_t& metres) {
   return std::nullopt;
 }
 
+// The bounds of the values of elements `first` to `end - 1`: the bounds of
+// the runs that lie whole among them, and the values of the parts of runs
+// that do not.
+void widen_to_elements(const plan_points& plan, std::size_t first, std::size_t end, double& low,
+                       double& high) {
+  for (std::size_t r = 0; r < plan.runs.size(); ++r) {
+    const plan_run& run = plan.runs[r];
+    const std::size_t run_end = plan.run_end(r);
+    const std::size_t from = std::max(first, run.first);
+    const std::size_t to = std::min(end, run_end);
+    if (from >= to) continue;
+    if (from == run.first && to == run_end) {
+      low = std::min(low, run.low);
+      high = std::max(high, run.high);
+      continue;
+    }
+    for (std::size_t i = from; i < to; ++i) {
+      const double value = element_value(
+          plan.bytes, run.offset + (i - run.first) * plan_element_size(run.tag), run.tag);
+      low = std::min(low, value);
+      high = std::max(high, value);
+    }
+  }
+}
+
 }  // namespace
 
 decode_status decode_track_plan(std::string_view bytes, decoded_plan& plan) {
   std::size_t metres = 0;
-  if (auto status = check_plan_codes(bytes, metres)) return status;
+  std::vector<plan_run> runs;
+  if (auto status = check_plan_codes(bytes, metres, runs)) return status;
   const std::size_t count = 2 * metres;
   // The second walk reads the values of codes already checked, into halves
   // that sit on huge pages where the system has them: each half of a long
@@ -217,39 +288,44 @@ decode_status decode_track_plan(std::string_view bytes, decoded_plan& plan) {
 }
 
 decode_status decode_plan_points(std::string_view bytes, plan_points& plan) {
+  plan = plan_points{};
   std::size_t metres = 0;
-  if (auto status = check_plan_codes(bytes, metres)) return status;
-  // The points of a long line are 16 MB written once, on huge pages where the
-  // system has them. The first half of the file appends them, so that no
-  // page is touched by a zero fill before the values; the second half fills
-  // in their other coordinate. The run of leading metres that hold a value is
-  // counted on the way.
-  plan.metres.clear();
-  plan.metres.shrink_to_fit();
-  plan.metres.reserve(metres);
-  advise_huge_pages(plan.metres.data(), metres * sizeof(plan_point));
-  std::size_t at = 0;
-  std::size_t run[2] = {metres, metres};
-  auto next_value = [&](std::size_t half, std::size_t m) {
-    const std::uint16_t code = get_u16(bytes, at);
-    if (code == static_cast<std::uint16_t>(plan_tag::integer)) {
-      const auto value = static_cast<double>(get_i16(bytes, at + 2));
-      at += 4;
-      return value;
-    }
-    if (code == static_cast<std::uint16_t>(plan_tag::real)) {
-      const double value = get_f64(bytes, at + 2);
-      at += 10;
-      return value;
-    }
-    if (run[half] == metres) run[half] = m;
-    at += 2;
-    return 0.0;
-  };
-  for (std::size_t m = 0; m < metres; ++m) plan.metres.push_back({next_value(0, m), 0.0});
-  for (std::size_t m = 0; m < metres; ++m) plan.metres[m].y = next_value(1, m);
-  plan.drawable = std::min(run[0], run[1]);
+  std::vector<plan_run> runs;
+  if (auto status = check_plan_codes(bytes, metres, runs)) return status;
+  plan.bytes = bytes;
+  plan.metres = metres;
+  plan.runs = std::move(runs);
+  // The drawable metres end at the first element of either half that is
+  // empty or not a finite number.
+  std::size_t drawable = metres;
+  for (std::size_t r = 0; r < plan.runs.size(); ++r) {
+    const plan_run& run = plan.runs[r];
+    if (run.tag != plan_tag::empty && run.finite) continue;
+    if (run.first < metres) drawable = std::min(drawable, run.first);
+    if (plan.run_end(r) > metres) drawable = std::min(drawable, std::max(run.first, metres) - metres);
+  }
+  plan.drawable = drawable;
+  if (drawable > 0) {
+    plan.min_x = plan.max_x = element_value(bytes, 0, plan.runs.front().tag);
+    widen_to_elements(plan, 0, drawable, plan.min_x, plan.max_x);
+    const std::size_t second = plan.run_of(metres);
+    const plan_run& run = plan.runs[second];
+    plan.min_y = plan.max_y = element_value(
+        bytes, run.offset + (metres - run.first) * plan_element_size(run.tag), run.tag);
+    widen_to_elements(plan, metres, metres + drawable, plan.min_y, plan.max_y);
+  }
   return std::nullopt;
+}
+
+std::size_t plan_points::run_end(std::size_t run) const {
+  return run + 1 < runs.size() ? runs[run + 1].first : 2 * metres;
+}
+
+std::size_t plan_points::run_of(std::size_t element) const {
+  const auto after =
+      std::upper_bound(runs.begin(), runs.end(), element,
+                       [](std::size_t e, const plan_run& run) { return e < run.first; });
+  return static_cast<std::size_t>(after - runs.begin()) - 1;
 }
 
 plan_summary summarize_plan(const decoded_plan& plan) {

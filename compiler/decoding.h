@@ -4,6 +4,7 @@
 // decoder knows a file only by its name and checks that its size and content
 // can be such a file; anything else is refused with the reason.
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "compiler/little_endian.h"
 #include "compiler/model.h"
 
 namespace compiler {
@@ -55,21 +57,128 @@ struct decoded_plan {
 
 decode_status decode_track_plan(std::string_view bytes, decoded_plan& plan);
 
-// The plan file as the viewer draws it: both coordinates of each metre side
-// by side, without the type codes, which are half the size of a decoded_plan
-// for a line that is drawn and not inspected.
+// The plan file as the viewer draws it: checked once, then read point by
+// point where it lies, since the points of a long line are 16 MB that would
+// be written once and read once.
 struct plan_point {
   double x = 0.0;
   double y = 0.0;
 };
 
-struct plan_points {
-  std::vector<plan_point> metres;  // metres 0 to plan_upper; an empty element reads as 0
-  std::size_t drawable = 0;        // how many metres from 0 on hold both coordinates
+// The bytes of a plan element of each type: the type code and its value.
+constexpr std::size_t plan_element_size(plan_tag tag) {
+  return tag == plan_tag::real ? 10 : tag == plan_tag::integer ? 4 : 2;
+}
+
+// Elements of one type in a row: a plan written by a build is six such runs,
+// two integers, the reals and the empty tail of each half. A real that is
+// not a finite number starts a run of its own, since it cannot be drawn.
+struct plan_run {
+  plan_tag tag = plan_tag::empty;
+  bool finite = true;      // false: reals that are infinite or not a number
+  std::size_t first = 0;   // index of its first element, 0 to 2 × metres - 1
+  std::size_t offset = 0;  // byte offset of its first element
+  double low = 0.0;        // the bounds of its values, when they are finite numbers
+  double high = 0.0;
 };
 
-// The same checks and reasons as decode_track_plan.
+struct plan_points {
+  std::string_view bytes;       // the checked file, kept by the caller
+  std::size_t metres = 0;       // metres 0 to plan_upper
+  std::vector<plan_run> runs;   // in the order of the file
+  // How many metres from 0 on hold both coordinates, as finite numbers.
+  std::size_t drawable = 0;
+  // The bounds of the drawable points; all 0 when there is none.
+  double min_x = 0.0;
+  double max_x = 0.0;
+  double min_y = 0.0;
+  double max_y = 0.0;
+
+  // The index of the element after run `run`, and the run that holds an
+  // element.
+  std::size_t run_end(std::size_t run) const;
+  std::size_t run_of(std::size_t element) const;
+};
+
+// The same checks and reasons as decode_track_plan. `plan` refers to `bytes`
+// afterwards: they must outlive its use.
 decode_status decode_plan_points(std::string_view bytes, plan_points& plan);
+
+namespace detail {
+
+template <plan_tag tag>
+double plan_value_at(const char* element) {
+  if constexpr (tag == plan_tag::real) {
+    return get_f64(std::string_view(element, 10), 2);
+  } else if constexpr (tag == plan_tag::integer) {
+    return get_i16(std::string_view(element, 4), 2);
+  } else {
+    return 0.0;
+  }
+}
+
+// `count` metres whose two coordinates lie in runs of one type each: a plain
+// strided loop, with the types known at compile time.
+template <plan_tag x_tag, plan_tag y_tag, typename Visit>
+void visit_plan_block(const char* x, const char* y, std::size_t count, Visit& visit) {
+  constexpr std::size_t x_step = plan_element_size(x_tag);
+  constexpr std::size_t y_step = plan_element_size(y_tag);
+  for (std::size_t k = 0; k < count; ++k) {
+    visit(plan_point{plan_value_at<x_tag>(x + k * x_step), plan_value_at<y_tag>(y + k * y_step)});
+  }
+}
+
+template <plan_tag x_tag, typename Visit>
+void visit_plan_block(plan_tag y_tag, const char* x, const char* y, std::size_t count,
+                      Visit& visit) {
+  switch (y_tag) {
+    case plan_tag::real:
+      return visit_plan_block<x_tag, plan_tag::real>(x, y, count, visit);
+    case plan_tag::integer:
+      return visit_plan_block<x_tag, plan_tag::integer>(x, y, count, visit);
+    case plan_tag::empty:
+      return visit_plan_block<x_tag, plan_tag::empty>(x, y, count, visit);
+  }
+}
+
+}  // namespace detail
+
+// Calls `visit` with the points of metres 0 to `count` - 1 of a decoded
+// plan, in order, read where they lie in its bytes; an empty element reads
+// as 0. The runs tell each element's type, so the walk never waits on a type
+// code to find the next value.
+template <typename Visit>
+void for_each_plan_point(const plan_points& plan, std::size_t count, Visit&& visit) {
+  count = std::min(count, plan.metres);
+  if (count == 0) return;
+  std::size_t x_run = 0;
+  std::size_t y_run = plan.run_of(plan.metres);
+  std::size_t m = 0;
+  while (m < count) {
+    const plan_run& xr = plan.runs[x_run];
+    const plan_run& yr = plan.runs[y_run];
+    const std::size_t x_element = m;
+    const std::size_t y_element = plan.metres + m;
+    const std::size_t block = std::min({count - m, plan.run_end(x_run) - x_element,
+                                        plan.run_end(y_run) - y_element});
+    const char* x = plan.bytes.data() + xr.offset + (x_element - xr.first) * plan_element_size(xr.tag);
+    const char* y = plan.bytes.data() + yr.offset + (y_element - yr.first) * plan_element_size(yr.tag);
+    switch (xr.tag) {
+      case plan_tag::real:
+        detail::visit_plan_block<plan_tag::real>(yr.tag, x, y, block, visit);
+        break;
+      case plan_tag::integer:
+        detail::visit_plan_block<plan_tag::integer>(yr.tag, x, y, block, visit);
+        break;
+      case plan_tag::empty:
+        detail::visit_plan_block<plan_tag::empty>(yr.tag, x, y, block, visit);
+        break;
+    }
+    m += block;
+    if (x_element + block == plan.run_end(x_run)) ++x_run;
+    if (y_element + block == plan.run_end(y_run)) ++y_run;
+  }
+}
 
 // What a decoded plan amounts to.
 struct plan_summary {

@@ -1,5 +1,6 @@
 #include "viewer/line_strips.h"
 
+#include <fmt/compile.h>
 #include <fmt/format.h>
 
 #include <algorithm>
@@ -66,9 +67,11 @@ std::string step_path(const std::vector<change>& steps, std::size_t cells, const
   std::string d;
   for (std::size_t i = 0; i < steps.size(); ++i) {
     const double y = scale.y(steps[i].value);
-    d += i == 0 ? fmt::format("M0 {}", px(y)) : fmt::format("V{}", px(y));
+    d += i == 0 ? "M0 " : "V";
+    d += px(y);
     const std::size_t end = i + 1 < steps.size() ? steps[i + 1].cell : cells;
-    d += fmt::format("H{}", px(axis.cell_x(end)));
+    d += 'H';
+    d += px(axis.cell_x(end));
   }
   return d;
 }
@@ -116,7 +119,10 @@ std::string elevation_strip(const std::vector<change>& gradients, std::size_t ce
   std::string d = fmt::format("M0 {}", px(scale.y(heights[0])));
   for (std::size_t i = 0; i < gradients.size(); ++i) {
     const std::size_t end = i + 1 < gradients.size() ? gradients[i + 1].cell : cells;
-    d += fmt::format("L{} {}", px(axis.cell_x(end)), px(scale.y(heights[i + 1])));
+    d += 'L';
+    d += px(axis.cell_x(end));
+    d += ' ';
+    d += px(scale.y(heights[i + 1]));
   }
   out += fmt::format("<path class=\"profile\" d=\"{}\"/></g></svg></div>\n", d);
   return out;
@@ -145,18 +151,18 @@ double row_of(const char* kind) {
 void add_marker(std::string& out, const char* kind, double x, double y, const std::string& label,
                 const std::string& tip) {
   if (label.empty()) {
-    out += fmt::format(
-        "<use data-kind=\"{}\" data-x=\"{}\" data-tip=\"{}\" href=\"#m-{}\" x=\"{}\" y=\"{}\"/>",
+    fmt::format_to(std::back_inserter(out),
+        FMT_COMPILE("<use data-kind=\"{}\" data-x=\"{}\" data-tip=\"{}\" href=\"#m-{}\" x=\"{}\" y=\"{}\"/>"),
         kind, px(x), tip, kind, px(x), px(y));
     return;
   }
-  out += fmt::format(
-      "<g data-kind=\"{}\" data-x=\"{}\" data-tip=\"{}\"><use href=\"#m-{}\" x=\"{}\" y=\"{}\"/>"
-      "<text x=\"{}\" y=\"{}\">{}</text></g>",
+  fmt::format_to(std::back_inserter(out),
+      FMT_COMPILE("<g data-kind=\"{}\" data-x=\"{}\" data-tip=\"{}\"><use href=\"#m-{}\" x=\"{}\" y=\"{}\"/>"
+      "<text x=\"{}\" y=\"{}\">{}</text></g>"),
       kind, px(x), tip, kind, px(x), px(y), px(x + 4), px(y + 4), label);
 }
 
-std::string object_lane(const route_view& view, const line_axis& axis) {
+void object_lane(const route_view& view, const line_axis& axis, std::string& out) {
   std::string scaled;
   std::string pinned;
   // Station areas and the stations themselves, names on two rows so that
@@ -165,24 +171,24 @@ std::string object_lane(const route_view& view, const line_axis& axis) {
   for (std::size_t n = 0; n < slots.size(); ++n) {
     const compiler::station_record& r = view.stations.slots[slots[n]];
     const std::string tip = station_tip(slots[n], r);
-    scaled += fmt::format(
-        "<rect data-kind=\"station-area\" data-tip=\"{}\" x=\"{}\" y=\"{}\" width=\"{}\" "
-        "height=\"12\"/>",
+    fmt::format_to(std::back_inserter(scaled),
+        FMT_COMPILE("<rect data-kind=\"station-area\" data-tip=\"{}\" x=\"{}\" y=\"{}\" width=\"{}\" "
+        "height=\"12\"/>"),
         tip, px(axis.x(r.start)), px(station_row), px(axis.x(r.finish) - axis.x(r.start)));
     const double x = axis.x(r.position);
     const double name_y = station_row + (n % 2 == 0 ? 34 : 50);
-    pinned += fmt::format(
-        "<g data-kind=\"station\" data-slot=\"{}\" data-x=\"{}\" data-tip=\"{}\">"
-        "<use href=\"#m-station\" x=\"{}\" y=\"{}\"/><text x=\"{}\" y=\"{}\">{}</text></g>",
+    fmt::format_to(std::back_inserter(pinned),
+        FMT_COMPILE("<g data-kind=\"station\" data-slot=\"{}\" data-x=\"{}\" data-tip=\"{}\">"
+        "<use href=\"#m-station\" x=\"{}\" y=\"{}\"/><text x=\"{}\" y=\"{}\">{}</text></g>"),
         slots[n], px(x), tip, px(x), px(station_row + 20), px(x), px(name_y),
         page_text(r.name));
   }
   for (const slowdown_span& s : slowdown_spans(view.grid)) {
     const double x0 = axis.cell_x(s.start_cell);
     const double x1 = axis.cell_x(s.end_cell + 1);
-    scaled += fmt::format(
-        "<rect data-kind=\"slowdown\" data-tip=\"cells {} to {} · {} to {} m · slowdown {} "
-        "km/h\" x=\"{}\" y=\"{}\" width=\"{}\" height=\"10\"/>",
+    fmt::format_to(std::back_inserter(scaled),
+        FMT_COMPILE("<rect data-kind=\"slowdown\" data-tip=\"cells {} to {} · {} to {} m · slowdown {} "
+        "km/h\" x=\"{}\" y=\"{}\" width=\"{}\" height=\"10\"/>"),
         s.start_cell, s.end_cell, s.start_cell * compiler::cell_length_m,
         (s.end_cell + 1) * compiler::cell_length_m, s.speed, px(x0), px(slowdown_row - 5),
         px(x1 - x0));
@@ -190,34 +196,41 @@ std::string object_lane(const route_view& view, const line_axis& axis) {
   for (const tunnel_run& t : tunnel_runs(view.grid)) {
     const double x0 = axis.cell_x(t.first_cell);
     const double x1 = axis.cell_x(t.last_cell + 1);
-    scaled += fmt::format(
-        "<rect data-kind=\"tunnel\" class=\"t{}\" data-tip=\"{}\" x=\"{}\" y=\"{}\" width=\"{}\" "
-        "height=\"14\"/>",
+    fmt::format_to(std::back_inserter(scaled),
+        FMT_COMPILE("<rect data-kind=\"tunnel\" class=\"t{}\" data-tip=\"{}\" x=\"{}\" y=\"{}\" width=\"{}\" "
+        "height=\"14\"/>"),
         t.type, tunnel_tip(t), px(x0), px(tunnel_row - 7), px(x1 - x0));
   }
   for (const line_object& o : point_objects(view.grid, view.stations)) {
     add_marker(pinned, o.kind, axis.cell_x(o.cell), row_of(o.kind), o.label, o.tip);
   }
-  return fmt::format(
+  fmt::format_to(
+      std::back_inserter(out),
       "<div class=\"strip-row\"><div class=\"strip-name\">objects<br><small>stations, signals, "
       "boards, slowdown, tunnels, cuts, signs</small></div>"
       "<svg class=\"strip lane\" data-strip=\"objects\" width=\"{}\" height=\"{}\" "
-      "viewBox=\"0 0 {} {}\"><g class=\"scaled\">{}</g><g class=\"pinned\">{}</g></svg></div>\n",
-      px(strip_width_px), px(lane_height), px(strip_width_px), px(lane_height), scaled, pinned);
+      "viewBox=\"0 0 {} {}\"><g class=\"scaled\">",
+      px(strip_width_px), px(lane_height), px(strip_width_px), px(lane_height));
+  out += scaled;
+  out += "</g><g class=\"pinned\">";
+  out += pinned;
+  out += "</g></svg></div>\n";
 }
 
 void append_pairs(std::string& out, const char* name, const std::vector<change>& steps) {
-  out += fmt::format("\"{}\":[", name);
+  fmt::format_to(std::back_inserter(out), FMT_COMPILE("\"{}\":["), name);
   for (std::size_t i = 0; i < steps.size(); ++i) {
-    out += fmt::format("{}{},{}", i == 0 ? "" : ",", steps[i].cell, px(steps[i].value));
+    if (i != 0) out += ',';
+    fmt::format_to(std::back_inserter(out), FMT_COMPILE("{},{}"), steps[i].cell, px(steps[i].value));
   }
   out += "]";
 }
 
 // The cell profiles as change lists, and the object kind and approach mark
 // of every cell that holds one, for the hover over the strips.
-std::string profile_data(const route_view& view, std::size_t cells, const line_axis& axis) {
-  std::string out = fmt::format("{{\"cells\":{},\"length\":{},\"width\":{},", cells,
+void profile_data(const route_view& view, std::size_t cells, const line_axis& axis,
+                  std::string& out) {
+  fmt::format_to(std::back_inserter(out), FMT_COMPILE("{{\"cells\":{},\"length\":{},\"width\":{},"), cells,
                                 px(axis.length_m), px(strip_width_px));
   append_pairs(out, "g", changes(view, cells, [](const track_cell& c) { return c.gradient; }));
   out += ",";
@@ -240,12 +253,11 @@ std::string profile_data(const route_view& view, std::size_t cells, const line_a
   out += ",";
   append_pairs(out, "m", marks);
   out += "}";
-  return out;
 }
 
 }  // namespace
 
-std::string line_strips(const route_view& view, const line_axis& axis) {
+void line_strips(const route_view& view, const line_axis& axis, std::string& out) {
   const std::size_t cells = drawn_cells(view, axis);
   // Gradients and speeds as stored: per mille plus 100, and units of 5 km/h.
   const auto gradients =
@@ -254,20 +266,19 @@ std::string line_strips(const route_view& view, const line_axis& axis) {
       changes(view, cells, [](const track_cell& c) { return double(c.speed_limit) * 5.0; });
   const auto adhesion = changes(view, cells, [](const track_cell& c) { return double(c.adhesion); });
 
-  std::string out = "<section id=\"strips\">\n";
+  out += "<section id=\"strips\">\n";
   out += elevation_strip(gradients, cells, axis);
   out += profile_strip("gradient", "gradient", "‰", gradients, cells, axis, 80.0, true);
   out += profile_strip("speed", "speed limit", "km/h", speeds, cells, axis, 80.0, true);
   out += profile_strip("adhesion", "adhesion", "%", adhesion, cells, axis, 60.0, true);
-  out += object_lane(view, axis);
+  object_lane(view, axis, out);
   out += fmt::format(
       "<div class=\"strip-row\"><div class=\"strip-name\">km</div><svg class=\"strip axis\" "
       "data-strip=\"axis\" width=\"{}\" height=\"28\" viewBox=\"0 0 {} 28\"></svg></div>\n",
       px(strip_width_px), px(strip_width_px));
   out += "</section>\n<script type=\"application/json\" id=\"profile-data\">";
-  out += profile_data(view, cells, axis);
+  profile_data(view, cells, axis, out);
   out += "</script>\n";
-  return out;
 }
 
 }  // namespace viewer

@@ -10,6 +10,7 @@
 
 namespace viewer {
 
-std::string line_strips(const route_view& view, const line_axis& axis);
+// Appends them to `page`.
+void line_strips(const route_view& view, const line_axis& axis, std::string& page);
 
 }  // namespace viewer

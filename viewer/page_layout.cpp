@@ -3,6 +3,9 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
 
 namespace viewer {
 
@@ -20,12 +23,31 @@ line_axis axis_of(const route_view& view) {
   return {std::max(length, 1.0)};
 }
 
-std::string px(double value) {
-  // -0.0 would print with its sign.
-  const double rounded = value == 0.0 ? 0.0 : value;
-  std::string text = fmt::format("{:.1f}", rounded);
-  if (text.size() > 2 && text.ends_with(".0")) text.resize(text.size() - 2);
-  if (text == "-0") text = "0";
+px_text px(double value) {
+  px_text text;
+  char* out = text.text_;
+  // Every coordinate of a drawing is well under a thousand million pixels:
+  // it is counted in tenths as an integer, and "-0" is written "0".
+  constexpr double plain_limit = 1e9;
+  if (std::abs(value) < plain_limit) {
+    const auto tenths = static_cast<std::int64_t>(std::nearbyint(value * 10.0));
+    std::uint64_t magnitude = static_cast<std::uint64_t>(tenths < 0 ? -tenths : tenths);
+    if (tenths < 0) *out++ = '-';
+    out = std::to_chars(out, text.text_ + sizeof text.text_, magnitude / 10).ptr;
+    if (magnitude % 10 != 0) {
+      *out++ = '.';
+      *out++ = static_cast<char>('0' + magnitude % 10);
+    }
+    text.size_ = static_cast<std::size_t>(out - text.text_);
+    return text;
+  }
+  // A coordinate past that comes only from a plan file's absurd value: it is
+  // held at a thousand million million, so that it always fits.
+  constexpr double farthest = 1e15;
+  const double held = std::clamp(value, -farthest, farthest);
+  const auto result = std::to_chars(out, text.text_ + sizeof text.text_, held,
+                                    std::chars_format::fixed, 1);
+  text.size_ = static_cast<std::size_t>(result.ptr - text.text_);
   return text;
 }
 

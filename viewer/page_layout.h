@@ -4,6 +4,9 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
+
+#include <fmt/format.h>
 
 #include "viewer/route_files.h"
 
@@ -25,7 +28,32 @@ struct line_axis {
 // strips; the grid's whole extent when the table names no length.
 line_axis axis_of(const route_view& view);
 
-// A coordinate of the page, to a tenth of a pixel.
-std::string px(double value);
+// A coordinate of the page, to a tenth of a pixel: "12.5", "-3", "0". Held
+// in place rather than in a string, since a long line's page writes tens of
+// thousands of them.
+class px_text {
+ public:
+  std::string_view view() const { return {text_, size_}; }
+  operator std::string_view() const { return view(); }
+
+ private:
+  friend px_text px(double value);
+  char text_[40] = {};
+  std::size_t size_ = 0;
+};
+
+px_text px(double value);
+
+inline std::string& operator+=(std::string& out, const px_text& text) {
+  return out.append(text.view());
+}
 
 }  // namespace viewer
+
+template <>
+struct fmt::formatter<viewer::px_text> : fmt::formatter<std::string_view> {
+  template <typename FormatContext>
+  auto format(const viewer::px_text& text, FormatContext& context) const {
+    return fmt::formatter<std::string_view>::format(text.view(), context);
+  }
+};

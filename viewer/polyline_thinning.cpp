@@ -2,13 +2,18 @@
 
 #include <algorithm>
 #include <cmath>
-#include <utility>
 
 namespace viewer {
 
 namespace {
 
-double squared_distance_to_segment(point p, point a, point b) {
+double cross(point a, point b) { return a.x * b.y - a.y * b.x; }
+double dot(point a, point b) { return a.x * b.x + a.y * b.y; }
+point minus(point a, point b) { return {a.x - b.x, a.y - b.y}; }
+
+}  // namespace
+
+double distance_to_segment(point p, point a, point b) {
   const double dx = b.x - a.x;
   const double dy = b.y - a.y;
   const double length_squared = dx * dx + dy * dy;
@@ -16,52 +21,93 @@ double squared_distance_to_segment(point p, point a, point b) {
   if (length_squared > 0.0) {
     t = std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / length_squared, 0.0, 1.0);
   }
-  const double ex = p.x - (a.x + t * dx);
-  const double ey = p.y - (a.y + t * dy);
-  return ex * ex + ey * ey;
+  return std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy));
 }
 
-}  // namespace
+// An eighth of the tolerance goes to the points passed over, the rest to the
+// sleeve, a hair under it so that rounding never lets a dropped point land
+// just outside.
+polyline_thinner::polyline_thinner(double tolerance)
+    : step_squared_(std::max(tolerance, 0.0) * std::max(tolerance, 0.0) / 64),
+      tolerance_(std::max(tolerance, 0.0) * (7.0 / 8.0) * (1.0 - 1e-9)),
+      tolerance_squared_(tolerance_ * tolerance_) {}
 
-double distance_to_segment(point p, point a, point b) {
-  return std::sqrt(squared_distance_to_segment(p, a, b));
+// A point can end the run when the segment to it from the kept point runs
+// inside the sleeve of every point before it, and no point before it lies
+// farther from the kept point. Then every point of the run projects onto the
+// segment, at most the tolerance away from it.
+bool polyline_thinner::can_end_run(point p) const {
+  const point v = minus(p, kept_.back().at);
+  if (dot(v, v) < farthest_squared_) return false;
+  if (!narrowed_) return true;
+  const point middle{left_.x + right_.x, left_.y + right_.y};
+  return cross(right_, v) >= 0.0 && cross(v, left_) >= 0.0 && dot(v, middle) > 0.0;
 }
 
-// Douglas-Peucker: a span keeps the point farthest from its chord when that
-// point lies beyond the tolerance, and is split there. The spans wait on an
-// explicit stack, since a plan of a million metres would nest too deep for
-// recursion on a line that winds all the way.
-std::vector<std::size_t> thin_polyline(std::span<const point> points, double tolerance) {
-  if (points.empty()) return {};
-  const std::size_t last = points.size() - 1;
-  const double limit = tolerance * tolerance;
-  std::vector<bool> keep(points.size(), false);
-  keep[0] = true;
-  keep[last] = true;
-  std::vector<std::pair<std::size_t, std::size_t>> spans;
-  if (last > 1) spans.emplace_back(0, last);
-  while (!spans.empty()) {
-    const auto [first, end] = spans.back();
-    spans.pop_back();
-    double farthest = -1.0;
-    std::size_t split = first;
-    for (std::size_t i = first + 1; i < end; ++i) {
-      const double d = squared_distance_to_segment(points[i], points[first], points[end]);
-      if (d > farthest) {
-        farthest = d;
-        split = i;
-      }
-    }
-    if (farthest <= limit) continue;
-    keep[split] = true;
-    if (split - first > 1) spans.emplace_back(first, split);
-    if (end - split > 1) spans.emplace_back(split, end);
+// The directions that pass within the tolerance of `p` make the angle
+// asin(tolerance / distance) on either side of the direction to it; the run's
+// directions are narrowed to those. A point within the tolerance of the kept
+// point lies near any segment from it and narrows nothing.
+void polyline_thinner::narrow_to(point p) {
+  const point v = minus(p, kept_.back().at);
+  const double d2 = dot(v, v);
+  farthest_squared_ = std::max(farthest_squared_, d2);
+  if (d2 <= tolerance_squared_) return;
+  // v turned by the angle either way, then divided by its length squared:
+  // unit vectors, with one square root and no trigonometry.
+  const double along = std::sqrt(d2 - tolerance_squared_);
+  const double t = tolerance_;
+  const point left{(v.x * along - v.y * t) / d2, (v.x * t + v.y * along) / d2};
+  const point right{(v.x * along + v.y * t) / d2, (v.y * along - v.x * t) / d2};
+  if (!narrowed_) {
+    left_ = left;
+    right_ = right;
+    narrowed_ = true;
+    return;
   }
-  std::vector<std::size_t> kept;
-  for (std::size_t i = 0; i < keep.size(); ++i) {
-    if (keep[i]) kept.push_back(i);
+  // Both ranges hold the direction to `p` (it could end the run), so the
+  // nearer bound on each side is the one to keep.
+  if (cross(left_, left) < 0.0) left_ = left;
+  if (cross(right_, right) > 0.0) right_ = right;
+}
+
+void polyline_thinner::weigh(const kept_point& current) {
+  if (current.index == 0) {
+    kept_.push_back(current);
+    last_ = current;
+    return;
   }
+  if (!can_end_run(current.at)) {
+    // The run ends at the point before: it is kept, and a new run starts
+    // from it, in which `current` is the first point.
+    kept_.push_back(last_);
+    narrowed_ = false;
+    farthest_squared_ = 0.0;
+  }
+  narrow_to(current.at);
+  last_ = current;
+}
+
+std::vector<kept_point> polyline_thinner::finish() {
+  // The last point is always kept, so it is weighed even when near.
+  if (added_ > 1 && passed_over_.index > last_.index) weigh(passed_over_);
+  if (added_ > 1) kept_.push_back(last_);
+  std::vector<kept_point> kept = std::move(kept_);
+  kept_.clear();
+  added_ = 0;
+  passed_over_ = {};
+  last_ = {};
+  narrowed_ = false;
+  farthest_squared_ = 0.0;
   return kept;
+}
+
+std::vector<std::size_t> thin_polyline(std::span<const point> points, double tolerance) {
+  polyline_thinner thinner(tolerance);
+  for (const point& p : points) thinner.add(p);
+  std::vector<std::size_t> indices;
+  for (const kept_point& k : thinner.finish()) indices.push_back(k.index);
+  return indices;
 }
 
 }  // namespace viewer

@@ -9,16 +9,19 @@ namespace viewer {
 
 namespace {
 
+std::string refusal(const std::filesystem::path& path, compiler::output_file_kind kind,
+                    const std::string& reason) {
+  return fmt::format("{}: not a {}: {}", path.string(), compiler::output_file_kind_name(kind),
+                     reason);
+}
+
 template <typename Decoded, typename Decoder>
 std::optional<std::string> read_one(const std::filesystem::path& path,
                                     compiler::output_file_kind kind, Decoder decode,
                                     Decoded& decoded) {
   scenario::file_bytes bytes;
   if (auto failure = scenario::read_file_bytes(path, bytes)) return failure->describe();
-  if (auto status = decode(bytes.view(), decoded)) {
-    return fmt::format("{}: not a {}: {}", path.string(), compiler::output_file_kind_name(kind),
-                       *status);
-  }
+  if (auto status = decode(bytes.view(), decoded)) return refusal(path, kind, *status);
   return std::nullopt;
 }
 
@@ -43,12 +46,23 @@ std::optional<std::string> read_route_view(const std::filesystem::path& director
   view.plan.reset();
   const auto plan_path = directory / compiler::track_plan_file_name(route_base_name);
   if (!scenario::file_exists(plan_path)) return std::nullopt;
-  compiler::plan_points plan;
-  if (auto failure = read_one(plan_path, compiler::output_file_kind::track_plan,
-                              compiler::decode_plan_points, plan)) {
-    return failure;
+  scenario::file_bytes bytes;
+  if (auto failure = scenario::read_file_bytes(plan_path, bytes)) return failure->describe();
+  if (auto status = attach_plan(view, std::move(bytes))) {
+    return refusal(plan_path, compiler::output_file_kind::track_plan, *status);
   }
-  view.plan = std::move(plan);
+  return std::nullopt;
+}
+
+compiler::decode_status attach_plan(route_view& view, scenario::file_bytes bytes) {
+  view.plan.reset();
+  view.plan_file = std::move(bytes);
+  compiler::plan_points plan;
+  if (auto status = compiler::decode_plan_points(view.plan_file.view(), plan)) {
+    view.plan_file = scenario::file_bytes{};
+    return status;
+  }
+  view.plan = plan;
   return std::nullopt;
 }
 

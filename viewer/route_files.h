@@ -8,6 +8,7 @@
 
 #include "compiler/decoding.h"
 #include "compiler/model.h"
+#include "scenario/file_system.h"
 
 namespace viewer {
 
@@ -16,8 +17,15 @@ struct route_view {
   std::string train_number;
   compiler::route_grid grid;
   compiler::station_table stations;
-  std::optional<compiler::plan_points> plan;  // nothing when the build wrote no plan file
+  // Nothing when the build wrote no plan file. The points are read from the
+  // plan file's bytes, which `plan_file` holds.
+  std::optional<compiler::plan_points> plan;
+  scenario::file_bytes plan_file;
 };
+
+// Decodes `bytes` as the view's plan and keeps them in it. Returns why they
+// cannot be a plan file; the view is then left without a plan.
+compiler::decode_status attach_plan(route_view& view, scenario::file_bytes bytes);
 
 // Reads ROUTE_TRAIN.dat, ROUTE_TRAIN.sim and, when it exists, ROUTE_linea.dat
 // from `directory`. Returns why it could not, naming the file: a missing or

@@ -25,7 +25,11 @@ std::string route_page(const route_view& view) {
   const std::string train = page_text(view.train_number);
   const line_axis axis = axis_of(view);
 
-  std::string page = fmt::format(
+  // About 35 bytes of page a cell of the grid, most of it in the strips: the
+  // page is written into room made once.
+  std::string page;
+  page.reserve((std::size_t{64} << 10) + 40 * view.grid.cells.size());
+  fmt::format_to(std::back_inserter(page),
       "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n"
       "<meta http-equiv=\"Content-Security-Policy\" content=\"{}\">\n"
       "<title>{} {}</title>\n<script>{}</script>\n<style>{}</style></head>\n<body>\n"
@@ -35,7 +39,7 @@ std::string route_page(const route_view& view) {
   page += "<div id=\"controls\"><button id=\"zoom-in\">zoom in</button>"
           "<button id=\"zoom-out\">zoom out</button><button id=\"zoom-reset\">whole line</button>"
           " wheel to zoom, drag to pan, hover for values</div>\n";
-  page += line_strips(view, axis);
+  line_strips(view, axis, page);
   page += "<section id=\"tables\">";
   page += station_table_html(view);
   page += parameter_panel_html(view);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 #include <string>
 #include <vector>
@@ -220,7 +221,43 @@ TEST(Decoding, PlanPointsAgreeWithTheTaggedDecoder) {
     const std::size_t size = code == 0 ? 2 : code == 2 ? 4 : 10;
     gap = good.substr(0, at) + std::string(2, '\0') + good.substr(at + size);
   }
+  // Plans no build writes, which a file may still hold: reals all through,
+  // so that one run spans both halves; a value that is not a number, and one
+  // that is infinite, in the second half; integers and reals taking turns.
+  auto plan_of = [](std::size_t metres, auto element) {
+    std::string bytes;
+    for (std::size_t i = 0; i < 2 * metres; ++i) element(bytes, i, metres);
+    return bytes;
+  };
+  auto real = [](std::string& out, double value) {
+    compiler::put_u16(out, static_cast<std::uint16_t>(compiler::plan_tag::real));
+    compiler::put_f64(out, value);
+  };
+  const std::string all_reals = plan_of(7001, [&](std::string& out, std::size_t i, std::size_t n) {
+    real(out, i < n ? double(i) : -0.5 * double(i - n));
+  });
+  const std::string not_a_number =
+      plan_of(7001, [&](std::string& out, std::size_t i, std::size_t n) {
+        real(out, i == n + 100 ? std::nan("") : i == n + 200 ? HUGE_VAL : double(i % 977));
+      });
+  const std::string infinite_first =
+      plan_of(7001, [&](std::string& out, std::size_t i, std::size_t n) {
+        real(out, i == 40 ? -HUGE_VAL : double(i % 13) - double(n));
+      });
+  const std::string taking_turns =
+      plan_of(7001, [&](std::string& out, std::size_t i, std::size_t) {
+        if (i % 3 == 0) {
+          compiler::put_u16(out, static_cast<std::uint16_t>(compiler::plan_tag::integer));
+          compiler::put_i16(out, static_cast<std::int16_t>(-static_cast<int>(i % 1000)));
+        } else {
+          real(out, 0.25 * double(i));
+        }
+      });
   const std::vector<std::string> cases = {
+      all_reals,
+      not_a_number,
+      infinite_first,
+      taking_turns,
       empty_plan,
       good,
       gap,
@@ -241,25 +278,55 @@ TEST(Decoding, PlanPointsAgreeWithTheTaggedDecoder) {
     const compiler::decode_status status = compiler::decode_track_plan(bytes, expected);
     ASSERT_EQ(compiler::decode_plan_points(bytes, points), status) << "case " << i;
     if (status) continue;
-    ASSERT_EQ(points.metres.size(), expected.x.size()) << "case " << i;
+    ASSERT_EQ(points.metres, expected.x.size()) << "case " << i;
+    // Drawable: both coordinates hold a finite number.
+    auto usable = [](const compiler::plan_value& v) {
+      return v.tag != compiler::plan_tag::empty && std::isfinite(v.value);
+    };
     std::size_t drawable = 0;
-    while (drawable < expected.x.size() && expected.x[drawable].tag != compiler::plan_tag::empty &&
-           expected.y[drawable].tag != compiler::plan_tag::empty) {
+    while (drawable < expected.x.size() && usable(expected.x[drawable]) &&
+           usable(expected.y[drawable])) {
       ++drawable;
     }
     EXPECT_EQ(points.drawable, drawable) << "case " << i;
-    for (std::size_t m = 0; m < points.metres.size(); ++m) {
-      ASSERT_EQ(points.metres[m].x, expected.x[m].value) << "case " << i << " metre " << m;
-      ASSERT_EQ(points.metres[m].y, expected.y[m].value) << "case " << i << " metre " << m;
-    }
+    // Every metre reads as the full decoder reads it, an empty element as 0,
+    // and the bounds are those of the drawable metres.
+    std::size_t m = 0;
+    double min_x = 0, max_x = 0, min_y = 0, max_y = 0;
+    compiler::for_each_plan_point(points, points.metres, [&](compiler::plan_point p) {
+      auto same = [](double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); };
+      EXPECT_TRUE(same(p.x, expected.x[m].value)) << "case " << i << " metre " << m;
+      EXPECT_TRUE(same(p.y, expected.y[m].value)) << "case " << i << " metre " << m;
+      if (m < drawable) {
+        min_x = m == 0 ? p.x : std::min(min_x, p.x);
+        max_x = m == 0 ? p.x : std::max(max_x, p.x);
+        min_y = m == 0 ? p.y : std::min(min_y, p.y);
+        max_y = m == 0 ? p.y : std::max(max_y, p.y);
+      }
+      ++m;
+    });
+    EXPECT_EQ(m, points.metres) << "case " << i;
+    EXPECT_EQ(points.min_x, min_x) << "case " << i;
+    EXPECT_EQ(points.max_x, max_x) << "case " << i;
+    EXPECT_EQ(points.min_y, min_y) << "case " << i;
+    EXPECT_EQ(points.max_y, max_y) << "case " << i;
   }
   // The gap case does stop early, and a complete plan draws all but its last
-  // two metres.
+  // two metres; the values that are not finite end the drawable run too.
   compiler::plan_points points;
+  ASSERT_EQ(compiler::decode_plan_points(not_a_number, points), std::nullopt);
+  EXPECT_EQ(points.drawable, 100u);
+  ASSERT_EQ(compiler::decode_plan_points(infinite_first, points), std::nullopt);
+  EXPECT_EQ(points.drawable, 40u);
+  ASSERT_EQ(compiler::decode_plan_points(all_reals, points), std::nullopt);
+  EXPECT_EQ(points.drawable, 7001u);
+  EXPECT_EQ(points.runs.size(), 1u);
+  EXPECT_EQ(points.max_x, 7000.0);
+  EXPECT_EQ(points.min_y, -3500.0);
   ASSERT_EQ(compiler::decode_plan_points(gap, points), std::nullopt);
   EXPECT_EQ(points.drawable, 3u);
   ASSERT_EQ(compiler::decode_plan_points(good, points), std::nullopt);
-  EXPECT_EQ(points.drawable, points.metres.size() - 2);
+  EXPECT_EQ(points.drawable, points.metres - 2);
 }
 
 TEST(Decoding, KindNamesAndParsing) {

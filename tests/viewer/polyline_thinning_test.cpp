@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <numbers>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -55,6 +57,42 @@ std::vector<point> zigzag(double amplitude) {
   return points;
 }
 
+// A track as a plan holds it: a point every `step`, turning by a curvature
+// that changes every so often, sometimes hard enough to wind back on itself.
+std::vector<point> winding(std::uint32_t seed, std::size_t n, double step) {
+  std::mt19937 random(seed);
+  std::uniform_real_distribution<double> curvature(-0.02, 0.02);
+  std::uniform_int_distribution<int> run(50, 2000);
+  std::vector<point> points;
+  double x = 0, y = 0, heading = 0, k = 0;
+  int left = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (left-- <= 0) {
+      k = random() % 3 == 0 ? 0.0 : curvature(random) / step;
+      left = run(random);
+    }
+    points.push_back({x, y});
+    heading += k * step;
+    x += step * std::cos(heading);
+    y += step * std::sin(heading);
+  }
+  return points;
+}
+
+// Up a line and back down beside it, nearer than the tolerance.
+std::vector<point> hairpin() {
+  std::vector<point> points;
+  for (int i = 0; i <= 100; ++i) points.push_back({0.0, double(i)});
+  for (int i = 100; i >= 0; --i) points.push_back({0.3, double(i)});
+  return points;
+}
+
+std::vector<point> dense_straight() {
+  std::vector<point> points;
+  for (int i = 0; i <= 1000; ++i) points.push_back({0.01 * i, 0.005 * i});
+  return points;
+}
+
 TEST(PolylineThinning, KeepsEndsAndStaysWithinTolerance) {
   struct test_case {
     std::string name;
@@ -75,6 +113,15 @@ TEST(PolylineThinning, KeepsEndsAndStaysWithinTolerance) {
       // A half circle of radius 500 under half a unit: the chord of angle t
       // sags r(1 - cos(t/2)), so about 50 points are needed, far below 2000.
       {"a half circle", arc(500.0, 2000), 0.5, {}, 80},
+      // The way back lies within the tolerance of the way up, but a segment
+      // from the start to the end would pass far from the turn.
+      {"a hairpin keeps its turn", hairpin(), 0.5, {}, 4},
+      // Points far nearer to each other than the tolerance: passed over, and
+      // the last one still kept.
+      {"a dense straight line", dense_straight(), 0.5, {0, 1000}, 2},
+      {"a winding track, a point a unit", winding(7, 20000, 1.0), 2.0, {}, 2000},
+      {"a winding track under a fine tolerance", winding(11, 20000, 1.0), 0.05, {}, 20000},
+      {"a winding track, ten points a unit", winding(13, 50000, 0.1), 0.5, {}, 5000},
   };
   for (const test_case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "scenario/text_file.h"
 #include "tests/test_support.h"
 #include "viewer/html_text.h"
+#include "viewer/page_layout.h"
 #include "viewer/route_files.h"
 
 namespace {
@@ -40,9 +42,8 @@ viewer::route_view embedded_view(bool with_plan = true) {
   EXPECT_FALSE(compiler::decode_station_table(compiler::encode_station_table(c.state.stations),
                                               view.stations));
   if (with_plan) {
-    compiler::plan_points plan;
-    EXPECT_FALSE(compiler::decode_plan_points(compiler::encode_track_plan(c.state.plan), plan));
-    view.plan = std::move(plan);
+    EXPECT_FALSE(viewer::attach_plan(
+        view, scenario::file_bytes::copy_of(compiler::encode_track_plan(c.state.plan))));
   }
   return view;
 }
@@ -114,6 +115,23 @@ TEST(RoutePage, TextsFromTheFilesAreEscaped) {
     // and tip; the route in the title and the heading.
     EXPECT_GE(occurrences(page, c.expected), 6u);
     EXPECT_EQ(occurrences(page, "<script"), 3u);  // the page's own three
+  }
+}
+
+TEST(RoutePage, CoordinatesAreWrittenToATenth) {
+  struct coordinate_case {
+    double value;
+    std::string_view text;
+  };
+  const std::vector<coordinate_case> cases = {
+      {0.0, "0"},           {-0.0, "0"},         {-0.04, "0"},        {0.04, "0"},
+      {12.0, "12"},         {12.34, "12.3"},     {12.36, "12.4"},     {-3.06, "-3.1"},
+      {1199.96, "1200"},    {-0.06, "-0.1"},     {999999999.9, "999999999.9"},
+      {1e20, "1000000000000000.0"},                {-1e300, "-1000000000000000.0"},
+      {std::nan(""), "nan"},
+  };
+  for (const coordinate_case& c : cases) {
+    EXPECT_EQ(viewer::px(c.value).view(), c.text) << c.value;
   }
 }
 
