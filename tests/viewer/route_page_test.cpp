@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -116,6 +118,54 @@ TEST(RoutePage, TextsFromTheFilesAreEscaped) {
     EXPECT_GE(occurrences(page, c.expected), 6u);
     EXPECT_EQ(occurrences(page, "<script"), 3u);  // the page's own three
   }
+}
+
+// Plan files no build writes, made from the embedded one: values replaced by
+// any bits at all (not a number, infinite, absurdly large), reals split into
+// empty elements so that the halves meet inside runs, the end cut off. Each
+// one is either refused or drawn into a page of bounded size; under the
+// sanitizers this also shows that the walk over the file stays inside it.
+TEST(RoutePage, DamagedPlanFilesAreRefusedOrDrawn) {
+  const test_support::compiled c = test_support::compile(test_support::embedded_line_text(),
+                                                         test_support::embedded_service_text());
+  const std::string good = compiler::encode_track_plan(c.state.plan);
+  const viewer::route_view base = embedded_view(false);
+  std::mt19937 random(2026);
+  std::size_t drawn = 0;
+  for (int round = 0; round < 24; ++round) {
+    SCOPED_TRACE(round);
+    std::string bytes = good;
+    // Reals sit at 8 + 10 k in the first half: their values are overwritten,
+    // or the whole element becomes five empty ones.
+    const std::size_t reals = (bytes.size() / 2 - 8) / 10;
+    for (int change = 0; change < 1 + round % 6; ++change) {
+      const std::size_t element = 8 + 10 * (random() % reals);
+      if (round % 3 == 2) {
+        std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(element), 10, '\0');
+      } else {
+        const std::uint64_t bits = (std::uint64_t{random()} << 32) | random();
+        for (int b = 0; b < 8; ++b) {
+          bytes[element + 2 + static_cast<std::size_t>(b)] = static_cast<char>(bits >> (8 * b));
+        }
+      }
+    }
+    if (round % 8 == 7) bytes.resize(bytes.size() - random() % 64);
+    viewer::route_view view;
+    view.route_base_name = base.route_base_name;
+    view.train_number = base.train_number;
+    view.grid = base.grid;
+    view.stations = base.stations;
+    if (viewer::attach_plan(view, scenario::file_bytes::copy_of(bytes))) {
+      EXPECT_FALSE(view.plan);
+      continue;
+    }
+    ++drawn;
+    const std::string page = viewer::route_page(view);
+    EXPECT_TRUE(page.ends_with("</html>\n"));
+    EXPECT_LT(page.size(), std::size_t{3} << 20);
+    EXPECT_LE(view.plan->drawable, view.plan->metres);
+  }
+  EXPECT_GT(drawn, 12u);
 }
 
 TEST(RoutePage, CoordinatesAreWrittenToATenth) {
