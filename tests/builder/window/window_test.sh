@@ -78,8 +78,11 @@ need_display_tools() {
 }
 
 # Starts a private Xvfb on the first free display number and points DISPLAY at it.
+# Without -noreset the server starts over each time its last client leaves,
+# and refuses connections meanwhile: the probe, connecting just after
+# xdpyinfo has left, would meet a display that is not there.
 start_display() {
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" \
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
     >"$work/xvfb.log" 2>&1 &
   xvfb_pid=$!
   wait_for test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
