@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cmath>
 #include <vector>
 
@@ -79,9 +80,11 @@ class drawn_plan {
   std::size_t last() const { return count_ - 1; }
   std::size_t kept() const { return kept_.size(); }
 
-  // A marked metre's point.
+  // A marked metre's point; only the metres handed to the constructor have
+  // one.
   point at(std::size_t metre) const {
     const auto it = std::lower_bound(marked_.begin(), marked_.end(), metre);
+    assert(it != marked_.end() && *it == metre);
     return marked_points_[static_cast<std::size_t>(it - marked_.begin())];
   }
 
