@@ -168,6 +168,53 @@ TEST(RoutePage, DamagedPlanFilesAreRefusedOrDrawn) {
   EXPECT_GT(drawn, 12u);
 }
 
+// Grids and tables no build writes: every cell field and every slot field
+// any value its width holds, names of any bytes. The page is still whole,
+// escapes every name and stays within a size that follows from the grid.
+TEST(RoutePage, AnyCellsAndSlotsMakeAWholePage) {
+  std::mt19937 random(77);
+  auto any = [&](int bits) { return static_cast<std::int64_t>(random() & ((1ull << bits) - 1)); };
+  for (int round = 0; round < 12; ++round) {
+    SCOPED_TRACE(round);
+    viewer::route_view view;
+    view.route_base_name = "<route" + std::to_string(round);
+    view.train_number = "\"&";
+    const std::size_t cells = compiler::min_grid_cells + random() % 3000;
+    view.grid.cells.resize(cells);
+    for (compiler::track_cell& cell : view.grid.cells) {
+      // Mostly free track, as a line is; the rest any kind at all.
+      cell.kind = random() % 4 == 0 ? static_cast<std::uint8_t>(any(8)) : 0;
+      cell.param1 = static_cast<std::int16_t>(any(16));
+      cell.param2 = static_cast<std::int16_t>(any(16));
+      cell.param3 = static_cast<std::int16_t>(any(16));
+      cell.param4 = static_cast<std::int16_t>(any(16));
+      cell.signal_time = static_cast<std::uint8_t>(any(8));
+      cell.approach_mark = static_cast<std::uint8_t>(any(8));
+      cell.mountain_type = static_cast<std::uint8_t>(any(8));
+      cell.speed_limit = static_cast<std::uint8_t>(any(8));
+      cell.gradient = static_cast<std::uint8_t>(any(8));
+      cell.adhesion = static_cast<std::uint8_t>(any(8));
+    }
+    for (compiler::station_record& r : view.stations.slots) {
+      r.station_type = static_cast<std::uint8_t>(any(8));
+      r.start = static_cast<std::int32_t>(any(32));
+      r.finish = static_cast<std::int32_t>(any(32));
+      r.position = static_cast<std::int32_t>(any(32));
+      r.dwell = static_cast<std::uint8_t>(any(8));
+      r.departure_time = static_cast<std::int32_t>(any(32));
+      r.name.clear();
+      for (std::size_t n = random() % 24; n > 0; --n) r.name.push_back(static_cast<char>(any(8)));
+    }
+    const std::string page = viewer::route_page(view);
+    EXPECT_TRUE(page.ends_with("</html>\n"));
+    // Names of any bytes are escaped: no "<" of theirs stands in the page.
+    EXPECT_EQ(page.find("<route"), std::string::npos);
+    EXPECT_NE(page.find("&lt;route"), std::string::npos);
+    EXPECT_EQ(occurrences(page, "<script"), 3u);
+    EXPECT_LT(page.size(), (std::size_t{1} << 20) + 1200 * cells);
+  }
+}
+
 TEST(RoutePage, CoordinatesAreWrittenToATenth) {
   struct coordinate_case {
     double value;
