@@ -6,6 +6,7 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <limits>
 
 #include "compiler/encoding.h"
 #include "compiler/huge_pages.h"
@@ -118,19 +119,14 @@ decode_status decode_station_table(std::string_view bytes, station_table& table)
 
 namespace {
 
-bool is_finite(double value) { return std::isfinite(value); }
-
 // The value of the element at `at`, whose type code has been checked.
 double element_value(std::string_view bytes, std::size_t at, plan_tag tag) {
-  switch (tag) {
-    case plan_tag::real:
-      return get_f64(bytes, at + 2);
-    case plan_tag::integer:
-      return get_i16(bytes, at + 2);
-    case plan_tag::empty:
-      break;
-  }
-  return 0.0;
+  return detail::plan_value_at(bytes.data() + at, tag);
+}
+
+// The index of the element after run `r` of `elements` in all.
+std::size_t end_of_run(const std::vector<plan_run>& runs, std::size_t r, std::size_t elements) {
+  return r + 1 < runs.size() ? runs[r + 1].first : elements;
 }
 
 // Crosses the reals from `at` on, eight at a time, while all eight hold
@@ -150,7 +146,7 @@ std::size_t cross_finite_reals(std::string_view bytes, std::size_t at, plan_run&
       const std::size_t element = at + k * stride;
       values[k] = get_f64(bytes, element + 2);
       all &= get_u16(bytes, element) == static_cast<std::uint16_t>(plan_tag::real);
-      all &= is_finite(values[k]);
+      all &= std::isfinite(values[k]);
     }
     if (!all) break;
     // In pairs, then pairs of pairs: three steps deep instead of eight.
@@ -202,7 +198,7 @@ decode_status check_plan_codes(std::string_view bytes, std::size_t& metres,
     }
     const auto tag = static_cast<plan_tag>(code);
     const double value = element_value(bytes, at, tag);
-    const bool finite = is_finite(value);
+    const bool finite = std::isfinite(value);
     if (runs.empty() || runs.back().tag != tag || runs.back().finite != finite) {
       runs.push_back({tag, finite, count, at, finite ? value : 0.0, finite ? value : 0.0});
     } else if (finite) {
@@ -245,8 +241,7 @@ void widen_to_elements(const plan_points& plan, std::size_t first, std::size_t e
       continue;
     }
     for (std::size_t i = from; i < to; ++i) {
-      const double value = element_value(
-          plan.bytes, run.offset + (i - run.first) * plan_element_size(run.tag), run.tag);
+      const double value = element_value(plan.bytes, plan.offset_of(r, i), run.tag);
       low = std::min(low, value);
       high = std::max(high, value);
     }
@@ -259,10 +254,9 @@ decode_status decode_track_plan(std::string_view bytes, decoded_plan& plan) {
   std::size_t metres = 0;
   std::vector<plan_run> runs;
   if (auto status = check_plan_codes(bytes, metres, runs)) return status;
-  const std::size_t count = 2 * metres;
-  // The second walk reads the values of codes already checked, into halves
-  // that sit on huge pages where the system has them: each half of a long
-  // line is tens of megabytes written once.
+  // The second walk reads the values of the runs the first one found, into
+  // halves that sit on huge pages where the system has them: each half of a
+  // long line is tens of megabytes written once.
   for (std::vector<plan_value>* half : {&plan.x, &plan.y}) {
     half->clear();
     half->shrink_to_fit();
@@ -270,18 +264,14 @@ decode_status decode_track_plan(std::string_view bytes, decoded_plan& plan) {
     advise_huge_pages(half->data(), metres * sizeof(plan_value));
     half->resize(metres);
   }
-  std::size_t at = 0;
-  for (std::size_t i = 0; i < count; ++i) {
-    plan_value& value = i < metres ? plan.x[i] : plan.y[i - metres];
-    const std::uint16_t code = get_u16(bytes, at);
-    if (code == static_cast<std::uint16_t>(plan_tag::integer)) {
-      value = {plan_tag::integer, static_cast<double>(get_i16(bytes, at + 2))};
-      at += 4;
-    } else if (code == static_cast<std::uint16_t>(plan_tag::real)) {
-      value = {plan_tag::real, get_f64(bytes, at + 2)};
-      at += 10;
-    } else {
-      at += 2;
+  for (std::size_t r = 0; r < runs.size(); ++r) {
+    const plan_run& run = runs[r];
+    if (run.tag == plan_tag::empty) continue;
+    std::size_t at = run.offset;
+    const std::size_t end = end_of_run(runs, r, 2 * metres);
+    for (std::size_t i = run.first; i < end; ++i, at += plan_element_size(run.tag)) {
+      plan_value& value = i < metres ? plan.x[i] : plan.y[i - metres];
+      value = {run.tag, element_value(bytes, at, run.tag)};
     }
   }
   return std::nullopt;
@@ -306,19 +296,17 @@ decode_status decode_plan_points(std::string_view bytes, plan_points& plan) {
   }
   plan.drawable = drawable;
   if (drawable > 0) {
-    plan.min_x = plan.max_x = element_value(bytes, 0, plan.runs.front().tag);
+    constexpr double infinity = std::numeric_limits<double>::infinity();
+    plan.min_x = plan.min_y = infinity;
+    plan.max_x = plan.max_y = -infinity;
     widen_to_elements(plan, 0, drawable, plan.min_x, plan.max_x);
-    const std::size_t second = plan.run_of(metres);
-    const plan_run& run = plan.runs[second];
-    plan.min_y = plan.max_y = element_value(
-        bytes, run.offset + (metres - run.first) * plan_element_size(run.tag), run.tag);
     widen_to_elements(plan, metres, metres + drawable, plan.min_y, plan.max_y);
   }
   return std::nullopt;
 }
 
 std::size_t plan_points::run_end(std::size_t run) const {
-  return run + 1 < runs.size() ? runs[run + 1].first : 2 * metres;
+  return end_of_run(runs, run, 2 * metres);
 }
 
 std::size_t plan_points::run_of(std::size_t element) const {
@@ -430,22 +418,19 @@ std::array<named_field, 15> slot_fields(const station_record& r) {
            {"departure_time", r.departure_time}}};
 }
 
-bool holds_anything(const track_cell& c) {
-  return c.kind != 0 || c.param1 != 0 || c.param2 != 0 || c.param3 != 0 || c.param4 != 0 ||
-         c.signal_time != 0 || c.approach_mark != 0 || c.mountain_type != 0 || c.speed_limit != 0 ||
-         c.gradient != 0 || c.adhesion != 0;
-}
-
 namespace {
 
-bool holds_numbers(const station_record& r) {
-  return r.station_type != 0 || r.start != 0 || r.finish != 0 || r.position != 0 || r.flag_a != 0 ||
-         r.group1_a != 0 || r.group1_b != 0 || r.group2_a != 0 || r.group2_b != 0 ||
-         r.group2_c != 0 || r.group1_c != 0 || r.dwell != 0 || r.flag_c != 0 || r.flag_b != 0 ||
-         r.departure_time != 0;
+template <std::size_t count>
+bool any_not_zero(const std::array<named_field, count>& fields) {
+  return std::any_of(fields.begin(), fields.end(),
+                     [](const named_field& field) { return field.value != 0; });
 }
 
+bool holds_numbers(const station_record& r) { return any_not_zero(slot_fields(r)); }
+
 }  // namespace
+
+bool holds_anything(const track_cell& c) { return any_not_zero(cell_fields(c)); }
 
 bool holds_anything(const station_record& record) {
   return holds_numbers(record) || !record.name.empty();

@@ -94,10 +94,14 @@ struct plan_points {
   double min_y = 0.0;
   double max_y = 0.0;
 
-  // The index of the element after run `run`, and the run that holds an
-  // element.
+  // The index of the element after run `run`, the run that holds an
+  // element, and the byte offset of an element of run `run`.
   std::size_t run_end(std::size_t run) const;
   std::size_t run_of(std::size_t element) const;
+  std::size_t offset_of(std::size_t run, std::size_t element) const {
+    const plan_run& r = runs[run];
+    return r.offset + (element - r.first) * plan_element_size(r.tag);
+  }
 };
 
 // The same checks and reasons as decode_track_plan. `plan` refers to `bytes`
@@ -106,6 +110,8 @@ decode_status decode_plan_points(std::string_view bytes, plan_points& plan);
 
 namespace detail {
 
+// The value of the element at `element`, which holds a value of type `tag`
+// after its 2-byte type code; an empty element reads as 0.
 template <plan_tag tag>
 double plan_value_at(const char* element) {
   if constexpr (tag == plan_tag::real) {
@@ -115,6 +121,18 @@ double plan_value_at(const char* element) {
   } else {
     return 0.0;
   }
+}
+
+inline double plan_value_at(const char* element, plan_tag tag) {
+  switch (tag) {
+    case plan_tag::real:
+      return plan_value_at<plan_tag::real>(element);
+    case plan_tag::integer:
+      return plan_value_at<plan_tag::integer>(element);
+    case plan_tag::empty:
+      break;
+  }
+  return 0.0;
 }
 
 // `count` metres whose two coordinates lie in runs of one type each: a plain
@@ -161,8 +179,8 @@ void for_each_plan_point(const plan_points& plan, std::size_t count, Visit&& vis
     const std::size_t y_element = plan.metres + m;
     const std::size_t block = std::min({count - m, plan.run_end(x_run) - x_element,
                                         plan.run_end(y_run) - y_element});
-    const char* x = plan.bytes.data() + xr.offset + (x_element - xr.first) * plan_element_size(xr.tag);
-    const char* y = plan.bytes.data() + yr.offset + (y_element - yr.first) * plan_element_size(yr.tag);
+    const char* x = plan.bytes.data() + plan.offset_of(x_run, x_element);
+    const char* y = plan.bytes.data() + plan.offset_of(y_run, y_element);
     switch (xr.tag) {
       case plan_tag::real:
         detail::visit_plan_block<plan_tag::real>(yr.tag, x, y, block, visit);

@@ -56,6 +56,34 @@ struct file_closer {
   }
 };
 
+// Reads the file to its end, into storage that `grow(size, kept)` makes
+// `size` bytes long, keeping its first `kept` bytes, and returns. The storage
+// starts one byte longer than the file's told length, so that a short read
+// ends it at once; a file that grew meanwhile is read on to its real end.
+template <typename Grow>
+file_status read_to_end(const fs::path& path, Grow grow, std::size_t& filled) {
+  std::error_code error;
+  if (fs::is_directory(path, error)) return file_failure{path, "is a directory"};
+  std::unique_ptr<std::FILE, file_closer> file(open_file(path, false));
+  if (!file) return failure_from_errno(path, errno);
+  const auto expected = fs::file_size(path, error);
+  std::size_t capacity = (error ? 0 : static_cast<std::size_t>(expected)) + 1;
+  char* data = grow(capacity, 0);
+  filled = 0;
+  while (true) {
+    if (filled == capacity) {
+      capacity = 2 * capacity + (std::size_t{1} << 16);
+      data = grow(capacity, filled);
+    }
+    const std::size_t room = capacity - filled;
+    const std::size_t count = std::fread(data + filled, 1, room, file.get());
+    filled += count;
+    if (count < room) break;
+  }
+  if (std::ferror(file.get())) return failure_from_errno(path, errno);
+  return std::nullopt;
+}
+
 #ifndef _WIN32
 // Puts the finished temporary file in the target's place. A plain rename over
 // an existing file makes ext4 start writing the new file's data out before it
@@ -88,27 +116,16 @@ std::string file_failure::describe() const {
 }
 
 file_status read_whole_file(const fs::path& path, std::string& bytes) {
-  std::error_code error;
-  if (fs::is_directory(path, error)) return file_failure{path, "is a directory"};
-  std::unique_ptr<std::FILE, file_closer> file(open_file(path, false));
-  if (!file) return failure_from_errno(path, errno);
-  // The file is read straight into a buffer one byte longer than its told
-  // length, so that a short read ends it at once; a file that grew meanwhile
-  // is read on in chunks to its real end.
-  const auto expected = fs::file_size(path, error);
   std::size_t filled = 0;
-  bytes.assign(error ? 0 : static_cast<std::size_t>(expected) + 1, '\0');
-  constexpr std::size_t chunk = 1 << 16;
-  while (true) {
-    if (bytes.size() - filled < chunk) bytes.resize(filled + chunk);
-    const std::size_t room = bytes.size() - filled;
-    const std::size_t count = std::fread(bytes.data() + filled, 1, room, file.get());
-    filled += count;
-    if (count < room) break;
-  }
+  auto status = read_to_end(
+      path,
+      [&](std::size_t size, std::size_t) {
+        bytes.resize(size);
+        return bytes.data();
+      },
+      filled);
   bytes.resize(filled);
-  if (std::ferror(file.get())) return failure_from_errno(path, errno);
-  return std::nullopt;
+  return status;
 }
 
 file_bytes::file_bytes(file_bytes&& other) noexcept
@@ -154,8 +171,6 @@ void file_bytes::release() noexcept {
 
 file_status read_file_bytes(const fs::path& path, file_bytes& bytes) {
   bytes.release();
-  std::error_code error;
-  if (fs::is_directory(path, error)) return file_failure{path, "is a directory"};
 #ifndef _WIN32
   {
     const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -179,32 +194,24 @@ file_status read_file_bytes(const fs::path& path, file_bytes& bytes) {
         return std::nullopt;
       }
     }
-    // An empty file, or one that is not a regular file, is read below.
+    // An empty file, or one that is not a regular file (a directory is
+    // refused there), is read below.
     close(descriptor);
   }
 #endif
-  std::unique_ptr<std::FILE, file_closer> file(std::fopen(path.string().c_str(), "rb"));
-  if (!file) return failure_from_errno(path, errno);
-  // As in read_whole_file: one byte more than the told length, so that a
-  // short read ends it at once, and more room for a file that grew.
-  const auto expected = fs::file_size(path, error);
-  std::size_t capacity = (error ? 0 : static_cast<std::size_t>(expected)) + 1;
-  auto buffer = std::make_unique_for_overwrite<char[]>(capacity);
+  // Read into a buffer that nothing fills beforehand.
+  std::unique_ptr<char[]> buffer;
   std::size_t filled = 0;
-  while (true) {
-    if (filled == capacity) {
-      const std::size_t larger = 2 * capacity + (std::size_t{1} << 16);
-      auto grown = std::make_unique_for_overwrite<char[]>(larger);
-      std::memcpy(grown.get(), buffer.get(), filled);
-      buffer = std::move(grown);
-      capacity = larger;
-    }
-    const std::size_t room = capacity - filled;
-    const std::size_t count = std::fread(buffer.get() + filled, 1, room, file.get());
-    filled += count;
-    if (count < room) break;
-  }
-  if (std::ferror(file.get())) return failure_from_errno(path, errno);
+  auto status = read_to_end(
+      path,
+      [&](std::size_t size, std::size_t kept) {
+        auto grown = std::make_unique_for_overwrite<char[]>(size);
+        if (kept > 0) std::memcpy(grown.get(), buffer.get(), kept);
+        buffer = std::move(grown);
+        return buffer.get();
+      },
+      filled);
+  if (status) return status;
   bytes.buffer_ = std::move(buffer);
   bytes.data_ = bytes.buffer_.get();
   bytes.size_ = filled;

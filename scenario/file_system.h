@@ -34,7 +34,7 @@ file_status read_whole_file(const std::filesystem::path& path, std::string& byte
 // otherwise be zero-filled, copied and dropped. On POSIX systems the file is
 // mapped, so its pages come straight from the system's cache; elsewhere, or
 // when it cannot be mapped, it is read into a buffer that nothing fills
-// beforehand. Every file this project writes is replaced by a rename, never
+// beforehand. Every file this project writes is replaced by a new file, never
 // rewritten in place, so a mapping keeps the content it was made from.
 class file_bytes {
  public:
@@ -65,9 +65,10 @@ class file_bytes {
 // Reads the whole file into `bytes`, with the failures of read_whole_file.
 file_status read_file_bytes(const std::filesystem::path& path, file_bytes& bytes);
 
-// Writes `bytes` to a temporary file beside `path`, then renames it over
-// `path`. Either the new content is there whole, or the older file (if any)
-// is left as it was and the temporary file is removed.
+// Writes `bytes` to a temporary file beside `path`, then puts it in its
+// place: a file already there swaps names with it and is deleted. Either the
+// new content is there whole, or the older file (if any) is left as it was
+// and the temporary file is removed.
 file_status write_file_atomically(const std::filesystem::path& path, std::string_view bytes);
 
 // The next piece of a file's content; an empty piece ends it. A piece stays

@@ -1,5 +1,6 @@
 #include "tests/test_support.h"
 
+#include <cmath>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -92,6 +93,18 @@ temporary_directory::~temporary_directory() {
   std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
                                std::filesystem::perm_options::add, error);
   std::filesystem::remove_all(path_, error);
+}
+
+std::size_t drawable_metres(const compiler::decoded_plan& plan) {
+  auto usable = [](const compiler::plan_value& v) {
+    return v.tag != compiler::plan_tag::empty && std::isfinite(v.value);
+  };
+  std::size_t drawable = 0;
+  while (drawable < plan.x.size() && drawable < plan.y.size() && usable(plan.x[drawable]) &&
+         usable(plan.y[drawable])) {
+    ++drawable;
+  }
+  return drawable;
 }
 
 std::string read_file(const std::filesystem::path& path) {

@@ -11,6 +11,7 @@
 
 #include "builder/build_sequence.h"
 #include "compiler/compile.h"
+#include "compiler/decoding.h"
 #include "compiler/model.h"
 
 namespace test_support {
@@ -72,6 +73,11 @@ class temporary_directory {
  private:
   std::filesystem::path path_;
 };
+
+// How many metres from 0 on a plan read by the inspecting decoder can be
+// drawn: up to the first whose either coordinate is missing or is not a
+// finite number. Worked out apart from the viewer's own decoder.
+std::size_t drawable_metres(const compiler::decoded_plan& plan);
 
 std::string read_file(const std::filesystem::path& path);
 void write_file(const std::filesystem::path& path, std::string_view bytes);

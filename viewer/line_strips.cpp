@@ -226,20 +226,32 @@ void append_pairs(std::string& out, const char* name, const std::vector<change>&
   out += "]";
 }
 
+// A profile's values turned into the units a strip shows; the cells where
+// they change stay the same.
+std::vector<change> in_units(std::vector<change> steps, double scale, double shift) {
+  for (change& c : steps) c.value = c.value * scale + shift;
+  return steps;
+}
+
+// The profiles as stored in the cells, which the strips draw and the page's
+// hover reads.
+struct cell_profiles {
+  std::vector<change> gradient, speed, adhesion, tunnel;
+};
+
 // The cell profiles as change lists, and the object kind and approach mark
 // of every cell that holds one, for the hover over the strips.
 void profile_data(const route_view& view, std::size_t cells, const line_axis& axis,
-                  std::string& out) {
+                  const cell_profiles& profiles, std::string& out) {
   fmt::format_to(std::back_inserter(out), FMT_COMPILE("{{\"cells\":{},\"length\":{},\"width\":{},"), cells,
                                 px(axis.length_m), px(strip_width_px));
-  append_pairs(out, "g", changes(view, cells, [](const track_cell& c) { return c.gradient; }));
+  append_pairs(out, "g", profiles.gradient);
   out += ",";
-  append_pairs(out, "s", changes(view, cells, [](const track_cell& c) { return c.speed_limit; }));
+  append_pairs(out, "s", profiles.speed);
   out += ",";
-  append_pairs(out, "a", changes(view, cells, [](const track_cell& c) { return c.adhesion; }));
+  append_pairs(out, "a", profiles.adhesion);
   out += ",";
-  append_pairs(out, "t",
-               changes(view, cells, [](const track_cell& c) { return c.mountain_type; }));
+  append_pairs(out, "t", profiles.tunnel);
   std::vector<change> kinds;
   std::vector<change> marks;
   for (std::size_t i = 0; i < cells; ++i) {
@@ -259,12 +271,16 @@ void profile_data(const route_view& view, std::size_t cells, const line_axis& ax
 
 void line_strips(const route_view& view, const line_axis& axis, std::string& out) {
   const std::size_t cells = drawn_cells(view, axis);
-  // Gradients and speeds as stored: per mille plus 100, and units of 5 km/h.
-  const auto gradients =
-      changes(view, cells, [](const track_cell& c) { return double(c.gradient) - 100.0; });
-  const auto speeds =
-      changes(view, cells, [](const track_cell& c) { return double(c.speed_limit) * 5.0; });
-  const auto adhesion = changes(view, cells, [](const track_cell& c) { return double(c.adhesion); });
+  const cell_profiles profiles = {
+      changes(view, cells, [](const track_cell& c) { return c.gradient; }),
+      changes(view, cells, [](const track_cell& c) { return c.speed_limit; }),
+      changes(view, cells, [](const track_cell& c) { return c.adhesion; }),
+      changes(view, cells, [](const track_cell& c) { return c.mountain_type; }),
+  };
+  // Gradients are stored per mille plus 100, speeds in units of 5 km/h.
+  const auto gradients = in_units(profiles.gradient, 1.0, -100.0);
+  const auto speeds = in_units(profiles.speed, 5.0, 0.0);
+  const auto& adhesion = profiles.adhesion;
 
   out += "<section id=\"strips\">\n";
   out += elevation_strip(gradients, cells, axis);
@@ -277,7 +293,7 @@ void line_strips(const route_view& view, const line_axis& axis, std::string& out
       "data-strip=\"axis\" width=\"{}\" height=\"28\" viewBox=\"0 0 {} 28\"></svg></div>\n",
       px(strip_width_px), px(strip_width_px));
   out += "</section>\n<script type=\"application/json\" id=\"profile-data\">";
-  profile_data(view, cells, axis, out);
+  profile_data(view, cells, axis, profiles, out);
   out += "</script>\n";
 }
 

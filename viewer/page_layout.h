@@ -44,10 +44,6 @@ class px_text {
 
 px_text px(double value);
 
-inline std::string& operator+=(std::string& out, const px_text& text) {
-  return out.append(text.view());
-}
-
 }  // namespace viewer
 
 template <>

@@ -13,17 +13,6 @@ point minus(point a, point b) { return {a.x - b.x, a.y - b.y}; }
 
 }  // namespace
 
-double distance_to_segment(point p, point a, point b) {
-  const double dx = b.x - a.x;
-  const double dy = b.y - a.y;
-  const double length_squared = dx * dx + dy * dy;
-  double t = 0.0;
-  if (length_squared > 0.0) {
-    t = std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / length_squared, 0.0, 1.0);
-  }
-  return std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy));
-}
-
 // An eighth of the tolerance goes to the points passed over, the rest to the
 // sleeve, a hair under it so that rounding never lets a dropped point land
 // just outside.
@@ -92,14 +81,7 @@ std::vector<kept_point> polyline_thinner::finish() {
   // The last point is always kept, so it is weighed even when near.
   if (added_ > 1 && passed_over_.index > last_.index) weigh(passed_over_);
   if (added_ > 1) kept_.push_back(last_);
-  std::vector<kept_point> kept = std::move(kept_);
-  kept_.clear();
-  added_ = 0;
-  passed_over_ = {};
-  last_ = {};
-  narrowed_ = false;
-  farthest_squared_ = 0.0;
-  return kept;
+  return std::move(kept_);
 }
 
 std::vector<std::size_t> thin_polyline(std::span<const point> points, double tolerance) {

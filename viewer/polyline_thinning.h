@@ -54,7 +54,8 @@ class polyline_thinner {
 
   // The kept points, in increasing order of index: always the first and the
   // last, and enough of the others that every dropped point lies within the
-  // tolerance of the segment drawn between the kept points around it.
+  // tolerance of the segment drawn between the kept points around it. The
+  // thinner is spent afterwards.
   std::vector<kept_point> finish();
 
  private:
@@ -83,8 +84,5 @@ class polyline_thinner {
 // The indices of the points to keep, as polyline_thinner keeps them. An empty
 // input gives no index, a single point its own.
 std::vector<std::size_t> thin_polyline(std::span<const point> points, double tolerance);
-
-// The distance from `p` to the segment from `a` to `b`.
-double distance_to_segment(point p, point a, point b);
 
 }  // namespace viewer

@@ -279,15 +279,7 @@ TEST(Decoding, PlanPointsAgreeWithTheTaggedDecoder) {
     ASSERT_EQ(compiler::decode_plan_points(bytes, points), status) << "case " << i;
     if (status) continue;
     ASSERT_EQ(points.metres, expected.x.size()) << "case " << i;
-    // Drawable: both coordinates hold a finite number.
-    auto usable = [](const compiler::plan_value& v) {
-      return v.tag != compiler::plan_tag::empty && std::isfinite(v.value);
-    };
-    std::size_t drawable = 0;
-    while (drawable < expected.x.size() && usable(expected.x[drawable]) &&
-           usable(expected.y[drawable])) {
-      ++drawable;
-    }
+    const std::size_t drawable = test_support::drawable_metres(expected);
     EXPECT_EQ(points.drawable, drawable) << "case " << i;
     // Every metre reads as the full decoder reads it, an empty element as 0,
     // and the bounds are those of the drawable metres.

@@ -3,6 +3,7 @@
 
 #include "viewer/route_page.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "builder/command_line.h"
+#include "compiler/decoding.h"
 #include "compiler/encoding.h"
 #include "compiler/output_files.h"
 #include "scenario/text_file.h"
@@ -155,15 +157,27 @@ TEST(RoutePage, DamagedPlanFilesAreRefusedOrDrawn) {
     view.train_number = base.train_number;
     view.grid = base.grid;
     view.stations = base.stations;
-    if (viewer::attach_plan(view, scenario::file_bytes::copy_of(bytes))) {
+    // The inspecting decoder, on its own, tells what must be refused and
+    // what drawn.
+    compiler::decoded_plan tagged;
+    const compiler::decode_status refused = compiler::decode_track_plan(bytes, tagged);
+    EXPECT_EQ(viewer::attach_plan(view, scenario::file_bytes::copy_of(bytes)), refused);
+    if (refused) {
       EXPECT_FALSE(view.plan);
       continue;
     }
-    ++drawn;
+    const std::size_t drawable = test_support::drawable_metres(tagged);
+    ASSERT_TRUE(view.plan);
+    EXPECT_EQ(view.plan->drawable, drawable);
     const std::string page = viewer::route_page(view);
     EXPECT_TRUE(page.ends_with("</html>\n"));
     EXPECT_LT(page.size(), std::size_t{3} << 20);
-    EXPECT_LE(view.plan->drawable, view.plan->metres);
+    if (drawable >= 2) {
+      ++drawn;
+      EXPECT_NE(page.find(fmt::format("data-points=\"{}\"", drawable)), std::string::npos);
+    } else {
+      EXPECT_NE(page.find("data-kind=\"no-plan\""), std::string::npos);
+    }
   }
   EXPECT_GT(drawn, 12u);
 }
