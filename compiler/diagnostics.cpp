@@ -190,15 +190,15 @@ std::string cell_detail(const build_state& state, const error_record& e, const s
     case error_code::signal_cell_occupied:
     case error_code::speed_boards_cell_occupied:
     case error_code::slowdown_start_occupied:
-      return fmt::format(" (cell {})", cell_of(p) + 1);
+      return fmt::format(" (cell {})", cell_index(p, 1));
     case error_code::code_cut_cell_occupied:
     case error_code::station_position_not_multiple_of_50:
     case error_code::station_length_not_multiple_of_100:
-      return fmt::format(" (cell {})", cell_of(p));
+      return fmt::format(" (cell {})", cell_index(p));
     case error_code::slowdown_warning_occupied:
-      return fmt::format(" (warning cell {})", cell_of(p - 1200) + 1);
+      return fmt::format(" (warning cell {})", cell_index(p - 1200, 1));
     case error_code::warning_approach_occupied: {
-      const std::int64_t h = cell_of(p - 1200);
+      const std::int64_t h = cell_index(p - 1200);
       return fmt::format(" (cells {} to {})", h - 3, h);
     }
     case error_code::slowdown_end_occupied: {
@@ -291,6 +291,14 @@ std::string warning_message(reading_note_kind kind, std::string_view body, std::
                          shown(field_at(body, offset)));
     case reading_note_kind::non_numeric_number:
       return fmt::format("\"{}\" is not a number and reads as 0", shown(token_at(body, offset)));
+    case reading_note_kind::number_rounded: {
+      const std::string_view token = token_at(body, offset);
+      scenario::field_reader number(token);
+      return fmt::format(
+          "\"{}\" is written as a decimal number and reads as {}, rounded half to even (a point "
+          "is not a thousands separator: 32.000 is 32)",
+          shown(token), number.read_long());
+    }
     case reading_note_kind::values_from_next_line:
       return fmt::format(
           "the \"{}\" row has fewer values than its keyword takes; the rest were "

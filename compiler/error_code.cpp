@@ -121,7 +121,8 @@ constexpr std::array<error_explanation, 29> table = {{
     {error_code::reading_failure,
      "the description texts could not be read (missing text, number out of range, "
      "or a row beyond what the tables hold)",
-     "a number outside its field's range, a line text without a length row, more than 80 "
+     "a number outside its field's range, a value asked for after the text ended, a line text "
+     "without a length row, more than 80 "
      "\"montagna\" rows, packed board values outside 16 bits, a code cut code above 32767, a "
      "speed below -2 or above 1277 km/h, a station time or area beyond 32 bits, a name or sign "
      "text over 32767 bytes",

@@ -72,15 +72,15 @@ void progressive_ordina(build_state& state) {
   const progressive_row d = row_of(slots[82]);
   const progressive_row u = row_of(slots[83]);
   const std::int64_t start_sum = std::int64_t{t.start} + d.start + u.start;
-  const arrangement ordered =
-      start_sum != 0 ? order_by_start(t, d, u) : order_by_finish(t, d, u);
+  const arrangement ordered = start_sum != 0 ? order_by_start(t, d, u) : order_by_finish(t, d, u);
   for (std::size_t i = 0; i < 3; ++i) {
     store(slots[81 + i], ordered ? (*ordered)[i] : progressive_row{});
   }
   for (std::size_t slot = 81; slot <= 83; ++slot) {
     // The flag 1 moves the reference 100 m on; a 32-bit reference that cannot
     // take it keeps its value rather than wrap.
-    if (slots[slot].position == 1 && slots[slot].finish <= std::numeric_limits<std::int32_t>::max() - 100) {
+    if (slots[slot].position == 1 &&
+        slots[slot].finish <= std::numeric_limits<std::int32_t>::max() - 100) {
       slots[slot].finish += 100;
     }
   }
@@ -97,15 +97,16 @@ void memo_montagna(build_state& state, std::int32_t& inizio, std::int32_t& fine,
     markers = true;
     tipo -= 10;
   }
-  const std::int32_t previous_end = state.mountain_end[static_cast<std::size_t>(state.mountain_count)];
+  const std::int32_t previous_end =
+      state.mountain_end[static_cast<std::size_t>(state.mountain_count)];
   state.mountain_count += 1;
   const auto entry = static_cast<std::size_t>(state.mountain_count);
   state.mountain_start[entry] = inizio;
   state.mountain_end[entry] = fine;
   if (state.mountain_count > 1 && std::int64_t{inizio} - previous_end <= 150) tipo = 3;
 
-  const std::int64_t first = cell_of(inizio);
-  const std::int64_t last = std::min<std::int64_t>(cell_of(fine) - 1, state.grid.upper());
+  const std::int64_t first = cell_index(inizio);
+  const std::int64_t last = std::min<std::int64_t>(cell_index(fine, -1), state.grid.upper());
   const auto type_byte = static_cast<std::uint8_t>(tipo & 0xFF);
   for (std::int64_t i = std::max<std::int64_t>(first, 0); i <= last; ++i) {
     // Cells are counted from the tunnel's first cell, so that markers fall on
@@ -122,7 +123,8 @@ void memo_montagna(build_state& state, std::int32_t& inizio, std::int32_t& fine,
 namespace {
 
 std::optional<std::int16_t> packed_speeds(std::int32_t d_speed, std::int32_t s_speed) {
-  const std::int64_t value = round_half_even(static_cast<double>(d_speed) / 5.0 + static_cast<double>(s_speed) * 20.0);
+  const std::int64_t value =
+      round_half_even(static_cast<double>(d_speed) / 5.0 + static_cast<double>(s_speed) * 20.0);
   if (value < std::numeric_limits<std::int16_t>::min() ||
       value > std::numeric_limits<std::int16_t>::max()) {
     return std::nullopt;
@@ -136,7 +138,7 @@ void memo_indicatori_v_max(build_state& state, std::int32_t posizione, std::int3
                            std::int32_t& vbs, std::int32_t& vcs, std::int32_t& strisces,
                            std::int32_t& vad, std::int32_t& vbd, std::int32_t& vcd,
                            std::int32_t& strisced) {
-  const std::int64_t c = cell_of(posizione) + 1;
+  const std::int64_t c = cell_index(posizione, 1);
   track_cell& cell = state.grid.cells[static_cast<std::size_t>(c)];
   if (!is_free(cell)) {
     state.error = error_code::speed_boards_cell_occupied;

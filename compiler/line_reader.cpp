@@ -3,9 +3,9 @@
 #include <array>
 #include <limits>
 
-#include "compiler/line_elements.h"
 #include "compiler/encoding.h"
 #include "compiler/huge_pages.h"
+#include "compiler/line_elements.h"
 #include "compiler/rounding.h"
 
 namespace compiler {
@@ -46,7 +46,7 @@ half_end complete_line(line_reading& r);
 
 void create_grid(build_state& state, std::int32_t length) {
   state.plan_upper = length + grid_margin_m;
-  const std::int64_t upper = cell_of(state.plan_upper);
+  const std::int64_t upper = cell_index(state.plan_upper);
   state.grid.cells.assign(static_cast<std::size_t>(upper + 1), track_cell{});
   state.plan = track_plan{};
   if (state.plan_wanted != 0) {
@@ -71,7 +71,7 @@ bool general_section(line_reading& r) {
     if (contains_ignoring_case(f, "percorso") && contains_ignoring_case(f, "lunghezza")) {
       matched = true;
       const std::int32_t length = r.in.read_long();
-      if (r.in.range_failed()) return r.fail(error_code::reading_failure), false;
+      if (r.in.failed()) return r.fail(error_code::reading_failure), false;
       slots[line_parameter_slot].finish = length;
       // A negative length would leave no grid to hold cell 1.
       if (length > max_line_length_m || length < 0) return r.fail(error_code::line_too_long), false;
@@ -81,11 +81,14 @@ bool general_section(line_reading& r) {
     for (std::size_t i = 0; i < progressive_names.size(); ++i) {
       if (contains_exact(f, progressive_names[i]) && contains_exact(f, "progressiva")) {
         matched = true;
+        const std::int32_t start = r.in.read_long();
+        const std::int32_t finish = r.in.read_long();
+        const std::int32_t flag = r.in.read_long();
+        if (r.in.failed()) return r.fail(error_code::reading_failure), false;
         station_record& slot = slots[progressive_slot_first + i];
-        slot.start = r.in.read_long();
-        slot.finish = r.in.read_long();
-        slot.position = r.in.read_long();
-        if (r.in.range_failed()) return r.fail(error_code::reading_failure), false;
+        slot.start = start;
+        slot.finish = finish;
+        slot.position = flag;
         r.note(reading_note_kind::progressive_row);
       }
     }
@@ -95,18 +98,23 @@ bool general_section(line_reading& r) {
     for (std::size_t i = 0; i < background_names.size(); ++i) {
       if (contains_exact(f, "sfondo") && contains_exact(f, background_names[i])) {
         matched = true;
-        *backgrounds[i] = r.in.read_long();
-        if (r.in.range_failed()) return r.fail(error_code::reading_failure), false;
+        const std::int32_t value = r.in.read_long();
+        if (r.in.failed()) return r.fail(error_code::reading_failure), false;
+        *backgrounds[i] = value;
       }
     }
     if (contains_exact(f, "segnali") && contains_exact(f, "ripetizione")) {
       matched = true;
+      const std::int32_t from = r.in.read_long();
+      const std::int32_t to = r.in.read_long();
+      if (r.in.failed()) return r.fail(error_code::reading_failure), false;
       station_record& train = slots[train_parameter_slot];
-      train.start = r.in.read_long();
-      train.finish = r.in.read_long();
-      if (r.in.range_failed()) return r.fail(error_code::reading_failure), false;
-      if (train.start % 50 != 0) return r.fail(error_code::repetition_from_not_multiple_of_50), false;
-      if (train.finish % 50 != 0) return r.fail(error_code::repetition_to_not_multiple_of_50), false;
+      train.start = from;
+      train.finish = to;
+      if (train.start % 50 != 0)
+        return r.fail(error_code::repetition_from_not_multiple_of_50), false;
+      if (train.finish % 50 != 0)
+        return r.fail(error_code::repetition_to_not_multiple_of_50), false;
       if (contains_exact(f, "4")) {
         train.position = 4;
       } else if (contains_exact(f, "9")) {
@@ -154,7 +162,8 @@ row_end check_position(line_reading& r, std::int64_t position, bool placed_on_ce
 
 void write_gradient(line_reading& r) {
   if (r.gradient_cursor <= r.state.grid.upper()) {
-    const auto value = static_cast<std::uint8_t>(((std::int64_t{r.current_gradient} + 100) % 256 + 256) % 256);
+    const auto value =
+        static_cast<std::uint8_t>(((std::int64_t{r.current_gradient} + 100) % 256 + 256) % 256);
     r.state.grid.cells[static_cast<std::size_t>(r.gradient_cursor)].gradient = value;
   }
   ++r.gradient_cursor;
@@ -163,9 +172,9 @@ void write_gradient(line_reading& r) {
 row_end gradient_row(line_reading& r) {
   const std::int32_t p = r.in.read_long();
   const std::int32_t v = r.in.read_long();
-  if (r.in.range_failed()) return r.fail(error_code::reading_failure), row_end::fail;
+  if (r.in.failed()) return r.fail(error_code::reading_failure), row_end::fail;
   if (const row_end checked = check_position(r, p, false); checked != row_end::next) return checked;
-  const std::int64_t n = cell_of(p);
+  const std::int64_t n = cell_index(p);
   if (n > 0) {
     // The cells up to n - 1 keep the gradient of the previous row; a row
     // whose cell is not beyond the cursor still writes the one at the cursor.
@@ -195,7 +204,7 @@ void plan_step(track_plan& plan, std::int64_t m, double k) {
 row_end curve_row(line_reading& r, std::string_view field) {
   const std::int32_t p = r.in.read_long();
   const std::int32_t l = r.in.read_long();
-  if (r.in.range_failed()) return r.fail(error_code::reading_failure), row_end::fail;
+  if (r.in.failed()) return r.fail(error_code::reading_failure), row_end::fail;
   if (const row_end checked = check_position(r, p, false); checked != row_end::next) return checked;
   track_plan& plan = r.state.plan;
   if (!plan.exists()) return r.fail(error_code::reading_failure), row_end::fail;
@@ -242,8 +251,9 @@ row_end tunnel_row(line_reading& r) {
   std::int32_t inizio = r.in.read_long();
   std::int32_t fine = r.in.read_long();
   std::int32_t tipo = r.in.read_long();
-  if (r.in.range_failed()) return r.fail(error_code::reading_failure), row_end::fail;
-  if (const row_end checked = check_position(r, inizio, true); checked != row_end::next) return checked;
+  if (r.in.failed()) return r.fail(error_code::reading_failure), row_end::fail;
+  if (const row_end checked = check_position(r, inizio, true); checked != row_end::next)
+    return checked;
   const std::int32_t position = inizio;
   memo_montagna(r.state, inizio, fine, tipo);
   return placer_result(r, position);
@@ -252,8 +262,9 @@ row_end tunnel_row(line_reading& r) {
 row_end speed_board_row(line_reading& r) {
   std::array<std::int32_t, 9> v{};
   for (std::int32_t& value : v) value = r.in.read_long();
-  if (r.in.range_failed()) return r.fail(error_code::reading_failure), row_end::fail;
-  if (const row_end checked = check_position(r, v[0], true); checked != row_end::next) return checked;
+  if (r.in.failed()) return r.fail(error_code::reading_failure), row_end::fail;
+  if (const row_end checked = check_position(r, v[0], true); checked != row_end::next)
+    return checked;
   memo_indicatori_v_max(r.state, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8]);
   return placer_result(r, v[0]);
 }
@@ -261,20 +272,22 @@ row_end speed_board_row(line_reading& r) {
 row_end sign_row(line_reading& r) {
   const std::int32_t p = r.in.read_long();
   const std::string_view text = r.in.read_text();
-  if (r.in.range_failed() || text.size() > max_name_length) {
+  if (r.in.failed() || text.size() > max_name_length) {
     return r.fail(error_code::reading_failure), row_end::fail;
   }
   r.state.input_field.assign(text);
   if (const row_end checked = check_position(r, p, true); checked != row_end::next) return checked;
-  const std::int64_t c = cell_of(p) + 1;
+  const std::int64_t c = cell_index(p, 1);
   track_cell& cell = r.state.grid.cells[static_cast<std::size_t>(c)];
   if (!is_free(cell)) return r.fail_at(error_code::sign_cell_occupied, p), row_end::stop;
   // Slot 0 stays cleared and slots below it do not exist: an 81st sign has
   // no slot left, as if it had met the stations.
-  if (r.context.next_sign_slot < 1) return r.fail(error_code::station_slots_exhausted), row_end::stop;
+  if (r.context.next_sign_slot < 1)
+    return r.fail(error_code::station_slots_exhausted), row_end::stop;
   cell.kind = kind_value(cell_kind::line_sign);
   cell.param1 = static_cast<std::int16_t>(r.context.next_sign_slot);
-  r.state.stations.slots[static_cast<std::size_t>(r.context.next_sign_slot)].name = r.state.input_field;
+  r.state.stations.slots[static_cast<std::size_t>(r.context.next_sign_slot)].name =
+      r.state.input_field;
   r.context.next_sign_slot -= 1;
   return row_end::next;
 }

@@ -27,6 +27,8 @@ reading_note_kind reading_kind(scenario::field_note_kind kind) {
       return reading_note_kind::non_numeric_number;
     case scenario::field_note_kind::dash_field_dropped:
       return reading_note_kind::dash_field_dropped;
+    case scenario::field_note_kind::number_rounded:
+      return reading_note_kind::number_rounded;
   }
   return reading_note_kind::non_numeric_number;
 }
@@ -51,6 +53,7 @@ bool is_warning(reading_note_kind kind) {
     case reading_note_kind::dash_field_dropped:
     case reading_note_kind::progressive_in_capitals:
     case reading_note_kind::non_numeric_number:
+    case reading_note_kind::number_rounded:
     case reading_note_kind::values_from_next_line:
     case reading_note_kind::values_left_over:
       return true;

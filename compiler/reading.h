@@ -32,7 +32,8 @@ void record_error(build_state& state, error_code code, std::int32_t position, er
                   std::size_t row_offset);
 
 // p + 100 lies within the grid: (p + 100) / 50 does not pass G.
-inline bool within_grid(const build_state& state, std::int64_t position, std::int64_t margin = 100) {
+inline bool within_grid(const build_state& state, std::int64_t position,
+                        std::int64_t margin = 100) {
   return position + margin <= std::int64_t{cell_length_m} * state.grid.upper();
 }
 
@@ -42,6 +43,7 @@ enum class reading_note_kind : std::uint8_t {
   dash_field_dropped,       // dropped by the dash rule
   progressive_in_capitals,  // a general row that matches only in lower case, written otherwise
   non_numeric_number,       // a number field whose text is not a number
+  number_rounded,           // a number with a decimal point or exponent, rounded to a whole one
   values_from_next_line,    // a row too short for its keyword took values from the next line
   values_left_over,         // a row too long for its keyword left values to be read as keywords
   // Not warnings: where rows stand, so that an error found after the reading

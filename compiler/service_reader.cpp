@@ -46,9 +46,7 @@ struct service_reading {
   void fail_at(error_code code, std::int32_t position) {
     record_error(state, code, position, error_source::service_text, row_offset);
   }
-  track_cell& cell(std::int64_t index) {
-    return state.grid.cells[static_cast<std::size_t>(index)];
-  }
+  track_cell& cell(std::int64_t index) { return state.grid.cells[static_cast<std::size_t>(index)]; }
 };
 
 // The byte a profile writes: a speed in units of 5 km/h must fit a byte,
@@ -91,11 +89,11 @@ row_end range_failure(service_reading& r) {
 row_end profile_row(service_reading& r, profile& p) {
   const std::int32_t position = r.in.read_long();
   const std::int32_t value = r.in.read_long();
-  if (r.in.range_failed()) return range_failure(r);
+  if (r.in.failed()) return range_failure(r);
   if (const row_end checked = check_position(r, position, false); checked != row_end::next) {
     return checked;
   }
-  const std::int64_t n = cell_of(position);
+  const std::int64_t n = cell_index(position);
   if (n > 0 && !fill_profile(r, p, n)) return range_failure(r);
   p.current = value;
   return row_end::next;
@@ -112,8 +110,9 @@ row_end placer_result(service_reading& r, std::int32_t position) {
 row_end signal_row(service_reading& r) {
   std::array<std::int32_t, 11> v{};
   for (std::int32_t& value : v) value = r.in.read_long();
-  if (r.in.range_failed()) return range_failure(r);
-  if (const row_end checked = check_position(r, v[0], true); checked != row_end::next) return checked;
+  if (r.in.failed()) return range_failure(r);
+  if (const row_end checked = check_position(r, v[0], true); checked != row_end::next)
+    return checked;
   memo_segnale(r.state, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10]);
   return placer_result(r, v[0]);
 }
@@ -121,8 +120,9 @@ row_end signal_row(service_reading& r) {
 row_end slowdown_row(service_reading& r) {
   std::array<std::int32_t, 6> v{};
   for (std::int32_t& value : v) value = r.in.read_long();
-  if (r.in.range_failed()) return range_failure(r);
-  if (const row_end checked = check_position(r, v[0], true); checked != row_end::next) return checked;
+  if (r.in.failed()) return range_failure(r);
+  if (const row_end checked = check_position(r, v[0], true); checked != row_end::next)
+    return checked;
   // The end cell is not covered by the position check: a slowdown that ends
   // outside the grid is refused like a position beyond it.
   const std::int64_t end = slowdown_end_cell(v[0], v[2]);
@@ -140,11 +140,11 @@ row_end code_cut_row(service_reading& r) {
   const std::int32_t code = r.in.read_long();
   // "AC" is how a code cut without a code is written; it reads as 0 on purpose.
   r.notes.allow_word(r.in, "AC");
-  if (r.in.range_failed()) return range_failure(r);
+  if (r.in.failed()) return range_failure(r);
   if (const row_end checked = check_position(r, position, true); checked != row_end::next) {
     return checked;
   }
-  track_cell& cell = r.cell(cell_of(position));
+  track_cell& cell = r.cell(cell_index(position));
   if (!is_free(cell)) {
     r.fail_at(error_code::code_cut_cell_occupied, position);
     return row_end::stop;
@@ -188,18 +188,41 @@ bool station_area(station_record& record, std::int64_t length) {
   return true;
 }
 
+// Stores a value just read, unless its field failed.
+template <class T>
+bool store(const field_reader& in, T& field, T value) {
+  if (in.failed()) return false;
+  field = value;
+  return true;
+}
+
+// (hours x 60 + minutes) x 60 + seconds in 32-bit arithmetic, where every
+// step must fit.
+std::optional<std::int32_t> seconds_since_midnight(std::int64_t hours, std::int64_t minutes,
+                                                   std::int64_t seconds) {
+  const std::int64_t steps[] = {hours * 60, hours * 60 + minutes, (hours * 60 + minutes) * 60,
+                                (hours * 60 + minutes) * 60 + seconds};
+  for (const std::int64_t step : steps) {
+    if (!fits_int32(step)) return std::nullopt;
+  }
+  return static_cast<std::int32_t>(steps[3]);
+}
+
 row_end station_row(service_reading& r) {
   auto& slots = r.state.stations.slots;
-  // A station never takes a sign slot: with the sign slots reaching down to
-  // the next station slot there is no room for it.
-  if (r.station_slot >= r.context.next_sign_slot) {
+  // The slots above the next sign slot hold sign texts: a station never
+  // takes one. The slot at the next sign slot is still free and is taken;
+  // the check after the station then records error 10.
+  if (r.station_slot > r.context.next_sign_slot) {
     r.fail(error_code::station_slots_exhausted);
     return row_end::stop;
   }
+  // The values go into the record as they are read, so a field that fails
+  // leaves the ones before it stored and nothing after it.
   station_record& record = slots[static_cast<std::size_t>(r.station_slot)];
-  const std::int32_t position = r.in.read_long();
-  if (r.in.range_failed()) return range_failure(r);
-  record.position = position;
+  field_reader& in = r.in;
+  if (!store(in, record.position, in.read_long())) return range_failure(r);
+  const std::int32_t position = record.position;
   if (!within_grid(r.state, position, 800)) {
     r.fail_at(error_code::position_beyond_grid, position);
     return row_end::end_of_text;
@@ -208,32 +231,30 @@ row_end station_row(service_reading& r) {
     r.fail_at(error_code::station_position_not_multiple_of_50, position);
     return row_end::stop;
   }
-  record.station_type = r.in.read_byte();
-  const std::int32_t length = r.in.read_long();
-  if (r.in.range_failed()) return range_failure(r);
+  if (!store(in, record.station_type, in.read_byte())) return range_failure(r);
+  const std::int32_t length = in.read_long();
+  if (in.failed()) return range_failure(r);
   if (length % 100 != 0) {
     r.fail_at(error_code::station_length_not_multiple_of_100, position);
     return row_end::stop;
   }
-  record.flag_a = r.in.read_byte();
-  record.flag_b = r.in.read_byte();
-  record.flag_c = r.in.read_byte();
-  record.group1_a = r.in.read_integer();
-  record.group1_b = r.in.read_integer();
-  record.group1_c = r.in.read_byte();
-  record.group2_a = r.in.read_integer();
-  record.group2_b = r.in.read_integer();
-  record.group2_c = r.in.read_integer();
-  record.dwell = r.in.read_byte();
-  const std::int64_t hours = r.in.read_long();
-  const std::int64_t minutes = r.in.read_long();
-  const std::int64_t seconds = r.in.read_long();
-  const std::string_view name = r.in.read_text();
-  const std::int64_t time = (hours * 60 + minutes) * 60 + seconds;
-  if (r.in.range_failed() || !fits_int32(time) || name.size() > max_name_length) {
-    return range_failure(r);
-  }
-  record.departure_time = static_cast<std::int32_t>(time);
+  const bool values_stored =
+      store(in, record.flag_a, in.read_byte()) && store(in, record.flag_b, in.read_byte()) &&
+      store(in, record.flag_c, in.read_byte()) && store(in, record.group1_a, in.read_integer()) &&
+      store(in, record.group1_b, in.read_integer()) && store(in, record.group1_c, in.read_byte()) &&
+      store(in, record.group2_a, in.read_integer()) &&
+      store(in, record.group2_b, in.read_integer()) &&
+      store(in, record.group2_c, in.read_integer()) && store(in, record.dwell, in.read_byte());
+  if (!values_stored) return range_failure(r);
+  const std::int64_t hours = in.read_long();
+  const std::int64_t minutes = in.read_long();
+  const std::int64_t seconds = in.read_long();
+  if (in.failed()) return range_failure(r);
+  const auto time = seconds_since_midnight(hours, minutes, seconds);
+  if (!time) return range_failure(r);
+  record.departure_time = *time;
+  const std::string_view name = in.read_text();
+  if (in.failed() || name.size() > max_name_length) return range_failure(r);
   record.name.assign(name);
   if (!station_area(record, length)) return range_failure(r);
   if (length < 600) record.flag_b = 0;
@@ -243,7 +264,7 @@ row_end station_row(service_reading& r) {
   }
 
   const bool has_stop = record.station_type < 25;
-  const std::int64_t stop = cell_of(record.finish) - 1;
+  const std::int64_t stop = cell_index(record.finish, -1);
   // A station whose stop would lie past the grid is refused like a position
   // beyond it; its length, unlike its position, is not otherwise bounded.
   if (has_stop && stop > r.state.grid.upper()) {
@@ -252,7 +273,7 @@ row_end station_row(service_reading& r) {
   }
   if (has_stop && record.station_type != 5 && record.station_type != 6) {
     for (std::int64_t k = 1; k <= 4; ++k) {
-      const std::int64_t marked = cell_of(record.finish) - k - 1;
+      const std::int64_t marked = cell_index(record.finish, -k - 1);
       if (marked > 1) r.cell(marked).approach_mark = static_cast<std::uint8_t>(80 + k);
     }
   }
@@ -265,8 +286,8 @@ row_end station_row(service_reading& r) {
     cell.kind = kind_value(cell_kind::station_stop);
     cell.param1 = static_cast<std::int16_t>(r.station_slot);
   }
-  if (r.station_slot > 1 &&
-      std::int64_t{record.start} - 350 < slots[static_cast<std::size_t>(r.station_slot - 1)].finish) {
+  if (r.station_slot > 1 && std::int64_t{record.start} - 350 <
+                                slots[static_cast<std::size_t>(r.station_slot - 1)].finish) {
     r.fail_at(error_code::stations_too_close, position);
     return row_end::stop;
   }
@@ -288,8 +309,10 @@ row_end service_row(service_reading& r, std::string_view field) {
     result = action();
   };
   auto single_long = [&](std::int32_t& target) {
-    target = r.in.read_long();
-    return r.in.range_failed() ? range_failure(r) : row_end::next;
+    const std::int32_t value = r.in.read_long();
+    if (r.in.failed()) return range_failure(r);
+    target = value;
+    return row_end::next;
   };
   handle(contains_ignoring_case(field, "frenata") && contains_ignoring_case(field, "massa"),
          [&] { return single_long(slots[line_parameter_slot].start); });
@@ -298,15 +321,21 @@ row_end service_row(service_reading& r, std::string_view field) {
   handle(contains_ignoring_case(field, "velocit"), [&] { return profile_row(r, r.speed); });
   handle(contains_ignoring_case(field, "aderenza"), [&] { return profile_row(r, r.adhesion); });
   handle(contains_ignoring_case(field, "orologio"), [&] {
+    const std::int16_t hours = r.in.read_integer();
+    const std::int16_t minutes = r.in.read_integer();
+    const std::int16_t seconds = r.in.read_integer();
+    if (r.in.failed()) return range_failure(r);
     station_record& train = slots[train_parameter_slot];
-    train.group2_a = r.in.read_integer();
-    train.group2_b = r.in.read_integer();
-    train.group2_c = r.in.read_integer();
-    return r.in.range_failed() ? range_failure(r) : row_end::next;
+    train.group2_a = hours;
+    train.group2_b = minutes;
+    train.group2_c = seconds;
+    return row_end::next;
   });
   handle(contains_ignoring_case(field, "sabbia"), [&] {
-    slots[train_parameter_slot].group1_a = r.in.read_integer();
-    return r.in.range_failed() ? range_failure(r) : row_end::next;
+    const std::int16_t sand = r.in.read_integer();
+    if (r.in.failed()) return range_failure(r);
+    slots[train_parameter_slot].group1_a = sand;
+    return row_end::next;
   });
   handle(contains_ignoring_case(field, "segnale"), [&] { return signal_row(r); });
   handle(contains_ignoring_case(field, "rallentamento"), [&] { return slowdown_row(r); });

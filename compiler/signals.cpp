@@ -18,16 +18,16 @@ track_cell& cell_at(build_state& state, std::int64_t index) {
 
 }  // namespace
 
-std::int64_t slowdown_start_cell(std::int32_t x) { return cell_of(x) + 1; }
+std::int64_t slowdown_start_cell(std::int32_t x) { return cell_index(x, 1); }
 
 std::int64_t slowdown_end_cell(std::int32_t x, std::int32_t l) {
-  return cell_of(std::int64_t{x} + l) + 1;
+  return cell_index(std::int64_t{x} + l, 1);
 }
 
 void memo_segnale(build_state& state, std::int32_t posizione, std::int32_t& sx, std::int32_t& s1,
                   std::int32_t& s2, std::int32_t& s3, std::int32_t& rapp, std::int32_t& dx,
                   std::int32_t& d1, std::int32_t& d2, std::int32_t& d3, std::int32_t& tempo) {
-  const std::int64_t c = cell_of(posizione) + 1;
+  const std::int64_t c = cell_index(posizione, 1);
   track_cell& cell = cell_at(state, c);
   if (!is_free(cell)) {
     state.error = error_code::signal_cell_occupied;
@@ -52,8 +52,8 @@ void memo_rallentamento(build_state& state, std::int32_t x, std::int32_t& v, std
                         std::int32_t& f_tt, std::int32_t f_ta, std::int32_t& d_v) {
   const std::int64_t start = slowdown_start_cell(x);
   const std::int64_t end = slowdown_end_cell(x, l);
-  const std::int64_t warning = cell_of(std::int64_t{x} - 1200) + 1;
-  const std::int64_t ahead = cell_of(std::int64_t{x} - 1200);
+  const std::int64_t warning = cell_index(std::int64_t{x} - 1200, 1);
+  const std::int64_t ahead = cell_index(std::int64_t{x} - 1200);
   const bool has_warning = x > 1500;
   if (!has_warning) f_ta = 0;
 

@@ -61,7 +61,7 @@ bool known_kind(std::uint8_t kind) { return kind <= 6 || (kind >= 10 && kind <= 
 
 std::optional<std::string> check_grid(const build_state& state) {
   const auto& cells = state.grid.cells;
-  const std::int64_t expected = compiler::cell_of(state.plan_upper) + 1;
+  const std::int64_t expected = compiler::cell_index(state.plan_upper) + 1;
   if (static_cast<std::int64_t>(cells.size()) != expected) {
     return fmt::format("grid of {} cells for a plan upper bound of {}", cells.size(),
                        state.plan_upper);

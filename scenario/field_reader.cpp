@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <limits>
+#include <system_error>
 
 namespace scenario {
 
@@ -46,7 +49,24 @@ void field_reader::consume_line_end() {
   }
 }
 
+void field_reader::consume_separator() {
+  if (cursor_ < text_.size() && text_[cursor_] == ',') {
+    ++cursor_;
+  } else {
+    consume_line_end();
+  }
+}
+
+bool field_reader::field_available() {
+  if (failed()) return false;
+  if (!at_end()) return true;
+  failure_ = {field_failure_kind::past_end, number_type::long32, cursor_, {}};
+  field_offset_ = cursor_;
+  return false;
+}
+
 std::string_view field_reader::read_text() {
+  if (!field_available()) return {};
   skip_blanks();
   field_offset_ = cursor_;
   if (at_end()) return {};
@@ -61,11 +81,7 @@ std::string_view field_reader::read_text() {
     // Whatever follows the closing quote up to the separator is passed over.
     cursor_ = close + 1;
     while (cursor_ < text_.size() && !ends_field(text_[cursor_])) ++cursor_;
-    if (cursor_ < text_.size() && text_[cursor_] == ',') {
-      ++cursor_;
-    } else {
-      consume_line_end();
-    }
+    consume_separator();
     return text_.substr(open, close - open);
   }
   const std::size_t begin = cursor_;
@@ -74,26 +90,66 @@ std::string_view field_reader::read_text() {
   std::size_t end = begin;
   while (end < size && !ends_field(data[end])) ++end;
   cursor_ = end;
-  if (cursor_ < size && data[cursor_] == ',') {
-    ++cursor_;
-  } else {
-    consume_line_end();
-  }
-  // Trailing blanks are not part of an unquoted field.
-  while (end > begin && is_blank(data[end - 1])) --end;
+  consume_separator();
+  // Trailing blanks belong to the field: a station name or a sign text keeps
+  // them, as the files store them.
   return text_.substr(begin, end - begin);
 }
 
-std::int64_t field_reader::read_number(std::int64_t lowest, std::int64_t highest) {
+namespace {
+
+constexpr bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// The value of a token that is a decimal number with a point or an exponent
+// ("2.5", "-.5", "1e3", "7."), rounded half to even; nothing when the token
+// is not such a number. A value too large for a double reads as infinity,
+// which no range takes.
+std::optional<double> decimal_value(std::string_view token) {
+  std::size_t at = 0;
+  if (at < token.size() && (token[at] == '+' || token[at] == '-')) ++at;
+  const std::size_t mantissa = at;
+  std::size_t digits = 0;
+  while (at < token.size() && is_digit(token[at])) ++at, ++digits;
+  if (at < token.size() && token[at] == '.') {
+    ++at;
+    while (at < token.size() && is_digit(token[at])) ++at, ++digits;
+  }
+  if (digits == 0) return std::nullopt;
+  if (at < token.size() && (token[at] == 'e' || token[at] == 'E')) {
+    ++at;
+    if (at < token.size() && (token[at] == '+' || token[at] == '-')) ++at;
+    const std::size_t exponent = at;
+    while (at < token.size() && is_digit(token[at])) ++at;
+    if (at == exponent) return std::nullopt;
+  }
+  if (at != token.size()) return std::nullopt;
+  double value = 0;
+  const std::string_view body = token.substr(mantissa);
+  const auto [end, error] = std::from_chars(body.data(), body.data() + body.size(), value);
+  if (error == std::errc::result_out_of_range) {
+    value = std::numeric_limits<double>::infinity();
+  } else if (error != std::errc{} || end != body.data() + body.size()) {
+    return std::nullopt;
+  }
+  if (token.front() == '-') value = -value;
+  // Half to even under the default rounding mode.
+  return std::nearbyint(value);
+}
+
+}  // namespace
+
+std::int64_t field_reader::read_number(number_type type, std::int64_t lowest,
+                                       std::int64_t highest) {
+  if (!field_available()) return 0;
   skip_blanks();
   field_offset_ = cursor_;
   const std::size_t begin = cursor_;
   const char* data = text_.data();
   const std::size_t size = text_.size();
   // The number is parsed while its end is looked for, in one pass over the
-  // bytes: "[+-]digits" and nothing else is a number. Values are clamped far
-  // outside every field's range, so that long digit strings cannot overflow
-  // and still read as out of range.
+  // bytes: "[+-]digits" is the common form. Values are clamped far outside
+  // every field's range, so that long digit strings cannot overflow and
+  // still read as out of range.
   std::size_t at = begin;
   bool negative = false;
   if (at < size && (data[at] == '+' || data[at] == '-')) {
@@ -109,45 +165,51 @@ std::int64_t field_reader::read_number(std::int64_t lowest, std::int64_t highest
     value = std::min(clamp, value * 10 + digit);
     ++at;
   }
-  bool numeric = at > digits_begin;
-  // Anything else before the number's end makes the whole token not a number.
+  bool integral = at > digits_begin;
+  // Anything else before the number's end makes the token something other
+  // than a plain integer: a decimal number, or no number at all.
   while (at < size && !ends_number(data[at])) {
-    numeric = false;
+    integral = false;
     ++at;
   }
   cursor_ = at;
-  const bool empty = at == begin;
+  const std::string_view token = text_.substr(begin, at - begin);
   // The separator after the number, if any, belongs to this field.
   skip_blanks();
-  if (cursor_ < size && data[cursor_] == ',') {
-    ++cursor_;
+  consume_separator();
+  if (token.empty()) return 0;
+  double rounded = 0;
+  if (integral) {
+    rounded = static_cast<double>(negative ? -value : value);
+  } else if (const auto decimal = decimal_value(token)) {
+    rounded = *decimal;
   } else {
-    consume_line_end();
-  }
-  if (empty) return 0;
-  if (!numeric) {
     note(field_note_kind::non_numeric_number, begin);
     return 0;
   }
-  if (negative) value = -value;
-  if (value < lowest || value > highest) {
-    range_failed_ = true;
+  if (!(rounded >= static_cast<double>(lowest) && rounded <= static_cast<double>(highest))) {
+    failure_ = {field_failure_kind::out_of_range, type, begin, token};
     return 0;
   }
-  return value;
+  if (!integral) note(field_note_kind::number_rounded, begin);
+  return static_cast<std::int64_t>(rounded);
 }
 
 std::int32_t field_reader::read_long() {
-  return static_cast<std::int32_t>(read_number(std::numeric_limits<std::int32_t>::min(),
+  return static_cast<std::int32_t>(read_number(number_type::long32,
+                                               std::numeric_limits<std::int32_t>::min(),
                                                std::numeric_limits<std::int32_t>::max()));
 }
 
 std::int16_t field_reader::read_integer() {
-  return static_cast<std::int16_t>(read_number(std::numeric_limits<std::int16_t>::min(),
+  return static_cast<std::int16_t>(read_number(number_type::integer16,
+                                               std::numeric_limits<std::int16_t>::min(),
                                                std::numeric_limits<std::int16_t>::max()));
 }
 
-std::uint8_t field_reader::read_byte() { return static_cast<std::uint8_t>(read_number(0, 255)); }
+std::uint8_t field_reader::read_byte() {
+  return static_cast<std::uint8_t>(read_number(number_type::byte8, 0, 255));
+}
 
 std::optional<std::string_view> next_keyword_field(field_reader& reader, int dash_limit) {
   if (reader.at_end()) return std::nullopt;

@@ -4,13 +4,18 @@
 // The texts are never read line by line. A reader asks for one field at a
 // time, and the type it asks for decides how the field is cut:
 //   - a text field skips leading blanks and runs to the next comma or line
-//     end, which it consumes; a field that opens with a double quote runs to
-//     the closing quote;
+//     end, which it consumes; its trailing blanks are part of it. A field
+//     that opens with a double quote runs to the closing quote;
 //   - a number skips leading blanks and ends at the first blank, comma or line
 //     end; a comma or line end that follows (after blanks) is consumed, so
-//     numbers may be separated by blanks alone. An empty or non-numeric
-//     number reads as 0; a number outside its type's range is a failure that
-//     the caller turns into error 25.
+//     numbers may be separated by blanks alone. A decimal number ("2.5",
+//     "-3.25", "1e3") reads as its value rounded half to even; an empty field,
+//     or one whose text is not a number ("AC", "12AB", "&H10"), reads as 0.
+// Two things make a field fail: a number whose value lies outside its type's
+// range, and a field asked for when the text has already ended. A failure is
+// final: it stays set, and every later read returns 0 or an empty text without
+// consuming anything, so nothing after the failing field is ever taken. The
+// caller turns a failure into error 25.
 // A keyword line is therefore one text field (the keyword field) followed by
 // as many values as its keyword takes. Line ends are CR LF, a lone LF or a
 // lone CR.
@@ -28,6 +33,25 @@ namespace scenario {
 enum class field_note_kind : std::uint8_t {
   non_numeric_number,  // a number field whose text is not a number, read as 0
   dash_field_dropped,  // a candidate keyword field dropped because it holds "-"
+  number_rounded,      // a number written with a decimal point or an exponent
+};
+
+// Why the reading of a field failed.
+enum class field_failure_kind : std::uint8_t {
+  none,
+  out_of_range,  // a number outside its type's range
+  past_end,      // a field asked for after the text ended
+};
+
+// The type a number field is read as.
+enum class number_type : std::uint8_t { long32, integer16, byte8 };
+
+// The field that failed, for the report: where it stands and what it held.
+struct field_failure {
+  field_failure_kind kind = field_failure_kind::none;
+  number_type type = number_type::long32;  // for out_of_range
+  std::size_t offset = 0;                  // where the field begins
+  std::string_view token;                  // the number as written
 };
 
 struct field_note {
@@ -48,8 +72,9 @@ class field_reader {
   std::int16_t read_integer();
   std::uint8_t read_byte();
 
-  // Set by a number outside the range of the type it was read as; stays set.
-  bool range_failed() const { return range_failed_; }
+  // Set by the first field that fails; stays set.
+  bool failed() const { return failure_.kind != field_failure_kind::none; }
+  const field_failure& failure() const { return failure_; }
 
   // Byte offset where the last field read begins (after its leading blanks).
   std::size_t field_offset() const { return field_offset_; }
@@ -62,15 +87,18 @@ class field_reader {
   }
 
  private:
-  std::int64_t read_number(std::int64_t lowest, std::int64_t highest);
+  std::int64_t read_number(number_type type, std::int64_t lowest, std::int64_t highest);
+  // Fails the reading when the text has ended; true when a field can be read.
+  bool field_available();
   void skip_blanks();
+  void consume_separator();
   void consume_line_end();
 
   std::string_view text_;
   std::vector<field_note>* notes_;
   std::size_t cursor_ = 0;
   std::size_t field_offset_ = 0;
-  bool range_failed_ = false;
+  field_failure failure_;
 };
 
 // Takes the next candidate keyword field. A field that contains "-" is

@@ -306,6 +306,13 @@ TEST(Diagnostics, WarningsForWhatTheReaderPassesOver) {
        line_text({}),
        service_text({"sabbia, 3OO"}),
        {"L_4816-.txt:2: warning: \"3OO\" is not a number and reads as 0"}},
+      {"a number with a fraction",
+       line_text({}),
+       service_text({"numero vetture, 32.000", "sabbia, 2.5e2"}),
+       {"L_4816-.txt:2: warning: \"32.000\" is written as a decimal number and reads as 32, "
+        "rounded half to even (a point is not a thousands separator: 32.000 is 32)",
+        "L_4816-.txt:3: warning: \"2.5e2\" is written as a decimal number and reads as 250, "
+        "rounded half to even (a point is not a thousands separator: 32.000 is 32)"}},
       {"non-numeric code of a code cut",
        line_text({}),
        service_text({"abbattimento, 60550, AX"}),

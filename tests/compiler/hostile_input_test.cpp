@@ -212,11 +212,14 @@ TEST(HostileInput, NumbersOutsideTheirFieldsOrInOtherForms) {
       {"-2147483648", error_code::line_too_long, -1},
       {"1000001", error_code::line_too_long, -1},
       {"1000000", error_code::none, 20140},
-      {"1e5", error_code::none, 140},  // not a number: reads as 0
+      {"1e5", error_code::none, 2140},  // a decimal number: 100000
       {"0x10", error_code::none, 140},
       {"+5000", error_code::none, 240},
       {" - 5000", error_code::none, 140},  // "-" alone reads as 0; "5000" is a field of its own
-      {"5000.0", error_code::none, 140},
+      {"5000.0", error_code::none, 240},
+      {"5000.5", error_code::none, 240},  // rounded half to even
+      {"1e7", error_code::line_too_long, -1},
+      {"1e10", error_code::reading_failure, -1},
       {"", error_code::none, 140},
   };
   for (const number_case& c : lengths) {
@@ -247,14 +250,14 @@ TEST(HostileInput, NumbersOutsideTheirFieldsOrInOtherForms) {
        error_code::reading_failure},
   });
 
-  const auto edges = compile(line, service_with("orologio, 32767 -32768 +5\r\nsabbia, 1e5\r\n" +
+  const auto edges = compile(line, service_with("orologio, 32767 -32768 +5\r\nsabbia, 2.5e2\r\n" +
                                                 station(500, 255, 400) + "\r\n"));
   EXPECT_EQ(edges.state.error, error_code::none);
   const auto& train = edges.state.stations.slots[86];
   EXPECT_EQ(train.group2_a, 32767);
   EXPECT_EQ(train.group2_b, -32768);
   EXPECT_EQ(train.group2_c, 5);
-  EXPECT_EQ(train.group1_a, 0);
+  EXPECT_EQ(train.group1_a, 250);
   EXPECT_EQ(edges.state.stations.slots[1].station_type, 255);
 }
 
