@@ -41,21 +41,21 @@ const scenario_input& input_for(std::int64_t line_length_m) {
   return *slot;
 }
 
-compiler::build_state fresh_state(const scenario_input& input) {
-  return compiler::make_build_state(input.route_base_name, input.train_number, ".");
+compiler::build_settings settings_for(const scenario_input& input) {
+  return {input.route_base_name, input.train_number, ".", true};
 }
 
-const compiler::build_state& compiled_state(std::int64_t line_length_m) {
-  static std::map<std::int64_t, std::unique_ptr<compiler::build_state>> states;
-  auto& slot = states[line_length_m];
+const compiler::scenario_model& compiled_model(std::int64_t line_length_m) {
+  static std::map<std::int64_t, std::unique_ptr<compiler::scenario_model>> models;
+  auto& slot = models[line_length_m];
   if (!slot) {
     const scenario_input& input = input_for(line_length_m);
-    slot = std::make_unique<compiler::build_state>(fresh_state(input));
-    const auto result = compiler::memorizza_percorso(*slot, 1, input.texts);
-    if (result.outcome != compiler::compile_outcome::complete ||
-        slot->error != compiler::error_code::none) {
+    slot = std::make_unique<compiler::scenario_model>();
+    compiler::journal log;
+    const auto result = compiler::compile_scenario(settings_for(input), input.texts, *slot, log);
+    if (result.outcome != compiler::compile_outcome::complete || log.has_error()) {
       std::fprintf(stderr, "the scenario of length %lld does not compile cleanly (error %d)\n",
-                   static_cast<long long>(line_length_m), static_cast<int>(slot->error));
+                   static_cast<long long>(line_length_m), static_cast<int>(log.recorded().code));
       std::abort();
     }
   }

@@ -20,11 +20,11 @@ struct scenario_input {
 
 const scenario_input& input_for(std::int64_t line_length_m);
 
-// A fresh state for the input's names, as the build would start it.
-compiler::build_state fresh_state(const scenario_input& input);
+// The settings of the input's names, with a plan, as the build would use them.
+compiler::build_settings settings_for(const scenario_input& input);
 
-// The state after the whole compile in memory; aborts when the input does
+// The model after the whole compile in memory; aborts when the input does
 // not compile without an error code, since its figures would mean nothing.
-const compiler::build_state& compiled_state(std::int64_t line_length_m);
+const compiler::scenario_model& compiled_model(std::int64_t line_length_m);
 
 }  // namespace bench

@@ -20,16 +20,17 @@
 
 namespace {
 
-using bench::compiled_state;
-using bench::fresh_state;
+using bench::compiled_model;
 using bench::input_for;
-using compiler::build_state;
+using bench::settings_for;
+using compiler::journal;
+using compiler::scenario_model;
 
-// The state as the line half leaves it, with the working values that the
-// service half takes over.
+// The model as the line half leaves it, with the values the service half
+// takes over.
 struct after_line_half {
-  build_state state;
-  compiler::reading_context context;
+  scenario_model model;
+  compiler::line_handover handover;
 };
 
 const after_line_half& line_half_done(std::int64_t length) {
@@ -37,32 +38,35 @@ const after_line_half& line_half_done(std::int64_t length) {
   auto& slot = done[length];
   if (!slot) {
     const auto& input = input_for(length);
-    slot = std::make_unique<after_line_half>(after_line_half{fresh_state(input), {}});
-    compiler::read_line_text(slot->state, *input.texts.line, slot->context);
+    slot = std::make_unique<after_line_half>();
+    journal log;
+    compiler::read_line_text(settings_for(input), *input.texts.line, slot->model, log,
+                             slot->handover);
   }
   return *slot;
 }
 
-// The state as both halves of the reading leave it, before the protection
+// The model as both halves of the reading leave it, before the protection
 // pass.
-const build_state& reading_done(std::int64_t length) {
-  static std::map<std::int64_t, std::unique_ptr<build_state>> done;
+const scenario_model& reading_done(std::int64_t length) {
+  static std::map<std::int64_t, std::unique_ptr<scenario_model>> done;
   auto& slot = done[length];
   if (!slot) {
     const auto& input = input_for(length);
-    slot = std::make_unique<build_state>(fresh_state(input));
-    compiler::memorizza_dati(*slot, input.texts);
+    slot = std::make_unique<scenario_model>();
+    journal log;
+    compiler::read_description_texts(settings_for(input), input.texts, *slot, log);
   }
   return *slot;
 }
 
-// The state a step starts from, less the track plan. The service half and
+// The model a step starts from, less the track plan. The service half and
 // the protection pass never look at the plan, and copying tens of megabytes
 // of it before each run of a step that takes microseconds made the untimed
 // copies, not the step, decide how long the benchmark ran: hours instead of
 // seconds.
-build_state without_plan(const build_state& base) {
-  build_state copy = base;
+scenario_model without_plan(const scenario_model& base) {
+  scenario_model copy = base;
   copy.plan = compiler::track_plan{};
   return copy;
 }
@@ -75,15 +79,19 @@ void set_size(benchmark::State& state, std::size_t bytes_per_iteration) {
 
 void line_half(benchmark::State& state) {
   const auto& input = input_for(state.range(0));
+  const compiler::build_settings settings = settings_for(input);
   for (auto _ : state) {
     state.PauseTiming();
-    build_state model = fresh_state(input);
-    compiler::reading_context context;
+    scenario_model model;
+    journal log;
+    compiler::line_handover handover;
     state.ResumeTiming();
-    benchmark::DoNotOptimize(compiler::read_line_text(model, *input.texts.line, context));
+    benchmark::DoNotOptimize(
+        compiler::read_line_text(settings, *input.texts.line, model, log, handover));
     state.PauseTiming();
     // The model is released outside the timing: a build frees it at exit.
-    model = build_state{};
+    model = scenario_model{};
+    log = journal{};
     state.ResumeTiming();
   }
   set_size(state, input.texts.line->size());
@@ -92,38 +100,42 @@ void line_half(benchmark::State& state) {
 void service_half(benchmark::State& state) {
   const auto& input = input_for(state.range(0));
   const after_line_half& base = line_half_done(state.range(0));
-  const build_state start = without_plan(base.state);
+  const scenario_model start = without_plan(base.model);
   for (auto _ : state) {
     state.PauseTiming();
-    build_state model = start;
+    scenario_model model = start;
+    journal log;
     state.ResumeTiming();
     benchmark::DoNotOptimize(
-        compiler::read_service_text(model, *input.texts.service, base.context));
+        compiler::read_service_text(*input.texts.service, model, log, base.handover));
     state.PauseTiming();
-    model = build_state{};
+    model = scenario_model{};
+    log = journal{};
     state.ResumeTiming();
   }
   set_size(state, input.texts.service->size());
 }
 
 void protection_pass(benchmark::State& state) {
-  const build_state& base = reading_done(state.range(0));
-  const build_state start = without_plan(base);
+  const scenario_model& base = reading_done(state.range(0));
+  const scenario_model start = without_plan(base);
   for (auto _ : state) {
     state.PauseTiming();
-    build_state model = start;
+    scenario_model model = start;
+    journal log;
     state.ResumeTiming();
-    compiler::protect_slowdowns(model);
+    compiler::protect_slowdowns(model, log);
     benchmark::ClobberMemory();
     state.PauseTiming();
-    model = build_state{};
+    model = scenario_model{};
+    log = journal{};
     state.ResumeTiming();
   }
   set_size(state, base.grid.cells.size() * compiler::cell_bytes);
 }
 
 void encode_track_plan(benchmark::State& state) {
-  const build_state& model = compiled_state(state.range(0));
+  const scenario_model& model = compiled_model(state.range(0));
   std::size_t bytes = 0;
   for (auto _ : state) {
     const std::string out = compiler::encode_track_plan(model.plan);
@@ -134,7 +146,7 @@ void encode_track_plan(benchmark::State& state) {
 }
 
 void encode_station_table(benchmark::State& state) {
-  const build_state& model = compiled_state(state.range(0));
+  const scenario_model& model = compiled_model(state.range(0));
   std::size_t bytes = 0;
   for (auto _ : state) {
     const std::string out = compiler::encode_station_table(model.stations);
@@ -145,7 +157,7 @@ void encode_station_table(benchmark::State& state) {
 }
 
 void encode_route_grid(benchmark::State& state) {
-  const build_state& model = compiled_state(state.range(0));
+  const scenario_model& model = compiled_model(state.range(0));
   std::size_t bytes = 0;
   for (auto _ : state) {
     const std::string out = compiler::encode_route_grid(model.grid);
@@ -155,16 +167,19 @@ void encode_route_grid(benchmark::State& state) {
   set_size(state, bytes);
 }
 
-// memorizza_percorso whole: both readings, the pass, the checks and codes.
+// The whole compile: both readings, the pass, the checks and codes.
 void compile_in_memory(benchmark::State& state) {
   const auto& input = input_for(state.range(0));
+  const compiler::build_settings settings = settings_for(input);
   for (auto _ : state) {
     state.PauseTiming();
-    build_state model = fresh_state(input);
+    scenario_model model;
+    journal log;
     state.ResumeTiming();
-    benchmark::DoNotOptimize(compiler::memorizza_percorso(model, 1, input.texts));
+    benchmark::DoNotOptimize(compiler::compile_scenario(settings, input.texts, model, log));
     state.PauseTiming();
-    model = build_state{};
+    model = scenario_model{};
+    log = journal{};
     state.ResumeTiming();
   }
   set_size(state, input.texts.line->size() + input.texts.service->size());
@@ -173,12 +188,14 @@ void compile_in_memory(benchmark::State& state) {
 // The compile and the three encoders: everything a build does but the disk.
 void compile_and_encode(benchmark::State& state) {
   const auto& input = input_for(state.range(0));
+  const compiler::build_settings settings = settings_for(input);
   std::size_t bytes = 0;
   for (auto _ : state) {
     state.PauseTiming();
-    build_state model = fresh_state(input);
+    scenario_model model;
+    journal log;
     state.ResumeTiming();
-    compiler::memorizza_percorso(model, 1, input.texts);
+    compiler::compile_scenario(settings, input.texts, model, log);
     bytes = 0;
     {
       const std::string plan = compiler::encode_track_plan(model.plan);
@@ -196,7 +213,8 @@ void compile_and_encode(benchmark::State& state) {
       benchmark::DoNotOptimize(grid.data());
     }
     state.PauseTiming();
-    model = build_state{};
+    model = scenario_model{};
+    log = journal{};
     state.ResumeTiming();
   }
   set_size(state, bytes);
@@ -206,15 +224,15 @@ void compile_and_encode(benchmark::State& state) {
 // and turned into the page. Beside compile_and_encode it shows whether the
 // page costs less than the build it shows.
 void decode_and_page(benchmark::State& state) {
-  const build_state& model = compiled_state(state.range(0));
+  const scenario_model& model = compiled_model(state.range(0));
   const std::string plan = compiler::encode_track_plan(model.plan);
   const std::string table = compiler::encode_station_table(model.stations);
   const std::string grid = compiler::encode_route_grid(model.grid);
   std::size_t bytes = 0;
   for (auto _ : state) {
     viewer::route_view view;
-    view.route_base_name = model.route_base_name;
-    view.train_number = model.train_number;
+    view.route_base_name = input_for(state.range(0)).route_base_name;
+    view.train_number = input_for(state.range(0)).train_number;
     // The plan's bytes stay where they are, as a mapped file's would.
     compiler::plan_points decoded;
     if (compiler::decode_route_grid(grid, view.grid) ||

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "compiler/line_reader.h"
 #include "compiler/model.h"
 
 namespace bench {
@@ -22,8 +23,7 @@ constexpr std::int32_t margin_m = compiler::grid_margin_m;
 constexpr double stations_per_largest = 70;
 constexpr double tunnels_per_largest = 80;
 constexpr double slowdowns_per_largest = 10;
-constexpr std::int32_t max_tunnels =
-    static_cast<std::int32_t>(std::tuple_size_v<decltype(compiler::build_state::mountain_start)>) - 1;
+constexpr auto max_tunnels = static_cast<std::int32_t>(compiler::max_tunnel_rows);
 constexpr std::int32_t max_sign_slot = compiler::sign_slot_first;
 
 constexpr std::int32_t curve_spacing_m = 400;

@@ -17,6 +17,7 @@
 #include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -52,9 +53,11 @@ run_result run_once(char** command, const std::vector<int>& accepted) {
   return result;
 }
 
-bool parse_count(std::string_view text, int& value) {
+std::optional<int> parse_count(std::string_view text) {
+  int value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return error == std::errc{} && end == text.data() + text.size() && value >= 0;
+  if (error != std::errc{} || end != text.data() + text.size() || value < 0) return std::nullopt;
+  return value;
 }
 
 int usage() {
@@ -75,8 +78,9 @@ int main(int argc, char** argv) {
     const std::string_view option = argv[i];
     if (option == "--") break;
     if (i + 1 >= argc) return usage();
-    int value = 0;
-    if (!parse_count(argv[++i], value)) return usage();
+    const std::optional<int> count = parse_count(argv[++i]);
+    if (!count) return usage();
+    const int value = *count;
     if (option == "--runs" && value > 0) {
       runs = value;
     } else if (option == "--warmup") {

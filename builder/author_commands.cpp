@@ -82,24 +82,6 @@ void report(const std::vector<compiler::diagnostic>& diagnostics, bool json, std
   err << text;
 }
 
-bool has_error(const compiler::build_state& state, const compiler::compile_result& result) {
-  return state.error != compiler::error_code::none ||
-         result.reading_error.code != compiler::error_code::none;
-}
-
-// The files the compile writes, in their order, for this state.
-std::vector<fs::path> output_paths(const compiler::build_state& state) {
-  std::vector<fs::path> paths;
-  if (state.plan_wanted != 0) {
-    paths.push_back(state.directory / compiler::track_plan_file_name(state.route_base_name));
-  }
-  paths.push_back(state.directory /
-                  compiler::station_table_file_name(state.route_base_name, state.train_number));
-  paths.push_back(state.directory /
-                  compiler::route_grid_file_name(state.route_base_name, state.train_number));
-  return paths;
-}
-
 }  // namespace
 
 std::optional<std::string> route_from_line_text(std::string_view file_name) {
@@ -125,10 +107,10 @@ exit_status run_build_command(const build_options& options, const char* program,
                               std::ostream& err) {
   const fs::path directory =
       options.out.empty() ? scenario::program_directory(program) : fs::path(options.out);
-  compiler::build_state state = compiler::make_build_state(
-      compiler::embedded_route_base_name, compiler::embedded_train_number, directory);
+  compiler::build_settings settings = compiler::embedded_settings(directory);
+  settings.with_plan = !options.no_plan;
   const auto notice = make_waiting_notice(!options.no_window, out, err);
-  return run_build(state, *notice, err, options.no_plan ? 0 : 1);
+  return run_build(settings, *notice, err);
 }
 
 exit_status run_compile_command(const compile_options& options, std::ostream& out,
@@ -178,23 +160,22 @@ exit_status run_compile_command(const compile_options& options, std::ostream& ou
   texts.service = std::move(bytes);
 
   // 3. The compile, with every note the reading can give.
-  compiler::build_state state = compiler::make_build_state(route, train, fs::path(options.out));
-  compiler::reading_notes notes;
-  const compiler::compile_result result =
-      compiler::memorizza_percorso(state, options.no_plan ? 0 : 1, texts, &notes);
+  const compiler::build_settings settings{route, train, fs::path(options.out), !options.no_plan};
+  compiler::scenario_model model;
+  compiler::journal log;
+  const compiler::compile_result result = compiler::compile_scenario(settings, texts, model, log);
   const compiler::text_names names{options.line_text, options.service_text};
-  report(compiler::diagnose(state, result, texts, names, notes), options.json, out, err);
+  report(compiler::diagnose(log, model, texts, names), options.json, out, err);
 
   if (result.outcome != compiler::compile_outcome::complete) {
     if (!options.json) err << "scenario-builder: no binary file written\n";
     return exit_status::fatal;
   }
-  const exit_status status =
-      has_error(state, result) ? exit_status::build_error : exit_status::clean;
+  const exit_status status = log.has_error() ? exit_status::build_error : exit_status::clean;
   if (options.dry_run) return status;
 
   // 4. The outputs, never over one of the texts just read.
-  const std::vector<fs::path> paths = output_paths(state);
+  const std::vector<fs::path> paths = compiler::output_file_paths(settings);
   for (const fs::path& path : paths) {
     const fs::path target = comparable(path);
     if (target == comparable(line_path) || target == comparable(service_path)) {
@@ -203,7 +184,7 @@ exit_status run_compile_command(const compile_options& options, std::ostream& ou
                                           path.string()));
     }
   }
-  if (auto failure = compiler::write_output_files(state)) {
+  if (auto failure = compiler::write_output_files(settings, model)) {
     return file_error(err, "cannot write the binary files", *failure);
   }
   if (!options.json) {
@@ -228,10 +209,10 @@ exit_status run_export_command(const export_options& options, std::ostream& out,
       }
     }
   }
-  if (auto failure = scenario::dati_linea(directory, route)) {
+  if (auto failure = scenario::write_line_text(directory, route)) {
     return file_error(err, "cannot write the line text", *failure);
   }
-  if (auto failure = scenario::dati_treno(directory, route, train)) {
+  if (auto failure = scenario::write_service_text(directory, route, train)) {
     return file_error(err, "cannot write the service text", *failure);
   }
   out << "wrote " << line_path.string() << '\n' << "wrote " << service_path.string() << '\n';

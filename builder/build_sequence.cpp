@@ -1,8 +1,8 @@
 #include "builder/build_sequence.h"
 
-#include <ostream>
-
 #include <fmt/format.h>
+
+#include <ostream>
 
 #include "compiler/compile.h"
 #include "compiler/diagnostics.h"
@@ -17,8 +17,6 @@
 namespace builder {
 
 namespace {
-
-using compiler::build_state;
 
 // A text the build wrote a moment ago: missing stays missing (the reader
 // records that), unreadable is a file-system failure.
@@ -39,8 +37,8 @@ exit_status file_failure(std::ostream& err, const scenario::file_failure& failur
 
 }  // namespace
 
-exit_status run_build(build_state& state, waiting_notice& notice, std::ostream& err,
-                      std::int32_t j, const step_hook& hook) {
+exit_status run_build(const compiler::build_settings& settings, waiting_notice& notice,
+                      std::ostream& err, const step_hook& hook) {
   auto step = [&](std::string_view name) {
     if (hook) hook(name);
   };
@@ -50,44 +48,44 @@ exit_status run_build(build_state& state, waiting_notice& notice, std::ostream& 
     ~closer() { notice.close(); }
   } close_at_end{notice};
 
-  const std::string line_name = scenario::line_text_file_name(state.route_base_name);
-  const std::string service_name =
-      scenario::service_text_file_name(state.route_base_name, state.train_number);
-  const auto line_path = state.directory / line_name;
-  const auto service_path = state.directory / service_name;
+  const std::filesystem::path& directory = settings.directory;
+  const std::string& route = settings.route_base_name;
+  const std::string& train = settings.train_number;
+  const std::string line_name = scenario::line_text_file_name(route);
+  const std::string service_name = scenario::service_text_file_name(route, train);
+  const auto line_path = directory / line_name;
+  const auto service_path = directory / service_name;
 
-  step("dati_linea");
-  if (auto failure = scenario::dati_linea(state.directory, state.route_base_name)) {
+  step("write_line_text");
+  if (auto failure = scenario::write_line_text(directory, route)) {
     return file_failure(err, *failure);
   }
-  step("dati_treno");
-  if (auto failure =
-          scenario::dati_treno(state.directory, state.route_base_name, state.train_number)) {
+  step("write_service_text");
+  if (auto failure = scenario::write_service_text(directory, route, train)) {
     return file_failure(err, *failure);
   }
   // The driver documents go to disk before the compile, so they are there
   // even when the compile ends with a fatal error.
-  step("dati_note");
-  if (auto failure =
-          documents::dati_note(state.directory, state.route_base_name, state.train_number)) {
+  step("write_notes_page");
+  if (auto failure = documents::write_notes_page(directory, route, train)) {
     return file_failure(err, *failure);
   }
-  step("dati_rallentamenti");
-  if (auto failure = documents::dati_rallentamenti(state.directory, state.route_base_name,
-                                                   state.train_number)) {
+  step("write_slowdown_order");
+  if (auto failure = documents::write_slowdown_order(directory, route, train)) {
     return file_failure(err, *failure);
   }
-  step("dati_scheda");
-  if (auto failure =
-          documents::dati_scheda(state.directory, state.route_base_name, state.train_number)) {
+  step("write_timetable_card");
+  if (auto failure = documents::write_timetable_card(directory, route, train)) {
     return file_failure(err, *failure);
   }
 
-  step("memorizza_percorso");
+  step("compile_scenario");
   compiler::description_texts texts;
   if (auto failure = load_text(line_path, texts.line)) return file_failure(err, *failure);
   if (auto failure = load_text(service_path, texts.service)) return file_failure(err, *failure);
-  const compiler::compile_result result = compiler::memorizza_percorso(state, j, texts);
+  compiler::scenario_model model;
+  compiler::journal log;
+  const compiler::compile_result result = compiler::compile_scenario(settings, texts, model, log);
   if (result.disposal.delete_line) {
     if (auto failure = scenario::delete_file(line_path)) return file_failure(err, *failure);
   }
@@ -95,24 +93,32 @@ exit_status run_build(build_state& state, waiting_notice& notice, std::ostream& 
     if (auto failure = scenario::delete_file(service_path)) return file_failure(err, *failure);
   }
 
-  const std::string report =
-      compiler::describe_error(state, texts, compiler::text_names{line_name, service_name});
+  // The same report as a compile of the texts gives.
+  std::string report;
+  for (const compiler::diagnostic& d :
+       compiler::diagnose(log, model, texts, compiler::text_names{line_name, service_name})) {
+    if (d.level == compiler::severity::error && d.code == compiler::code_number(result.fatal)) {
+      continue;  // the fatal error has its own box
+    }
+    report += compiler::format_diagnostic(d) + '\n';
+  }
   if (result.outcome == compiler::compile_outcome::no_grid) {
-    err << report << '\n'
+    err << report
         << "the reading stopped before the line length was known: no binary file written\n";
     return exit_status::fatal;
   }
   if (result.outcome == compiler::compile_outcome::fatal_error) {
-    notice.show_error(errore_text(std::to_string(compiler::code_number(result.fatal))));
+    err << report;
+    notice.show_error(fatal_error_text(std::to_string(compiler::code_number(result.fatal))));
     return exit_status::fatal;
   }
 
   step("write_output_files");
-  if (auto failure = compiler::write_output_files(state)) return file_failure(err, *failure);
-  if (state.error != compiler::error_code::none) {
-    err << report << '\n';
-    return exit_status::build_error;
+  if (auto failure = compiler::write_output_files(settings, model)) {
+    return file_failure(err, *failure);
   }
+  err << report;
+  if (result.error.code != compiler::error_code::none) return exit_status::build_error;
   return exit_status::clean;
 }
 

@@ -12,19 +12,20 @@ namespace builder {
 
 // The process's exit statuses.
 enum class exit_status : int {
-  clean = 0,         // the build recorded no error
-  usage_or_file = 1, // a usage error, or a file that could not be written or read
-  build_error = 2,   // an error was recorded; the files are written as specified
-  fatal = 3,         // 1250, 1251 or no grid: no binary file was written
+  clean = 0,          // the build recorded no error
+  usage_or_file = 1,  // a usage error, or a file that could not be written or read
+  build_error = 2,    // an error was recorded; the files are written as specified
+  fatal = 3,          // 1250, 1251 or no grid: no binary file was written
 };
 
 // Test hook: called between the build steps with the step's name, so a test
 // can watch the order of the steps or hold the build up. Empty in the product.
 using step_hook = std::function<void(std::string_view step)>;
 
-// Runs the whole build for the names and directory in `state`. Reports on
-// `err`, shows the notice through `notice`, and returns the exit status.
-exit_status run_build(compiler::build_state& state, waiting_notice& notice, std::ostream& err,
-                      std::int32_t j = 1, const step_hook& hook = {});
+// Runs the whole build for the names, directory and plan in `settings`.
+// Reports on `err`, shows the notice through `notice`, and returns the exit
+// status.
+exit_status run_build(const compiler::build_settings& settings, waiting_notice& notice,
+                      std::ostream& err, const step_hook& hook = {});
 
 }  // namespace builder

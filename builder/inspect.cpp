@@ -9,6 +9,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "compiler/cell_views.h"
 #include "compiler/decoding.h"
 #include "scenario/file_system.h"
 
@@ -80,6 +81,9 @@ json grid_json(const compiler::route_grid& grid, const filters& f) {
     for (const compiler::named_field& field : compiler::cell_fields(c)) {
       row[std::string(field.name)] = field.value;
     }
+    // The object with its values unpacked; a grid file alone has no names.
+    const std::string object = compiler::describe_object(c, {});
+    if (!object.empty()) row["object"] = object;
     cells.push_back(std::move(row));
   }
   return {{"cell_count", grid.cells.size()}, {"cells", std::move(cells)}};
@@ -269,10 +273,14 @@ inspected inspect_file(const std::string& file, const filters& f) {
   return result;
 }
 
-bool parse_number(std::string_view text, std::int64_t& value) {
-  if (text.empty()) return false;
+// A whole number of decimal digits, nothing else.
+std::optional<std::int64_t> parse_number(std::string_view text) {
+  std::int64_t value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return error == std::errc{} && end == text.data() + text.size() && value >= 0;
+  if (text.empty() || error != std::errc{} || end != text.data() + text.size() || value < 0) {
+    return std::nullopt;
+  }
+  return value;
 }
 
 // "speed-boards" and "speed_boards" name the kind "speed boards".
@@ -289,24 +297,32 @@ std::optional<index_range> parse_index_range(std::string_view text) {
   index_range range;
   const std::size_t dots = text.find("..");
   if (dots == std::string_view::npos) {
-    if (!parse_number(text, range.first)) return std::nullopt;
-    range.last = range.first;
+    const auto only = parse_number(text);
+    if (!only) return std::nullopt;
+    range.first = range.last = *only;
     return range;
   }
   const std::string_view first = text.substr(0, dots);
   const std::string_view last = text.substr(dots + 2);
   if (first.empty() && last.empty()) return std::nullopt;
-  if (!first.empty() && !parse_number(first, range.first)) return std::nullopt;
-  if (!last.empty() && !parse_number(last, range.last)) return std::nullopt;
+  if (!first.empty()) {
+    const auto value = parse_number(first);
+    if (!value) return std::nullopt;
+    range.first = *value;
+  }
+  if (!last.empty()) {
+    const auto value = parse_number(last);
+    if (!value) return std::nullopt;
+    range.last = *value;
+  }
   if (range.first > range.last) return std::nullopt;
   return range;
 }
 
 std::optional<std::uint8_t> parse_kind(std::string_view text) {
-  std::int64_t value = 0;
-  if (parse_number(text, value)) {
-    if (value > 255) return std::nullopt;
-    return static_cast<std::uint8_t>(value);
+  if (const auto value = parse_number(text)) {
+    if (*value > 255) return std::nullopt;
+    return static_cast<std::uint8_t>(*value);
   }
   const std::string wanted_name = spaced(text);
   for (int kind = 0; kind <= 255; ++kind) {

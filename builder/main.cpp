@@ -18,9 +18,8 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     return static_cast<int>(builder::run_command_line(args, program, std::cout, std::cerr));
   }
-  compiler::build_state state = compiler::make_build_state(compiler::embedded_route_base_name,
-                                                           compiler::embedded_train_number,
-                                                           scenario::program_directory(program));
+  const compiler::build_settings settings =
+      compiler::embedded_settings(scenario::program_directory(program));
   const auto notice = builder::make_waiting_notice(true, std::cout, std::cerr);
-  return static_cast<int>(builder::run_build(state, *notice, std::cerr));
+  return static_cast<int>(builder::run_build(settings, *notice, std::cerr));
 }

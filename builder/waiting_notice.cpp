@@ -4,7 +4,7 @@
 
 namespace builder {
 
-std::string errore_text(std::string_view code) {
+std::string fatal_error_text(std::string_view code) {
   return std::string(" Errore n. ") + std::string(code);
 }
 

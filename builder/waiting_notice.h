@@ -27,7 +27,7 @@ inline constexpr int label_height_px = 53;
 inline constexpr int label_font_points = 24;
 
 // " Errore n. " followed by the code, as the error box shows it.
-std::string errore_text(std::string_view code);
+std::string fatal_error_text(std::string_view code);
 
 class waiting_notice {
  public:

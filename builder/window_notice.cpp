@@ -1,14 +1,14 @@
 #include "builder/window_notice.h"
 
-#include <algorithm>
-#include <string>
-
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
 #include <FL/x.H>
+
+#include <algorithm>
+#include <string>
 
 namespace builder {
 
@@ -52,39 +52,40 @@ std::unique_ptr<window_notice> window_notice::open() {
     if (display == nullptr) return nullptr;
     fl_open_display(display);
   }
-  return std::unique_ptr<window_notice>(new window_notice());
+  return std::make_unique<window_notice>(display_reached{});
 }
 
-window_notice::window_notice()
-    : window_(std::make_unique<Fl_Window>(client_width_px, client_height_px)) {
-  window_->copy_label(std::string(window_title).c_str());
-  window_->callback(ignore_close);
-  window_->size_range(client_width_px, client_height_px, client_width_px, client_height_px);
-  centre_on_screen(*window_);
-  // A widget created between a group's construction and end() belongs to the
-  // group, which deletes it.
-  auto* label = new Fl_Box(label_x_px, label_y_px, label_width_px, label_height_px);
-  label->copy_label(std::string(waiting_text).c_str());
+window_notice::window_notice(display_reached)
+    : waiting_window_(std::make_unique<Fl_Window>(client_width_px, client_height_px)) {
+  waiting_window_->copy_label(std::string(window_title).c_str());
+  waiting_window_->callback(ignore_close);
+  waiting_window_->size_range(client_width_px, client_height_px, client_width_px, client_height_px);
+  centre_on_screen(*waiting_window_);
+  // A widget created between a group's construction and end() joins the
+  // group.
+  message_label_ =
+      std::make_unique<Fl_Box>(label_x_px, label_y_px, label_width_px, label_height_px);
+  message_label_->copy_label(std::string(waiting_text).c_str());
   Fl::set_font(label_font, label_font_name);
-  label->labelfont(label_font);
-  label->labelsize(label_font_px);
-  label->align(FL_ALIGN_TOP_LEFT | FL_ALIGN_INSIDE);
-  window_->end();
+  message_label_->labelfont(label_font);
+  message_label_->labelsize(label_font_px);
+  message_label_->align(FL_ALIGN_TOP_LEFT | FL_ALIGN_INSIDE);
+  waiting_window_->end();
 }
 
 window_notice::~window_notice() = default;
 
 void window_notice::show() {
-  window_->show();
+  waiting_window_->show();
   // No window event is handled while the build runs, so the window must be
   // mapped and painted now: what is drawn here stays up for the whole build.
-  window_->wait_for_expose();
+  waiting_window_->wait_for_expose();
   Fl::flush();
   XSync(fl_display, False);
 }
 
 void window_notice::close() {
-  window_->hide();
+  waiting_window_->hide();
   Fl::flush();
 }
 
@@ -98,16 +99,19 @@ void window_notice::show_error(std::string_view text) {
 
   const int width = std::max(box_min_width_px, text_width + 2 * box_margin_px);
   const int height = text_height + button_height_px + 3 * box_margin_px;
+  // The widgets are declared after the box so that they go first and leave
+  // it as they go.
   Fl_Window box(width, height);
   box.copy_label(title.c_str());
   centre_on_screen(box);
-  auto* message_label =
-      new Fl_Box(box_margin_px, box_margin_px, width - 2 * box_margin_px, text_height);
+  const auto message_label = std::make_unique<Fl_Box>(box_margin_px, box_margin_px,
+                                                      width - 2 * box_margin_px, text_height);
   message_label->copy_label(message.c_str());
   message_label->labelsize(message_font_px);
   message_label->align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE);
-  auto* ok = new Fl_Button((width - button_width_px) / 2, height - box_margin_px - button_height_px,
-                           button_width_px, button_height_px, "OK");
+  const auto ok = std::make_unique<Fl_Button>((width - button_width_px) / 2,
+                                              height - box_margin_px - button_height_px,
+                                              button_width_px, button_height_px, "OK");
   ok->shortcut(FL_Enter);
   ok->callback(close_box);
   box.end();

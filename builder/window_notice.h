@@ -8,6 +8,7 @@
 
 #include "builder/waiting_notice.h"
 
+class Fl_Box;
 class Fl_Window;
 
 namespace builder {
@@ -31,9 +32,17 @@ class window_notice final : public waiting_notice {
   void show_error(std::string_view text) override;
 
  private:
-  window_notice();
+  // Only open() makes one, once the display answers.
+  struct display_reached {};
 
-  std::unique_ptr<Fl_Window> window_;
+ public:
+  explicit window_notice(display_reached);
+
+ private:
+  // The label is declared after the window so that it goes first: a widget
+  // leaves its group when it is deleted.
+  std::unique_ptr<Fl_Window> waiting_window_;
+  std::unique_ptr<Fl_Box> message_label_;
 };
 
 }  // namespace builder

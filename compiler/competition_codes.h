@@ -5,6 +5,7 @@
 // weighted by position.
 
 #include <cstdint>
+#include <string_view>
 
 #include "compiler/model.h"
 
@@ -12,12 +13,10 @@ namespace compiler {
 
 inline constexpr std::string_view competition_filler = "aabbccddeeffgghhiillmmnnoo";
 
-// The plain sum of the 25 character codes (0 to 6375). Builds the key in
-// `input_field`.
-std::int16_t codice_gara_og(build_state& state);
+// The plain sum of the 25 character codes (0 to 6375).
+std::int16_t plain_competition_code(const station_table& stations);
 
-// The sum of each code times its position 1 to 25 (0 to 82875). Builds the
-// key in `input_field`.
-std::int32_t codice_gara_st(build_state& state);
+// The sum of each code times its position 1 to 25 (0 to 82875).
+std::int32_t weighted_competition_code(const station_table& stations);
 
 }  // namespace compiler

@@ -3,13 +3,17 @@
 // reading of both texts, the protection pass, the final checks and the
 // competition codes. Nothing here touches the file system; the caller loads
 // the texts, deletes the ones the reading consumed and writes the outputs.
+//
+//   texts --rows--> placers --answers--> journal --> reports
+//                      |
+//                      v
+//                scenario_model --encoders--> files
 
 #include <optional>
 #include <string>
-#include <string_view>
 
+#include "compiler/journal.h"
 #include "compiler/model.h"
-#include "compiler/reading.h"
 
 namespace compiler {
 
@@ -25,47 +29,31 @@ struct text_disposal {
   bool delete_service = false;
 };
 
-// Reads both texts into the model (expects a cleared table and no error).
-text_disposal memorizza_dati(build_state& state, const description_texts& texts,
-                             reading_notes* notes = nullptr);
+// Reads both texts into the model (expects a cleared table), recording every
+// row, placement, error and warning in the journal.
+text_disposal read_description_texts(const build_settings& settings, const description_texts& texts,
+                                     scenario_model& model, journal& log);
 
 // How a compile ended.
 enum class compile_outcome {
-  complete,     // the model is ready to be written (error may hold a code)
+  complete,     // the model is ready to be written (an error may be recorded)
   no_grid,      // the reading stopped before the line length made a grid
   fatal_error,  // a final check failed: 1250 or 1251, nothing is written
 };
 
-// An error as the state records it: the code, the position, and the row (or
-// the grid cell, for the protection pass) that raised it.
-struct error_record {
-  error_code code = error_code::none;
-  std::int32_t position = 0;
-  error_source from = error_source::none;
-  std::size_t offset = 0;
-
-  friend bool operator==(const error_record&, const error_record&) = default;
-};
-
-error_record recorded_error(const build_state& state);
-
 struct compile_result {
   compile_outcome outcome = compile_outcome::complete;
-  error_code fatal = error_code::none;
+  error_code fatal = error_code::none;  // 1250 or 1251
   text_disposal disposal;
-  // What the reading left recorded. The protection pass may record an error
-  // of its own over it, and an author needs to see both.
-  error_record reading_error;
+  recorded_error error;  // what the build records, the last error winning
 };
 
-// Clears the table and the error, reads the texts, runs the protection pass
-// and the final checks and stores the competition codes. `j` not 0 also
-// builds the track plan.
-compile_result memorizza_percorso(build_state& state, std::int32_t j,
-                                  const description_texts& texts, reading_notes* notes = nullptr);
+// Clears the model, reads the texts, runs the protection pass and the final
+// checks and stores the competition codes.
+compile_result compile_scenario(const build_settings& settings, const description_texts& texts,
+                                scenario_model& model, journal& log);
 
-// A fresh state for the embedded scenario's names, writing into `directory`.
-build_state make_build_state(std::string route_base_name, std::string train_number,
-                             std::filesystem::path directory);
+// The settings of the embedded scenario, writing into `directory`.
+build_settings embedded_settings(std::filesystem::path directory);
 
 }  // namespace compiler

@@ -3,73 +3,61 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <limits>
 #include <optional>
 
 #include "compiler/decoding.h"
-#include "compiler/rounding.h"
-#include "compiler/signals.h"
 #include "scenario/field_reader.h"
+#include "scenario/text_file.h"
 
 namespace compiler {
 
 namespace {
 
-// Cells between a slowdown's warning and its start: the warning stands
-// 1200 m, that is 24 whole cells, ahead.
-constexpr std::int64_t warning_lead_cells = 1200 / cell_length_m;
-constexpr std::int64_t warning_look_back = 20;
 constexpr std::size_t max_row_bytes = 200;
 constexpr std::size_t max_field_bytes = 60;
 
-// One description text with the offsets where its lines start, so that each
-// note finds its line by a binary search instead of a scan from the top.
+// A text with its name and its lines, when it was there to be read.
 struct source {
   std::string_view name;
   std::optional<std::string_view> body;
-  std::vector<std::size_t> line_starts;
+  std::optional<line_index> lines;
 
   source(std::string_view file_name, const std::optional<std::string>& text) : name(file_name) {
     if (!text) return;
     body = *text;
-    line_starts.push_back(0);
-    const std::string_view b = *body;
-    for (std::size_t i = 0; i < b.size(); ++i) {
-      // CR LF, a lone CR and a lone LF each end one line, as for the reader.
-      const bool ends_line =
-          b[i] == '\n' || (b[i] == '\r' && (i + 1 >= b.size() || b[i + 1] != '\n'));
-      if (ends_line) line_starts.push_back(i + 1);
-    }
+    lines.emplace(*text);
   }
 
   bool holds(std::size_t offset) const { return body && offset < body->size(); }
-
-  std::size_t line_of(std::size_t offset) const {
-    return static_cast<std::size_t>(
-        std::upper_bound(line_starts.begin(), line_starts.end(), offset) - line_starts.begin());
-  }
-
-  // The text of the line that holds `offset`, without its line end, cut to
-  // a length a report can show: a text of one endless line must not make
-  // every report as long as the text.
-  std::string row_of(std::size_t offset) const {
-    const std::size_t line = line_of(offset);
-    const std::string_view b = *body;
-    const std::size_t begin = line_starts[line - 1];
-    std::size_t end = line < line_starts.size() ? line_starts[line] : b.size();
-    while (end > begin && (b[end - 1] == '\r' || b[end - 1] == '\n')) --end;
-    if (end - begin <= max_row_bytes) return std::string(b.substr(begin, end - begin));
-    return std::string(b.substr(begin, max_row_bytes)) + " ...";
-  }
 };
 
-struct sources {
+// Everything a report reads: the journal, the model it describes, and the
+// two texts.
+struct report_context {
+  const journal& log;
+  const scenario_model& model;
   source line;
   source service;
 
-  const source* of(error_source from) const {
-    if (from == error_source::line_text) return &line;
-    if (from == error_source::service_text) return &service;
+  const source* of(text_id text) const {
+    if (text == text_id::line_text) return &line;
+    if (text == text_id::service_text) return &service;
     return nullptr;
+  }
+  const journal_entry* entry(std::int32_t index) const {
+    if (index < 0 || static_cast<std::size_t>(index) >= log.entries().size()) return nullptr;
+    return &log.entries()[static_cast<std::size_t>(index)];
+  }
+  // The row an entry belongs to: itself when it is a row, else the row that
+  // placed it.
+  const journal_entry* row_of(std::int32_t index) const {
+    const journal_entry* e = entry(index);
+    if (e == nullptr) return nullptr;
+    if (const auto* placed = std::get_if<object_placed>(&e->event)) return entry(placed->row);
+    if (const auto* over = std::get_if<object_overwritten>(&e->event)) return entry(over->row);
+    if (const auto* error = std::get_if<error_recorded>(&e->event)) return entry(error->row);
+    return e;
   }
 };
 
@@ -92,206 +80,211 @@ std::string shown(std::string_view field) {
   return std::string(field.substr(0, max_field_bytes)) + " ...";
 }
 
-// The first `count` numbers of the row whose keyword field starts at
-// `offset`, read again the way the reader read them.
-std::vector<std::int32_t> row_numbers(std::string_view body, std::size_t offset,
-                                      std::size_t count) {
-  scenario::field_reader in(body.substr(offset));
-  in.read_text();
-  std::vector<std::int32_t> numbers(count);
-  for (std::int32_t& number : numbers) number = in.read_long();
-  return numbers;
+// Places the diagnostic at the row that stands at `place`.
+void place_at(diagnostic& d, const report_context& context, const text_place& place) {
+  const source* text = context.of(place.text);
+  if (text == nullptr) return;
+  d.file = std::string(text->name);
+  if (!text->holds(place.offset)) return;
+  d.line = text->lines->line_of(place.offset);
+  d.row = text->lines->row(d.line);
 }
 
-// Places the diagnostic at the row that starts at `offset` in `text`.
-void place_at(diagnostic& d, const source& text, std::size_t offset) {
-  d.file = std::string(text.name);
-  if (!text.holds(offset)) return;
-  d.line = text.line_of(offset);
-  d.row = text.row_of(offset);
+// "line 31" in the same text, "L_linea.txt:31" in the other one.
+std::string where(const report_context& context, const text_place& place, text_id from) {
+  const source* text = context.of(place.text);
+  if (text == nullptr || !text->holds(place.offset)) return {};
+  const std::size_t line = text->lines->line_of(place.offset);
+  if (place.text == from) return fmt::format("line {}", line);
+  return fmt::format("{}:{}", text->name, line);
 }
 
-// A slowdown row that the reading placed, with the cell of its start.
-struct placed_slowdown {
-  std::size_t offset;
-  std::int32_t x;
-  std::int64_t start_cell;
-};
-
-std::vector<placed_slowdown> placed_slowdowns(const sources& src, const reading_notes& notes) {
-  std::vector<placed_slowdown> placed;
-  if (!src.service.body) return placed;
-  for (const reading_note& note : notes) {
-    if (note.kind != reading_note_kind::slowdown_row) continue;
-    const std::int32_t x = row_numbers(*src.service.body, note.offset, 1)[0];
-    placed.push_back({note.offset, x, slowdown_start_cell(x)});
-  }
-  return placed;
-}
-
-// The slowdown that a protection-pass error at `cell` concerns: the one whose
-// start is that cell (12), whose warning the signal at that cell stands
-// before (11), or inside or after which the walk stopped there (13).
-const placed_slowdown* concerned_slowdown(error_code code, std::int64_t cell,
-                                          const std::vector<placed_slowdown>& placed) {
-  const placed_slowdown* found = nullptr;
-  for (const placed_slowdown& s : placed) {
-    switch (code) {
-      case error_code::slowdown_approach_unprotected:
-        if (s.start_cell == cell) return &s;
-        break;
-      case error_code::signal_before_warning_unprotected: {
-        const std::int64_t warning = s.start_cell - warning_lead_cells;
-        if (warning > cell && warning <= cell + warning_look_back &&
-            (found == nullptr || s.start_cell < found->start_cell)) {
-          found = &s;
-        }
-        break;
-      }
-      default:
-        if (s.start_cell <= cell && (found == nullptr || s.start_cell > found->start_cell)) {
-          found = &s;
-        }
-        break;
+// What holds a cell, and the row that put it there: "the station stop of
+// MOLINELLA (line 31)".
+std::string holder(const report_context& context, const error_recorded& e, text_id from) {
+  const auto cell_index = static_cast<std::size_t>(e.cell);
+  const track_cell* held = e.cell >= 0 && cell_index < context.model.grid.cells.size()
+                               ? &context.model.grid.cells[cell_index]
+                               : nullptr;
+  std::string what = fmt::format("the {}", kind_name(e.held_kind));
+  if (held != nullptr && held->kind == e.held_kind) {
+    const auto slot = static_cast<std::size_t>(held->param1);
+    const bool named = held->param1 >= 0 && slot < context.model.stations.slots.size();
+    if (has_kind(*held, cell_kind::station_stop) && named) {
+      what += fmt::format(" of {}",
+                          scenario::from_windows_1252(context.model.stations.slots[slot].name));
+    } else if (has_kind(*held, cell_kind::line_sign) && named) {
+      what = fmt::format("the line-side sign \"{}\"",
+                         scenario::from_windows_1252(context.model.stations.slots[slot].name));
     }
   }
-  return found;
+  const journal_entry* placed = context.entry(e.held_by);
+  if (placed == nullptr) return what;
+  if (placed->place.text == text_id::none) return what + " (a protection point)";
+  const std::string line = where(context, placed->place, from);
+  return line.empty() ? what : fmt::format("{} ({})", what, line);
 }
 
-// What stands in the way of the fixed values of cell 1 and slot 85.
-std::string reserved_fields_detail(const build_state& state, error_code code) {
-  if (!state.grid.exists()) return {};
-  const track_cell& cell1 = state.grid.cells[1];
-  const bool in_cell =
-      code == error_code::fixed_values_taken ? cell1.param1 != 0 : cell1.param2 != 0;
-  if (!in_cell) return " (slot 85)";
-  return fmt::format(" (cell 1 holds {}: an object at the very start of the line takes it)",
-                     kind_name(cell1.kind));
+// The cell of a conflict, named by its role in the row.
+std::string conflict_cell(error_code code, std::int32_t cell) {
+  switch (code) {
+    case error_code::slowdown_warning_occupied:
+      return fmt::format("its warning cell {}", cell);
+    case error_code::slowdown_start_occupied:
+      return fmt::format("its start cell {}", cell);
+    case error_code::slowdown_end_occupied:
+      return fmt::format("its end cell {}", cell);
+    case error_code::warning_approach_occupied:
+      return fmt::format("cell {}, ahead of its warning,", cell);
+    default:
+      return fmt::format("cell {}", cell);
+  }
+}
+
+bool is_conflict(error_code code) {
+  switch (code) {
+    case error_code::sign_cell_occupied:
+    case error_code::code_cut_cell_occupied:
+    case error_code::signal_cell_occupied:
+    case error_code::slowdown_warning_occupied:
+    case error_code::slowdown_start_occupied:
+    case error_code::slowdown_end_occupied:
+    case error_code::warning_approach_occupied:
+    case error_code::speed_boards_cell_occupied:
+      return true;
+    default:
+      return false;
+  }
+}
+
+const row_read* row_event(const journal_entry* row) {
+  return row == nullptr ? nullptr : std::get_if<row_read>(&row->event);
 }
 
 // The detail after the position of an error 15: which bound the row passed.
-std::string beyond_grid_detail(const build_state& state, const source* text, std::size_t offset,
-                               std::int32_t position) {
-  if (position < 0) return " (before the start of the line)";
-  const std::int64_t upper = state.grid.exists() ? state.grid.upper() : 0;
-  const bool station = text != nullptr && text->holds(offset) &&
-                       scenario::contains_ignoring_case(field_at(*text->body, offset), "stazione");
+std::string beyond_grid_detail(const report_context& context, const error_recorded& e) {
+  const std::int64_t upper = context.model.grid.exists() ? context.model.grid.upper() : 0;
+  const row_read* row = row_event(context.entry(e.row));
+  const bool station = row != nullptr && row->keyword == row_keyword::station;
+  if (e.cell >= 0) {
+    return fmt::format(" (its {} lies past the grid's last cell {})", station ? "stop" : "end",
+                       upper);
+  }
+  if (e.position && *e.position < 0) return " (before the start of the line)";
   const std::int64_t limit = std::int64_t{cell_length_m} * upper - (station ? 800 : 100);
-  if (position > limit) return fmt::format(" (the grid takes positions up to {} m)", limit);
-  return fmt::format(" (its {} lies past the grid's last cell {})", station ? "stop" : "end",
-                     upper);
+  return fmt::format(" (the grid takes positions up to {} m)", limit);
 }
 
-// The cell, or cells, that the object of a reader error would have taken.
-std::string cell_detail(const build_state& state, const error_record& e, const source* text) {
-  const std::int64_t p = e.position;
-  switch (e.code) {
-    case error_code::sign_cell_occupied:
-    case error_code::signal_cell_occupied:
-    case error_code::speed_boards_cell_occupied:
-    case error_code::slowdown_start_occupied:
-      return fmt::format(" (cell {})", cell_index(p, 1));
-    case error_code::code_cut_cell_occupied:
-    case error_code::station_position_not_multiple_of_50:
-    case error_code::station_length_not_multiple_of_100:
-      return fmt::format(" (cell {})", cell_index(p));
-    case error_code::slowdown_warning_occupied:
-      return fmt::format(" (warning cell {})", cell_index(p - 1200, 1));
-    case error_code::warning_approach_occupied: {
-      const std::int64_t h = cell_index(p - 1200);
-      return fmt::format(" (cells {} to {})", h - 3, h);
-    }
-    case error_code::slowdown_end_occupied: {
-      if (text == nullptr || !text->holds(e.offset)) return {};
-      const auto v = row_numbers(*text->body, e.offset, 3);
-      return fmt::format(" (end cell {})", slowdown_end_cell(v[0], v[2]));
-    }
-    case error_code::position_beyond_grid:
-      return beyond_grid_detail(state, text, e.offset, e.position);
-    case error_code::stations_too_close: {
-      // Every station before this one passed the same test when it was
-      // read, so the first pair that fails it is this station and the one
-      // before.
-      const auto& slots = state.stations.slots;
-      for (std::size_t slot = 2; slot < static_cast<std::size_t>(sign_slot_first); ++slot) {
-        const station_record& station = slots[slot];
-        if (station.position != e.position ||
-            std::int64_t{station.start} - 350 >= slots[slot - 1].finish) {
-          continue;
-        }
-        return fmt::format(" (its area starts at {} m, the previous one ends at {} m)",
-                           station.start, slots[slot - 1].finish);
-      }
-      return {};
-    }
-    default:
-      return {};
+std::string_view type_words(scenario::number_type type) {
+  switch (type) {
+    case scenario::number_type::long32:
+      return "a 32-bit integer (-2147483648 to 2147483647)";
+    case scenario::number_type::integer16:
+      return "a 16-bit integer (-32768 to 32767)";
+    case scenario::number_type::byte8:
+      return "a byte (0 to 255)";
+  }
+  return "its field";
+}
+
+// What made the reading fail at a field.
+std::string failure_detail(const report_context& context, const error_recorded& e, text_id from) {
+  const source* text = context.of(from);
+  switch (e.failure) {
+    case scenario::field_failure_kind::out_of_range:
+      if (text == nullptr || !text->holds(e.field_offset)) return {};
+      return fmt::format(": \"{}\" does not fit {}", shown(token_at(*text->body, e.field_offset)),
+                         type_words(e.number));
+    case scenario::field_failure_kind::past_end:
+      return ": the text ends before the row's last value";
+    case scenario::field_failure_kind::none:
+      break;
+  }
+  return {};
+}
+
+// An error of the protection pass: where it found the cell wanting, and the
+// slowdown it protects, at that slowdown's row.
+void pass_error(diagnostic& d, const report_context& context, const error_recorded& e) {
+  d.message += fmt::format(", at {} m (cell {})", e.position.value_or(0), e.cell);
+  const journal_entry* row = context.row_of(e.concerns);
+  if (const row_read* read = row_event(row)) {
+    d.message += fmt::format(", for the slowdown at {} m", read->position);
+    place_at(d, context, row->place);
   }
 }
 
-// The progressive row that error 2 concerns: the first whose start or
-// reference is not a multiple of 50.
-std::optional<std::size_t> bad_progressive_row(const sources& src, const reading_notes& notes) {
-  if (!src.line.body) return std::nullopt;
-  for (const reading_note& note : notes) {
-    if (note.kind != reading_note_kind::progressive_row) continue;
-    const auto v = row_numbers(*src.line.body, note.offset, 2);
-    if (v[0] % 50 != 0 || v[1] % 50 != 0) return note.offset;
-  }
-  return std::nullopt;
+std::string fatal_detail(const error_recorded& e) {
+  if (e.cell != 1) return " (slot 85)";
+  return fmt::format(" (cell 1 holds {}: an object at the very start of the line takes it)",
+                     kind_name(e.held_kind));
 }
 
-diagnostic error_diagnostic(const build_state& state, const error_record& e, const sources& src,
-                            const reading_notes& notes) {
+diagnostic error_diagnostic(const report_context& context, const journal_entry& entry,
+                            const error_recorded& e) {
   diagnostic d;
   d.level = severity::error;
   d.code = code_number(e.code);
   d.message = std::string(meaning(e.code));
-  const source* text = src.of(e.from);
+  const text_id from = entry.place.text;
 
   if (e.code == error_code::fixed_values_taken || e.code == error_code::competition_codes_taken) {
-    d.message += reserved_fields_detail(state, e.code);
+    d.message += fatal_detail(e);
     return d;
   }
-  if (e.from == error_source::protection_pass) {
-    const auto cell = static_cast<std::int64_t>(e.offset);
-    d.message += fmt::format(", at {} m (cell {})", e.position, cell);
-    const auto placed = placed_slowdowns(src, notes);
-    if (const placed_slowdown* s = concerned_slowdown(e.code, cell, placed)) {
-      d.message += fmt::format(", for the slowdown at {} m", s->x);
-      place_at(d, src.service, s->offset);
+  if (e.carried) {
+    d.message = fmt::format(
+        "the reading stops at this row: error {} was recorded before it, and keeps this row's "
+        "position, {} m",
+        d.code, e.position.value_or(0));
+    place_at(d, context, entry.place);
+    return d;
+  }
+  if (from == text_id::none) {
+    if (e.code == error_code::progressive_not_multiple_of_50) {
+      // Found at the end of the service text, about a row of the line text.
+      d.file = std::string(context.line.name);
+      if (const journal_entry* row = context.entry(e.concerns)) place_at(d, context, row->place);
+      return d;
     }
+    pass_error(d, context, e);
     return d;
   }
-  if (e.code == error_code::progressive_not_multiple_of_50) {
-    // Raised at the end of the service text, about rows of the line text.
-    d.file = std::string(src.line.name);
-    if (const auto offset = bad_progressive_row(src, notes)) place_at(d, src.line, *offset);
-    return d;
+  if (is_conflict(e.code) && e.cell >= 0) {
+    d.message += fmt::format(", at {} m: {} already holds {}", e.position.value_or(0),
+                             conflict_cell(e.code, e.cell), holder(context, e, from));
+  } else if (e.code == error_code::position_beyond_grid) {
+    d.message += fmt::format(", at {} m{}", e.position.value_or(0), beyond_grid_detail(context, e));
+  } else if (e.code == error_code::stations_too_close && e.slot > 1) {
+    const auto& slots = context.model.stations.slots;
+    d.message += fmt::format(", at {} m (its area starts at {} m, the previous one ends at {} m)",
+                             e.position.value_or(0), slots[static_cast<std::size_t>(e.slot)].start,
+                             slots[static_cast<std::size_t>(e.slot - 1)].finish);
+  } else if (e.position) {
+    d.message += fmt::format(", at {} m", *e.position);
+    if (e.cell >= 0) d.message += fmt::format(" (cell {})", e.cell);
   }
-  if (keeps_position(e.code)) {
-    d.message += fmt::format(", at {} m{}", e.position, cell_detail(state, e, text));
-  }
-  if (text != nullptr) place_at(d, *text, e.offset);
+  if (e.code == error_code::reading_failure) d.message += failure_detail(context, e, from);
+  place_at(d, context, entry.place);
   return d;
 }
 
-std::string warning_message(reading_note_kind kind, std::string_view body, std::size_t offset) {
+std::string warning_message(warning_kind kind, std::string_view body, std::size_t offset) {
   switch (kind) {
-    case reading_note_kind::unknown_keyword:
+    case warning_kind::unknown_keyword:
       return fmt::format("\"{}\" matches no keyword here and is passed over",
                          shown(field_at(body, offset)));
-    case reading_note_kind::dash_field_dropped:
+    case warning_kind::dash_field_dropped:
       return fmt::format(
           "\"{}\" contains \"-\" and is dropped; the field after it is read as the "
           "keyword in its place",
           shown(field_at(body, offset)));
-    case reading_note_kind::progressive_in_capitals:
+    case warning_kind::progressive_in_capitals:
       return fmt::format("\"{}\" is ignored: this general keyword is recognised only in lower case",
                          shown(field_at(body, offset)));
-    case reading_note_kind::non_numeric_number:
+    case warning_kind::non_numeric_number:
       return fmt::format("\"{}\" is not a number and reads as 0", shown(token_at(body, offset)));
-    case reading_note_kind::number_rounded: {
+    case warning_kind::number_rounded: {
       const std::string_view token = token_at(body, offset);
       scenario::field_reader number(token);
       return fmt::format(
@@ -299,19 +292,16 @@ std::string warning_message(reading_note_kind kind, std::string_view body, std::
           "is not a thousands separator: 32.000 is 32)",
           shown(token), number.read_long());
     }
-    case reading_note_kind::values_from_next_line:
+    case warning_kind::values_from_next_line:
       return fmt::format(
           "the \"{}\" row has fewer values than its keyword takes; the rest were "
           "read from the next line",
           shown(field_at(body, offset)));
-    case reading_note_kind::values_left_over:
+    case warning_kind::values_left_over:
       return fmt::format(
           "the \"{}\" row has more values than its keyword takes; the rest of the "
           "line is read as keyword fields",
           shown(field_at(body, offset)));
-    case reading_note_kind::progressive_row:
-    case reading_note_kind::slowdown_row:
-      return {};
   }
   return {};
 }
@@ -323,30 +313,47 @@ int text_rank(const diagnostic& d, const text_names& names) {
 
 }  // namespace
 
-std::vector<diagnostic> diagnose(const build_state& state, const compile_result& result,
-                                 const description_texts& texts, const text_names& names,
-                                 const reading_notes& notes) {
-  const sources src{source(names.line, texts.line), source(names.service, texts.service)};
+line_index::line_index(std::string_view text) : text_(text) {
+  starts_.push_back(0);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const bool ends_line =
+        text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n'));
+    if (ends_line) starts_.push_back(i + 1);
+  }
+}
+
+std::size_t line_index::line_of(std::size_t offset) const {
+  return static_cast<std::size_t>(std::upper_bound(starts_.begin(), starts_.end(), offset) -
+                                  starts_.begin());
+}
+
+std::string line_index::row(std::size_t line) const {
+  if (line == 0 || line > starts_.size()) return {};
+  const std::size_t begin = starts_[line - 1];
+  std::size_t end = line < starts_.size() ? starts_[line] : text_.size();
+  while (end > begin && (text_[end - 1] == '\r' || text_[end - 1] == '\n')) --end;
+  if (end - begin <= max_row_bytes) return std::string(text_.substr(begin, end - begin));
+  return std::string(text_.substr(begin, max_row_bytes)) + " ...";
+}
+
+std::vector<diagnostic> diagnose(const journal& log, const scenario_model& model,
+                                 const description_texts& texts, const text_names& names) {
+  const report_context context{log, model, source(names.line, texts.line),
+                               source(names.service, texts.service)};
   std::vector<diagnostic> out;
-  for (const reading_note& note : notes) {
-    const source* text = src.of(note.text);
-    if (!is_warning(note.kind) || text == nullptr || !text->holds(note.offset)) continue;
-    diagnostic d;
-    d.level = severity::warning;
-    d.message = warning_message(note.kind, *text->body, note.offset);
-    place_at(d, *text, note.offset);
-    out.push_back(std::move(d));
+  for (const journal_entry& entry : log.entries()) {
+    if (const auto* warning = std::get_if<warning_noted>(&entry.event)) {
+      const source* text = context.of(entry.place.text);
+      if (text == nullptr || !text->holds(entry.place.offset)) continue;
+      diagnostic d;
+      d.level = severity::warning;
+      d.message = warning_message(warning->kind, *text->body, entry.place.offset);
+      place_at(d, context, entry.place);
+      out.push_back(std::move(d));
+    } else if (const auto* error = std::get_if<error_recorded>(&entry.event)) {
+      out.push_back(error_diagnostic(context, entry, *error));
+    }
   }
-
-  const error_record last = recorded_error(state);
-  if (result.reading_error.code != error_code::none && !(result.reading_error == last)) {
-    out.push_back(error_diagnostic(state, result.reading_error, src, notes));
-  }
-  if (last.code != error_code::none) out.push_back(error_diagnostic(state, last, src, notes));
-  if (result.fatal != error_code::none) {
-    out.push_back(error_diagnostic(state, error_record{result.fatal}, src, notes));
-  }
-
   std::stable_sort(out.begin(), out.end(), [&](const diagnostic& a, const diagnostic& b) {
     const int rank_a = text_rank(a, names);
     const int rank_b = text_rank(b, names);
@@ -371,13 +378,6 @@ std::string format_diagnostic(const diagnostic& d) {
   out += d.message;
   if (d.line > 0) out += fmt::format("\n    {}", d.row);
   return out;
-}
-
-std::string describe_error(const build_state& state, const description_texts& texts,
-                           const text_names& names) {
-  if (state.error == error_code::none) return {};
-  const sources src{source(names.line, texts.line), source(names.service, texts.service)};
-  return format_diagnostic(error_diagnostic(state, recorded_error(state), src, {}));
 }
 
 }  // namespace compiler

@@ -1,9 +1,11 @@
 #pragma once
-// Recorded errors and reading notes in words an author can act on:
-//   Vescara_Ormeda_4816-.txt:57: error 16: a signal falls on an occupied cell, at 9150 m (cell 184)
+// The journal of a build in words an author can act on:
+//   Vescara_Ormeda_4816-.txt:57: error 16: a signal falls on an occupied cell, at 9150 m: cell 184
+//   already holds the station stop of MOLINELLA (line 31)
 //       segnale,    9150,   2, 4, 0,  0, 0,    2,  2,0,0, 140
 // The first line follows the common FILE:LINE: form that editors and CI
-// understand; the second repeats the row the message concerns.
+// understand; the second repeats the row the message concerns. Every report
+// reads the journal: none works out again what a placer decided.
 
 #include <cstddef>
 #include <cstdint>
@@ -12,8 +14,8 @@
 #include <vector>
 
 #include "compiler/compile.h"
+#include "compiler/journal.h"
 #include "compiler/model.h"
-#include "compiler/reading.h"
 
 namespace compiler {
 
@@ -33,21 +35,29 @@ struct diagnostic {
   std::string row;        // the text of that line, without its line end
 };
 
-// The warnings of the notes and the errors of the compile, in text order
-// (line text, then service text, then those that concern no text). The error
-// the reading left is reported even when the protection pass recorded another
-// over it.
-std::vector<diagnostic> diagnose(const build_state& state, const compile_result& result,
-                                 const description_texts& texts, const text_names& names,
-                                 const reading_notes& notes);
+// Every warning and every error of the journal, in text order (line text,
+// then service text, then those that concern no text).
+std::vector<diagnostic> diagnose(const journal& log, const scenario_model& model,
+                                 const description_texts& texts, const text_names& names);
 
 // "FILE:LINE: error CODE: MESSAGE", then the row indented on its own line;
 // the parts that are not known are left out. No final line end.
 std::string format_diagnostic(const diagnostic& d);
 
-// The report of the error recorded in `state` alone, formatted as above;
-// empty when no error is recorded.
-std::string describe_error(const build_state& state, const description_texts& texts,
-                           const text_names& names);
+// The 1-based line of each byte offset of a text, found by a binary search
+// over the line starts: CR LF, a lone CR and a lone LF each end one line, as
+// for the field reader.
+class line_index {
+ public:
+  explicit line_index(std::string_view text);
+  std::size_t line_of(std::size_t offset) const;
+  // The text of a line, without its line end, cut to a length a report can
+  // show.
+  std::string row(std::size_t line) const;
+
+ private:
+  std::string_view text_;
+  std::vector<std::size_t> starts_;
+};
 
 }  // namespace compiler

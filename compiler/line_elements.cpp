@@ -1,20 +1,16 @@
 #include "compiler/line_elements.h"
 
+#include <algorithm>
 #include <array>
 #include <limits>
 #include <optional>
 
+#include "compiler/cell_views.h"
 #include "compiler/rounding.h"
 
 namespace compiler {
 
 namespace {
-
-struct progressive_row {
-  std::int32_t start = 0;
-  std::int32_t finish = 0;
-  std::int32_t position = 0;
-};
 
 progressive_row row_of(const station_record& slot) {
   return {slot.start, slot.finish, slot.position};
@@ -22,107 +18,112 @@ progressive_row row_of(const station_record& slot) {
 
 void store(station_record& slot, const progressive_row& row) {
   slot.start = row.start;
-  slot.finish = row.finish;
-  slot.position = row.position;
+  slot.finish = row.reference;
+  slot.position = row.flag;
 }
+
+// A row and the slot (0 to 2 for 81 to 83) it was read into.
+struct read_row {
+  progressive_row row;
+  std::size_t read_in;
+};
 
 // The three rows in slots 81, 82, 83, or nothing when the ordering places
 // none of them.
-using arrangement = std::optional<std::array<progressive_row, 3>>;
+using arrangement = std::optional<std::array<read_row, 3>>;
 
-arrangement order_by_start(const progressive_row& t, const progressive_row& d,
-                           const progressive_row& u) {
+arrangement order_by_start(const read_row& t, const read_row& d, const read_row& u) {
   // Slot 81 takes a row whose start beats both others; the remaining two go
   // to 82 and 83 by descending start, a tie preferring U, then D, then T for
   // slot 82.
-  auto pair_in_order = [](const progressive_row& preferred, const progressive_row& other) {
-    return other.start > preferred.start ? std::array{other, preferred}
-                                         : std::array{preferred, other};
+  auto pair_in_order = [](const read_row& preferred, const read_row& other) {
+    return other.row.start > preferred.row.start ? std::array{other, preferred}
+                                                 : std::array{preferred, other};
   };
-  if (t.start > d.start && t.start > u.start) {
+  const auto beats = [](const read_row& a, const read_row& b, const read_row& c) {
+    return a.row.start > b.row.start && a.row.start > c.row.start;
+  };
+  if (beats(t, d, u)) {
     const auto rest = pair_in_order(u, d);
     return std::array{t, rest[0], rest[1]};
   }
-  if (d.start > t.start && d.start > u.start) {
+  if (beats(d, t, u)) {
     const auto rest = pair_in_order(u, t);
     return std::array{d, rest[0], rest[1]};
   }
-  if (u.start > t.start && u.start > d.start) {
+  if (beats(u, t, d)) {
     const auto rest = pair_in_order(d, t);
     return std::array{u, rest[0], rest[1]};
   }
   return std::nullopt;
 }
 
-arrangement order_by_finish(const progressive_row& t, const progressive_row& d,
-                            const progressive_row& u) {
+arrangement order_by_reference(const read_row& t, const read_row& d, const read_row& u) {
   // Each later match replaces the arrangement of an earlier one.
   arrangement result;
-  if (t.finish > 0) result = std::array{t, d, u};
-  if (d.finish > 0) result = std::array{d, t, u};
-  if (u.finish > 0) result = std::array{u, d, t};
+  if (t.row.reference > 0) result = std::array{t, d, u};
+  if (d.row.reference > 0) result = std::array{d, t, u};
+  if (u.row.reference > 0) result = std::array{u, d, t};
   return result;
 }
 
 }  // namespace
 
-void progressive_ordina(build_state& state) {
-  auto& slots = state.stations.slots;
-  const progressive_row t = row_of(slots[81]);
-  const progressive_row d = row_of(slots[82]);
-  const progressive_row u = row_of(slots[83]);
-  const std::int64_t start_sum = std::int64_t{t.start} + d.start + u.start;
-  const arrangement ordered = start_sum != 0 ? order_by_start(t, d, u) : order_by_finish(t, d, u);
+progressive_order order_progressive_changes(station_table& stations) {
+  auto& slots = stations.slots;
+  const read_row t{row_of(slots[progressive_slot_first]), 0};
+  const read_row d{row_of(slots[progressive_slot_first + 1]), 1};
+  const read_row u{row_of(slots[progressive_slot_first + 2]), 2};
+  const std::int64_t start_sum = std::int64_t{t.row.start} + d.row.start + u.row.start;
+  const arrangement ordered =
+      start_sum != 0 ? order_by_start(t, d, u) : order_by_reference(t, d, u);
+  progressive_order order{};
   for (std::size_t i = 0; i < 3; ++i) {
-    store(slots[81 + i], ordered ? (*ordered)[i] : progressive_row{});
+    store(slots[progressive_slot_first + i], ordered ? (*ordered)[i].row : progressive_row{});
+    if (ordered) order[i] = (*ordered)[i].read_in;
   }
-  for (std::size_t slot = 81; slot <= 83; ++slot) {
+  for (std::size_t i = 0; i < 3; ++i) {
     // The flag 1 moves the reference 100 m on; a 32-bit reference that cannot
     // take it keeps its value rather than wrap.
-    if (slots[slot].position == 1 &&
-        slots[slot].finish <= std::numeric_limits<std::int32_t>::max() - 100) {
-      slots[slot].finish += 100;
+    station_record& slot = slots[progressive_slot_first + i];
+    if (slot.position == 1 && slot.finish <= std::numeric_limits<std::int32_t>::max() - 100) {
+      slot.finish += 100;
     }
   }
+  return order;
 }
 
-void memo_montagna(build_state& state, std::int32_t& inizio, std::int32_t& fine,
-                   std::int32_t& tipo) {
-  if (state.mountain_count >= static_cast<std::int32_t>(state.mountain_start.size()) - 1) {
-    state.error = error_code::reading_failure;
-    return;
+tunnel_placement place_tunnel(scenario_model& model, const tunnel_row& row,
+                              std::optional<std::int32_t> previous_end) {
+  tunnel_placement done;
+  done.type = row.type;
+  if (done.type > 10) {
+    done.with_markers = true;
+    done.type -= 10;
   }
-  bool markers = false;
-  if (tipo > 10) {
-    markers = true;
-    tipo -= 10;
-  }
-  const std::int32_t previous_end =
-      state.mountain_end[static_cast<std::size_t>(state.mountain_count)];
-  state.mountain_count += 1;
-  const auto entry = static_cast<std::size_t>(state.mountain_count);
-  state.mountain_start[entry] = inizio;
-  state.mountain_end[entry] = fine;
-  if (state.mountain_count > 1 && std::int64_t{inizio} - previous_end <= 150) tipo = 3;
+  if (previous_end && std::int64_t{row.start} - *previous_end <= 150) done.type = 3;
 
-  const std::int64_t first = cell_index(inizio);
-  const std::int64_t last = std::min<std::int64_t>(cell_index(fine, -1), state.grid.upper());
-  const auto type_byte = static_cast<std::uint8_t>(tipo & 0xFF);
-  for (std::int64_t i = std::max<std::int64_t>(first, 0); i <= last; ++i) {
+  done.first_cell = cell_index(row.start);
+  done.last_cell = std::min<std::int64_t>(cell_index(row.end, -1), model.grid.upper());
+  const auto type_byte = low8(done.type);
+  for (std::int64_t i = std::max<std::int64_t>(done.first_cell, 0); i <= done.last_cell; ++i) {
     // Cells are counted from the tunnel's first cell, so that markers fall on
     // its 4th, 8th, ... cell; cells before the line's start are never written.
-    track_cell& cell = state.grid.cells[static_cast<std::size_t>(i)];
-    const std::int64_t counted = i - first + 1;
+    track_cell& cell = model.grid.cells[static_cast<std::size_t>(i)];
+    const std::int64_t counted = i - done.first_cell + 1;
     cell.mountain_type = type_byte;
-    if (markers && counted % 4 == 0 && has_kind(cell, cell_kind::free_track)) {
+    if (done.with_markers && counted % 4 == 0 && has_kind(cell, cell_kind::free_track)) {
       cell.kind = kind_value(cell_kind::tunnel_marker);
+      done.markers.push_back({static_cast<std::int32_t>(i), cell.kind, 0, 0});
     }
   }
+  return done;
 }
 
 namespace {
 
-std::optional<std::int16_t> packed_speeds(std::int32_t d_speed, std::int32_t s_speed) {
+// vad / 5 + vas x 20 as one floating expression, rounded.
+std::optional<std::int16_t> packed_speeds(std::int32_t s_speed, std::int32_t d_speed) {
   const std::int64_t value =
       round_half_even(static_cast<double>(d_speed) / 5.0 + static_cast<double>(s_speed) * 20.0);
   if (value < std::numeric_limits<std::int16_t>::min() ||
@@ -132,32 +133,57 @@ std::optional<std::int16_t> packed_speeds(std::int32_t d_speed, std::int32_t s_s
   return static_cast<std::int16_t>(value);
 }
 
+// A refusal because the cell is taken, naming what takes it.
+placement refused_for(error_code code, std::int64_t cell, const track_cell& held) {
+  placement done;
+  done.refused = cell_conflict{code, static_cast<std::int32_t>(cell), held.kind};
+  return done;
+}
+
 }  // namespace
 
-void memo_indicatori_v_max(build_state& state, std::int32_t posizione, std::int32_t& vas,
-                           std::int32_t& vbs, std::int32_t& vcs, std::int32_t& strisces,
-                           std::int32_t& vad, std::int32_t& vbd, std::int32_t& vcd,
-                           std::int32_t& strisced) {
-  const std::int64_t c = cell_index(posizione, 1);
-  track_cell& cell = state.grid.cells[static_cast<std::size_t>(c)];
-  if (!is_free(cell)) {
-    state.error = error_code::speed_boards_cell_occupied;
-    return;
-  }
-  const auto a = packed_speeds(vad, vas);
-  const auto b = packed_speeds(vbd, vbs);
-  const auto k = packed_speeds(vcd, vcs);
-  const std::int64_t stripes = std::int64_t{strisces} * 10 + strisced;
-  if (!a || !b || !k || stripes < std::numeric_limits<std::int16_t>::min() ||
-      stripes > std::numeric_limits<std::int16_t>::max()) {
-    state.error = error_code::reading_failure;
-    return;
-  }
+placement place_speed_boards(scenario_model& model, const speed_boards_row& row) {
+  const std::int64_t c = cell_index(row.position, 1);
+  track_cell& cell = model.grid.cells[static_cast<std::size_t>(c)];
+  if (!is_free(cell)) return refused_for(error_code::speed_boards_cell_occupied, c, cell);
+  placement done;
+  done.add({static_cast<std::int32_t>(c), kind_value(cell_kind::speed_boards), 0, cell.kind});
+  // The kind and the values are written one after the other: a value that
+  // does not fit 16 bits fails the reading there, and what was written
+  // before it stays.
   cell.kind = kind_value(cell_kind::speed_boards);
-  cell.param1 = *a;
-  cell.param2 = *b;
-  cell.param3 = *k;
-  cell.param4 = static_cast<std::int16_t>(stripes);
+  speed_boards_cell boards = *speed_boards_of(cell);
+  const std::array<std::int16_t*, 3> ranks = {&boards.rank_a, &boards.rank_b, &boards.rank_c};
+  for (std::size_t i = 0; i < ranks.size(); ++i) {
+    const auto packed = packed_speeds(row.s_speeds[i], row.d_speeds[i]);
+    if (!packed) {
+      put_speed_boards(cell, boards);
+      done.refused = cell_conflict{error_code::reading_failure, static_cast<std::int32_t>(c), 0};
+      return done;
+    }
+    *ranks[i] = *packed;
+  }
+  const std::int64_t stripes = std::int64_t{row.s_stripes} * 10 + row.d_stripes;
+  if (stripes < std::numeric_limits<std::int16_t>::min() ||
+      stripes > std::numeric_limits<std::int16_t>::max()) {
+    put_speed_boards(cell, boards);
+    done.refused = cell_conflict{error_code::reading_failure, static_cast<std::int32_t>(c), 0};
+    return done;
+  }
+  boards.stripes = static_cast<std::int16_t>(stripes);
+  put_speed_boards(cell, boards);
+  return done;
+}
+
+placement place_sign(scenario_model& model, const sign_row& row, std::int32_t slot) {
+  const std::int64_t c = cell_index(row.position, 1);
+  track_cell& cell = model.grid.cells[static_cast<std::size_t>(c)];
+  if (!is_free(cell)) return refused_for(error_code::sign_cell_occupied, c, cell);
+  placement done;
+  done.add({static_cast<std::int32_t>(c), kind_value(cell_kind::line_sign), 0, cell.kind});
+  put_slot(cell, cell_kind::line_sign, {static_cast<std::int16_t>(slot)});
+  model.stations.slots[static_cast<std::size_t>(slot)].name.assign(row.text);
+  return done;
 }
 
 }  // namespace compiler

@@ -1,33 +1,52 @@
 #pragma once
 // Placement of the line's own elements: the order of the kilometric
-// progressive changes, tunnels with their types and markers, and speed
-// indicator boards.
+// progressive changes, tunnels with their types and markers, speed indicator
+// boards and line-side signs.
 
+#include <array>
 #include <cstdint>
+#include <optional>
+#include <vector>
 
 #include "compiler/model.h"
+#include "compiler/placement.h"
+#include "compiler/rows.h"
 
 namespace compiler {
+
+// For each of slots 81, 82 and 83, the slot (0 for 81, 1 for 82, 2 for 83)
+// whose row it holds after the ordering; nothing for a slot left empty.
+using progressive_order = std::array<std::optional<std::size_t>, 3>;
 
 // Puts the three progressive rows of slots 81 to 83 into their fixed order
 // (greatest start in slot 81) and adds 100 to each reference whose flag is 1.
 // Runs once per build; never fails.
-void progressive_ordina(build_state& state);
+progressive_order order_progressive_changes(station_table& stations);
 
-// Records one tunnel: appends it to the tunnel list, turns a type above 10
-// into markers plus the type less 10, gives a tunnel that starts 150 m or less
-// after the previous one ends type 3, and writes the type into every cell it
-// covers, up to the grid's last cell. A tunnel beyond the 80 the list holds is
-// refused with error 25 and changes nothing.
-void memo_montagna(build_state& state, std::int32_t& inizio, std::int32_t& fine,
-                   std::int32_t& tipo);
+// What a tunnel row did: the type it wrote into the cells it covers, and the
+// markers it dropped on every fourth of them that was free.
+struct tunnel_placement {
+  std::int32_t type = 0;      // the row's type, less 10 above 10, or 3 close behind the previous
+  bool with_markers = false;  // the row's type was above 10
+  std::int64_t first_cell = 0;
+  std::int64_t last_cell = -1;  // below first_cell when the tunnel covers no cell
+  std::vector<cell_write> markers;
+};
 
-// Places one pair of speed boards at cell posizione / 50 + 1, packing the
-// speeds of both groups; an occupied cell is error 21, a packed value beyond
-// 16 bits error 25, and either leaves the grid unchanged.
-void memo_indicatori_v_max(build_state& state, std::int32_t posizione, std::int32_t& vas,
-                           std::int32_t& vbs, std::int32_t& vcs, std::int32_t& strisces,
-                           std::int32_t& vad, std::int32_t& vbd, std::int32_t& vcd,
-                           std::int32_t& strisced);
+// Writes a tunnel's type into every cell from start / 50 to end / 50 - 1 that
+// lies on the grid, and markers (kind 11) on its 4th, 8th, ... cell where the
+// cell holds nothing. `previous_end` is the end of the tunnel row before it,
+// if any: a tunnel that starts 150 m or less after it takes type 3.
+tunnel_placement place_tunnel(scenario_model& model, const tunnel_row& row,
+                              std::optional<std::int32_t> previous_end);
+
+// Places one pair of speed boards at cell position / 50 + 1, packing the
+// speeds of both groups. An occupied cell is error 21, a packed value beyond
+// 16 bits error 25; either leaves the grid unchanged.
+placement place_speed_boards(scenario_model& model, const speed_boards_row& row);
+
+// Places a line-side sign at cell position / 50 + 1 and its text in `slot`.
+// An occupied cell is error 6 and changes nothing.
+placement place_sign(scenario_model& model, const sign_row& row, std::int32_t slot);
 
 }  // namespace compiler

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <limits>
+#include <optional>
 
 #include "compiler/encoding.h"
 #include "compiler/huge_pages.h"
@@ -21,38 +22,70 @@ constexpr std::int64_t plan_metre_limit = 1'000'000;
 // Curvature of each curve class, for the classes 1 to 6.
 constexpr std::array<double, 6> curvature_by_class = {0.0001, 0.0002, 0.0004, 0.001, 0.002, 0.003};
 
+// What only the line half keeps while it reads.
 struct line_reading {
-  build_state& state;
+  scenario_model& model;
+  const build_settings& settings;
+  journal& log;
   field_reader in;
-  reading_context& context;
   text_notes& notes;
+  line_handover& handover;
   std::size_t row_offset = 0;
+  std::int32_t row = -1;  // the journal entry of the row being read
   std::int64_t gradient_cursor = 0;
   std::int32_t current_gradient = 0;
+  std::vector<std::int32_t> tunnel_ends = {};  // of the tunnel rows read so far
+  // The rows read into slots 81 ("tre"), 82 ("due") and 83 ("uno").
+  std::array<std::int32_t, 3> progressive_rows{-1, -1, -1};
+  bool ended_at_error = false;  // an error 15 ended the text before its end
 
-  void fail(error_code code) { record_error(state, code, error_source::line_text, row_offset); }
+  text_place here() const { return {text_id::line_text, row_offset}; }
+  void begin_row(row_keyword keyword) { row = log.add_row(here(), keyword); }
+  void fail(error_code code) { log.add_error(here(), error_of(code, std::nullopt, row)); }
   void fail_at(error_code code, std::int32_t position) {
-    record_error(state, code, position, error_source::line_text, row_offset);
+    log.add_error(here(), error_of(code, position, row));
   }
-  void note(reading_note_kind kind) { notes.add(kind, row_offset); }
+  // Error 25 at the field that could not be read.
+  void field_failed() {
+    const scenario::field_failure& failure = in.failure();
+    error_recorded error = error_of(error_code::reading_failure, std::nullopt, row);
+    error.failure = failure.kind;
+    error.number = failure.type;
+    error.field_offset = failure.offset;
+    log.add_error(here(), error);
+  }
+  // A placement: its cells go to the journal, and a refusal is recorded at
+  // the row's position.
+  bool placed(const placement& done, std::int32_t position) {
+    log.add_writes(here(), row, done.cells());
+    if (!done.refused) return true;
+    error_recorded error = error_of(done.refused->code, position, row);
+    if (done.refused->code == error_code::reading_failure) error.position.reset();
+    error.cell = done.refused->cell;
+    error.held_kind = done.refused->held_kind;
+    error.held_by = log.owner_of(error.cell);
+    log.add_error(here(), error);
+    return false;
+  }
 };
 
 // The outcome of handling one row of the main part.
 enum class row_end { next, end_of_text, stop, fail };
 
-bool general_section(line_reading& r);
-row_end profile_row(line_reading& r, std::string_view field);
-half_end complete_line(line_reading& r);
+row_end failed_field(line_reading& r) {
+  r.field_failed();
+  return row_end::fail;
+}
 
-void create_grid(build_state& state, std::int32_t length) {
-  state.plan_upper = length + grid_margin_m;
-  const std::int64_t upper = cell_index(state.plan_upper);
-  state.grid.cells.assign(static_cast<std::size_t>(upper + 1), track_cell{});
-  state.plan = track_plan{};
-  if (state.plan_wanted != 0) {
-    state.plan.upper = state.plan_upper;
-    const std::size_t metres = static_cast<std::size_t>(state.plan_upper) + 1;
-    for (std::vector<double>* coordinate : {&state.plan.x, &state.plan.y}) {
+void create_grid(const build_settings& settings, scenario_model& model, std::int32_t length) {
+  model.plan_upper = length + grid_margin_m;
+  const std::int64_t upper = cell_index(model.plan_upper);
+  model.grid.cells.assign(static_cast<std::size_t>(upper + 1), track_cell{});
+  model.plan = track_plan{};
+  if (settings.with_plan) {
+    model.plan.upper = model.plan_upper;
+    const std::size_t metres = static_cast<std::size_t>(model.plan_upper) + 1;
+    for (std::vector<double>* coordinate : {&model.plan.x, &model.plan.y}) {
       coordinate->reserve(metres);
       advise_huge_pages(coordinate->data(), metres * sizeof(double));
       coordinate->assign(metres, 0.0);
@@ -60,36 +93,46 @@ void create_grid(build_state& state, std::int32_t length) {
   }
 }
 
+// The length row sizes the grid and the plan.
+bool length_row(line_reading& r) {
+  r.begin_row(row_keyword::length);
+  const std::int32_t length = r.in.read_long();
+  if (r.in.failed()) return r.field_failed(), false;
+  r.log.set_row_position(r.row, length);
+  r.model.stations.slots[line_parameter_slot].finish = length;
+  // A negative length would leave no grid to hold cell 1.
+  if (length > max_line_length_m || length < 0) return r.fail(error_code::line_too_long), false;
+  create_grid(r.settings, r.model, length);
+  return true;
+}
+
 // Reads the rows of the general section; false when an error ends the
 // reading.
 bool general_section(line_reading& r) {
-  auto& slots = r.state.stations.slots;
+  auto& slots = r.model.stations.slots;
   while (auto field = scenario::next_keyword_field(r.in, 10)) {
     const std::string_view f = *field;
     r.row_offset = r.in.field_offset();
     bool matched = false;
     if (contains_ignoring_case(f, "percorso") && contains_ignoring_case(f, "lunghezza")) {
       matched = true;
-      const std::int32_t length = r.in.read_long();
-      if (r.in.failed()) return r.fail(error_code::reading_failure), false;
-      slots[line_parameter_slot].finish = length;
-      // A negative length would leave no grid to hold cell 1.
-      if (length > max_line_length_m || length < 0) return r.fail(error_code::line_too_long), false;
-      create_grid(r.state, length);
+      if (!length_row(r)) return false;
     }
     const std::array<std::string_view, 3> progressive_names = {"tre", "due", "uno"};
     for (std::size_t i = 0; i < progressive_names.size(); ++i) {
       if (contains_exact(f, progressive_names[i]) && contains_exact(f, "progressiva")) {
         matched = true;
+        r.begin_row(row_keyword::progressive);
         const std::int32_t start = r.in.read_long();
-        const std::int32_t finish = r.in.read_long();
+        const std::int32_t reference = r.in.read_long();
         const std::int32_t flag = r.in.read_long();
-        if (r.in.failed()) return r.fail(error_code::reading_failure), false;
+        if (r.in.failed()) return r.field_failed(), false;
+        r.log.set_row_position(r.row, start);
         station_record& slot = slots[progressive_slot_first + i];
         slot.start = start;
-        slot.finish = finish;
+        slot.finish = reference;
         slot.position = flag;
-        r.note(reading_note_kind::progressive_row);
+        r.progressive_rows[i] = r.row;
       }
     }
     station_record& route = slots[route_parameter_slot];
@@ -98,23 +141,23 @@ bool general_section(line_reading& r) {
     for (std::size_t i = 0; i < background_names.size(); ++i) {
       if (contains_exact(f, "sfondo") && contains_exact(f, background_names[i])) {
         matched = true;
+        r.begin_row(row_keyword::background);
         const std::int32_t value = r.in.read_long();
-        if (r.in.failed()) return r.fail(error_code::reading_failure), false;
+        if (r.in.failed()) return r.field_failed(), false;
         *backgrounds[i] = value;
       }
     }
     if (contains_exact(f, "segnali") && contains_exact(f, "ripetizione")) {
       matched = true;
+      r.begin_row(row_keyword::repetition);
       const std::int32_t from = r.in.read_long();
       const std::int32_t to = r.in.read_long();
-      if (r.in.failed()) return r.fail(error_code::reading_failure), false;
+      if (r.in.failed()) return r.field_failed(), false;
       station_record& train = slots[train_parameter_slot];
       train.start = from;
       train.finish = to;
-      if (train.start % 50 != 0)
-        return r.fail(error_code::repetition_from_not_multiple_of_50), false;
-      if (train.finish % 50 != 0)
-        return r.fail(error_code::repetition_to_not_multiple_of_50), false;
+      if (from % 50 != 0) return r.fail(error_code::repetition_from_not_multiple_of_50), false;
+      if (to % 50 != 0) return r.fail(error_code::repetition_to_not_multiple_of_50), false;
       if (contains_exact(f, "4")) {
         train.position = 4;
       } else if (contains_exact(f, "9")) {
@@ -122,7 +165,7 @@ bool general_section(line_reading& r) {
       } else {
         return r.fail(error_code::repetition_code_count_missing), false;
       }
-      if (train.finish == 0) train.position = 0;
+      if (to == 0) train.position = 0;
     }
     if (matched) r.notes.check_row(r.row_offset, r.in);
     if (!matched) {
@@ -136,11 +179,13 @@ bool general_section(line_reading& r) {
           (contains_ignoring_case(f, "segnali") && contains_ignoring_case(f, "ripetizione"));
       const bool header = contains_exact(f, "[") && contains_exact(f, "]");
       if (capital_progressive) {
-        r.note(reading_note_kind::progressive_in_capitals);
+        r.notes.add(warning_kind::progressive_in_capitals, r.row_offset);
       } else if (!header && !f.empty()) {
-        r.note(reading_note_kind::unknown_keyword);
+        r.notes.add(warning_kind::unknown_keyword, r.row_offset);
       }
     }
+    // The section ends at a header: a field with both brackets that, less
+    // its leading blanks, does not begin with "-".
     if (contains_exact(f, "[") && contains_exact(f, "]") && f.front() != '-') break;
   }
   return true;
@@ -149,11 +194,12 @@ bool general_section(line_reading& r) {
 // Checks a row's position against the grid. Rows whose objects sit on a cell
 // refuse a negative position too, which would address cells before cell 0.
 row_end check_position(line_reading& r, std::int64_t position, bool placed_on_cell) {
-  if (!r.state.grid.exists()) {
+  r.log.set_row_position(r.row, static_cast<std::int32_t>(position));
+  if (!r.model.grid.exists()) {
     r.fail(error_code::reading_failure);
     return row_end::fail;
   }
-  if (!within_grid(r.state, position) || (placed_on_cell && position < 0)) {
+  if (!within_grid(r.model.grid, position) || (placed_on_cell && position < 0)) {
     r.fail_at(error_code::position_beyond_grid, static_cast<std::int32_t>(position));
     return row_end::end_of_text;
   }
@@ -161,18 +207,19 @@ row_end check_position(line_reading& r, std::int64_t position, bool placed_on_ce
 }
 
 void write_gradient(line_reading& r) {
-  if (r.gradient_cursor <= r.state.grid.upper()) {
+  if (r.gradient_cursor <= r.model.grid.upper()) {
     const auto value =
         static_cast<std::uint8_t>(((std::int64_t{r.current_gradient} + 100) % 256 + 256) % 256);
-    r.state.grid.cells[static_cast<std::size_t>(r.gradient_cursor)].gradient = value;
+    r.model.grid.cells[static_cast<std::size_t>(r.gradient_cursor)].gradient = value;
   }
   ++r.gradient_cursor;
 }
 
 row_end gradient_row(line_reading& r) {
+  r.begin_row(row_keyword::gradient);
   const std::int32_t p = r.in.read_long();
   const std::int32_t v = r.in.read_long();
-  if (r.in.failed()) return r.fail(error_code::reading_failure), row_end::fail;
+  if (r.in.failed()) return failed_field(r);
   if (const row_end checked = check_position(r, p, false); checked != row_end::next) return checked;
   const std::int64_t n = cell_index(p);
   if (n > 0) {
@@ -201,21 +248,28 @@ void plan_step(track_plan& plan, std::int64_t m, double k) {
   }
 }
 
-row_end curve_row(line_reading& r, std::string_view field) {
-  const std::int32_t p = r.in.read_long();
-  const std::int32_t l = r.in.read_long();
-  if (r.in.failed()) return r.fail(error_code::reading_failure), row_end::fail;
-  if (const row_end checked = check_position(r, p, false); checked != row_end::next) return checked;
-  track_plan& plan = r.state.plan;
-  if (!plan.exists()) return r.fail(error_code::reading_failure), row_end::fail;
-  double k = 0.0;
-  for (std::size_t digit = 0; digit < curvature_by_class.size() && k == 0.0; ++digit) {
+// The curvature a curve keyword names: the first of the digits 1 to 6 it
+// holds, negative with an "s"; nothing without a digit.
+std::optional<double> curvature_of(std::string_view field) {
+  for (std::size_t digit = 0; digit < curvature_by_class.size(); ++digit) {
     if (field.find(static_cast<char>('1' + digit)) != std::string_view::npos) {
-      k = curvature_by_class[digit];
+      const double k = curvature_by_class[digit];
+      return contains_ignoring_case(field, "s") ? -k : k;
     }
   }
-  if (k == 0.0) return r.fail(error_code::curve_invalid), row_end::stop;
-  if (contains_ignoring_case(field, "s")) k = -k;
+  return std::nullopt;
+}
+
+row_end curve_row(line_reading& r, std::string_view field) {
+  r.begin_row(row_keyword::curve);
+  const std::int32_t p = r.in.read_long();
+  const std::int32_t l = r.in.read_long();
+  if (r.in.failed()) return failed_field(r);
+  if (const row_end checked = check_position(r, p, false); checked != row_end::next) return checked;
+  track_plan& plan = r.model.plan;
+  if (!plan.exists()) return r.fail(error_code::reading_failure), row_end::fail;
+  const std::optional<double> k = curvature_of(field);
+  if (!k) return r.fail(error_code::curve_invalid), row_end::stop;
   // A curve that would run past the plan's last metre is refused whole.
   const std::int64_t curve_end = std::int64_t{p} + l;
   if (curve_end > plan.upper) return r.fail(error_code::curve_invalid), row_end::stop;
@@ -230,65 +284,69 @@ row_end curve_row(line_reading& r, std::string_view field) {
     }
   };
   run(p, 0.0);
-  run(curve_end, k);
+  run(curve_end, *k);
   plan.filled = static_cast<std::int32_t>(m);
   if (past_limit) return r.fail(error_code::curve_invalid), row_end::stop;
   return row_end::next;
 }
 
-// After a placer call: a recorded code ends the reading at this row.
-row_end placer_result(line_reading& r, std::int32_t position) {
-  if (r.state.error == error_code::none) return row_end::next;
-  if (r.state.error == error_code::reading_failure) {
-    r.fail(error_code::reading_failure);
-    return row_end::fail;
-  }
-  r.fail_at(r.state.error, position);
-  return row_end::stop;
-}
-
 row_end tunnel_row(line_reading& r) {
-  std::int32_t inizio = r.in.read_long();
-  std::int32_t fine = r.in.read_long();
-  std::int32_t tipo = r.in.read_long();
-  if (r.in.failed()) return r.fail(error_code::reading_failure), row_end::fail;
-  if (const row_end checked = check_position(r, inizio, true); checked != row_end::next)
+  r.begin_row(row_keyword::tunnel);
+  const std::int32_t start = r.in.read_long();
+  const std::int32_t end = r.in.read_long();
+  const std::int32_t type = r.in.read_long();
+  if (r.in.failed()) return failed_field(r);
+  if (const row_end checked = check_position(r, start, true); checked != row_end::next) {
     return checked;
-  const std::int32_t position = inizio;
-  memo_montagna(r.state, inizio, fine, tipo);
-  return placer_result(r, position);
-}
-
-row_end speed_board_row(line_reading& r) {
-  std::array<std::int32_t, 9> v{};
-  for (std::int32_t& value : v) value = r.in.read_long();
-  if (r.in.failed()) return r.fail(error_code::reading_failure), row_end::fail;
-  if (const row_end checked = check_position(r, v[0], true); checked != row_end::next)
-    return checked;
-  memo_indicatori_v_max(r.state, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8]);
-  return placer_result(r, v[0]);
-}
-
-row_end sign_row(line_reading& r) {
-  const std::int32_t p = r.in.read_long();
-  const std::string_view text = r.in.read_text();
-  if (r.in.failed() || text.size() > max_name_length) {
-    return r.fail(error_code::reading_failure), row_end::fail;
   }
-  r.state.input_field.assign(text);
-  if (const row_end checked = check_position(r, p, true); checked != row_end::next) return checked;
-  const std::int64_t c = cell_index(p, 1);
-  track_cell& cell = r.state.grid.cells[static_cast<std::size_t>(c)];
-  if (!is_free(cell)) return r.fail_at(error_code::sign_cell_occupied, p), row_end::stop;
+  // The tunnel list holds 80 tunnels; an 81st has nowhere to go.
+  if (r.tunnel_ends.size() >= max_tunnel_rows)
+    return r.fail(error_code::reading_failure), row_end::fail;
+  const std::optional<std::int32_t> previous_end =
+      r.tunnel_ends.empty() ? std::nullopt : std::optional(r.tunnel_ends.back());
+  r.tunnel_ends.push_back(end);
+  const tunnel_placement done = place_tunnel(r.model, {start, end, type}, previous_end);
+  r.log.add_writes(r.here(), r.row, done.markers);
+  return row_end::next;
+}
+
+row_end speed_boards_row_read(line_reading& r) {
+  r.begin_row(row_keyword::speed_boards);
+  speed_boards_row row;
+  row.position = r.in.read_long();
+  for (std::int32_t& speed : row.s_speeds) speed = r.in.read_long();
+  row.s_stripes = r.in.read_long();
+  for (std::int32_t& speed : row.d_speeds) speed = r.in.read_long();
+  row.d_stripes = r.in.read_long();
+  if (r.in.failed()) return failed_field(r);
+  if (const row_end checked = check_position(r, row.position, true); checked != row_end::next) {
+    return checked;
+  }
+  const placement done = place_speed_boards(r.model, row);
+  if (r.placed(done, row.position)) return row_end::next;
+  return done.refused->code == error_code::reading_failure ? row_end::fail : row_end::stop;
+}
+
+row_end sign_row_read(line_reading& r) {
+  r.begin_row(row_keyword::sign);
+  sign_row row;
+  row.position = r.in.read_long();
+  row.text = r.in.read_text();
+  if (r.in.failed()) return failed_field(r);
+  if (row.text.size() > max_name_length) return r.fail(error_code::reading_failure), row_end::fail;
+  if (const row_end checked = check_position(r, row.position, true); checked != row_end::next) {
+    return checked;
+  }
   // Slot 0 stays cleared and slots below it do not exist: an 81st sign has
   // no slot left, as if it had met the stations.
-  if (r.context.next_sign_slot < 1)
+  const std::int64_t c = cell_index(row.position, 1);
+  if (is_free(r.model.grid.cells[static_cast<std::size_t>(c)]) && r.handover.next_sign_slot < 1) {
     return r.fail(error_code::station_slots_exhausted), row_end::stop;
-  cell.kind = kind_value(cell_kind::line_sign);
-  cell.param1 = static_cast<std::int16_t>(r.context.next_sign_slot);
-  r.state.stations.slots[static_cast<std::size_t>(r.context.next_sign_slot)].name =
-      r.state.input_field;
-  r.context.next_sign_slot -= 1;
+  }
+  if (!r.placed(place_sign(r.model, row, r.handover.next_sign_slot), row.position)) {
+    return row_end::stop;
+  }
+  r.handover.next_sign_slot -= 1;
   return row_end::next;
 }
 
@@ -301,18 +359,18 @@ row_end profile_row(line_reading& r, std::string_view field) {
     result = action();
   };
   handle(contains_ignoring_case(field, "pendenza"), [&] { return gradient_row(r); });
-  handle(contains_ignoring_case(field, "curva") && r.state.plan_wanted != 0,
+  handle(contains_ignoring_case(field, "curva") && r.settings.with_plan,
          [&] { return curve_row(r, field); });
   handle(contains_ignoring_case(field, "montagna"), [&] { return tunnel_row(r); });
-  handle(contains_ignoring_case(field, "indicatori_v"), [&] { return speed_board_row(r); });
+  handle(contains_ignoring_case(field, "indicatori_v"), [&] { return speed_boards_row_read(r); });
   handle(contains_ignoring_case(field, "cartello") && contains_ignoring_case(field, "indicat"),
-         [&] { return sign_row(r); });
+         [&] { return sign_row_read(r); });
   if (!matched && !(contains_exact(field, "[") && contains_exact(field, "]")) && !field.empty()) {
-    r.note(reading_note_kind::unknown_keyword);
+    r.notes.add(warning_kind::unknown_keyword, r.row_offset);
   }
   if (matched && result == row_end::next) r.notes.check_row(r.row_offset, r.in);
   // Without a plan a curve row is passed over whole, its values included.
-  if (r.notes.enabled() && r.state.plan_wanted == 0 && contains_ignoring_case(field, "curva")) {
+  if (!r.settings.with_plan && contains_ignoring_case(field, "curva")) {
     r.notes.quiet_rest_of_line(r.row_offset);
   }
   return result;
@@ -321,16 +379,18 @@ row_end profile_row(line_reading& r, std::string_view field) {
 // The end of the line text: the rest of the grid takes the last gradient and
 // the plan runs straight to its last metres but two.
 half_end complete_line(line_reading& r) {
-  build_state& state = r.state;
-  if (!state.grid.exists()) {
+  scenario_model& model = r.model;
+  if (!model.grid.exists()) {
+    r.row_offset = r.in.text().size();
+    r.row = -1;
     r.fail(error_code::reading_failure);
     return half_end::failed;
   }
   do {
     write_gradient(r);
-  } while (r.gradient_cursor < state.grid.upper() - 2);
-  if (state.plan_wanted != 0) {
-    track_plan& plan = state.plan;
+  } while (r.gradient_cursor < model.grid.upper() - 2);
+  if (r.settings.with_plan) {
+    track_plan& plan = model.plan;
     std::int64_t m = plan.filled;
     while (m <= std::int64_t{plan.upper} - 2) {
       plan_step(plan, m, 0.0);
@@ -341,53 +401,80 @@ half_end complete_line(line_reading& r) {
   return half_end::finished;
 }
 
-half_end read_line(build_state& state, std::string_view text, reading_context& context,
-                   text_notes& notes) {
-  line_reading r{state, field_reader(text, notes.field_notes()), context, notes};
+// The progressive rows follow their slots through the ordering, so that the
+// check at the end of the service text can name the row it finds wrong.
+void order_progressive_rows(line_reading& r) {
+  const progressive_order order = order_progressive_changes(r.model.stations);
+  for (std::size_t slot = 0; slot < order.size(); ++slot) {
+    r.handover.progressive_rows[slot] = order[slot] ? r.progressive_rows[*order[slot]] : -1;
+  }
+}
 
+half_end read_line(line_reading& r) {
   // The general section opens at the first field that names it.
   if (!scenario::skip_to_marker(r.in, "[generale]")) {
-    r.row_offset = text.size();
+    r.row_offset = r.in.text().size();
     r.fail(error_code::general_section_missing);
     return half_end::stopped;
   }
   if (!general_section(r)) {
-    return state.error == error_code::reading_failure ? half_end::failed : half_end::stopped;
+    return r.log.recorded().code == error_code::reading_failure ? half_end::failed
+                                                                : half_end::stopped;
   }
 
-  progressive_ordina(state);
-  state.mountain_count = 0;
-  context.next_sign_slot = sign_slot_first;
-  if (state.plan_wanted != 0) {
-    if (!state.plan.exists()) {
+  order_progressive_rows(r);
+  r.handover.next_sign_slot = sign_slot_first;
+  if (r.settings.with_plan) {
+    if (!r.model.plan.exists()) {
+      r.row_offset = r.in.cursor();
+      r.row = -1;
       r.fail(error_code::reading_failure);
       return half_end::failed;
     }
     // The track starts at the origin, heading along the second coordinate.
-    state.plan.x[0] = 0;
-    state.plan.y[0] = 0;
-    state.plan.x[1] = 0;
-    state.plan.y[1] = 1;
-    state.plan.filled = 2;
+    track_plan& plan = r.model.plan;
+    plan.x[0] = 0;
+    plan.y[0] = 0;
+    plan.x[1] = 0;
+    plan.y[1] = 1;
+    plan.filled = 2;
   }
 
   while (auto field = scenario::next_keyword_field(r.in, 2)) {
     r.row_offset = r.in.field_offset();
+    r.row = -1;
     const row_end result = profile_row(r, *field);
-    if (result == row_end::end_of_text) break;
+    if (result == row_end::end_of_text) {
+      r.ended_at_error = true;
+      break;
+    }
     if (result == row_end::stop) return half_end::stopped;
     if (result == row_end::fail) return half_end::failed;
   }
   return complete_line(r);
 }
 
+reading_end reading_end_of(half_end end, bool ended_at_error) {
+  switch (end) {
+    case half_end::finished:
+      return ended_at_error ? reading_end::stopped_at_error : reading_end::end_of_text;
+    case half_end::stopped:
+      return reading_end::ended_by_error;
+    case half_end::failed:
+      return reading_end::failed;
+  }
+  return reading_end::failed;
+}
+
 }  // namespace
 
-half_end read_line_text(build_state& state, std::string_view text, reading_context& context,
-                        reading_notes* notes) {
-  text_notes collected(notes, error_source::line_text, text);
-  const half_end end = read_line(state, text, context, collected);
-  collected.flush();
+half_end read_line_text(const build_settings& settings, std::string_view text,
+                        scenario_model& model, journal& log, line_handover& handover) {
+  text_notes notes(log, text_id::line_text, text);
+  line_reading r{model, settings, log, field_reader(text, notes.field_notes()), notes, handover};
+  const half_end end = read_line(r);
+  notes.flush();
+  log.add_stop({text_id::line_text, r.in.cursor()}, reading_end_of(end, r.ended_at_error));
   return end;
 }
 

@@ -5,16 +5,20 @@
 
 #include <string_view>
 
+#include "compiler/journal.h"
 #include "compiler/model.h"
 #include "compiler/reading.h"
 
 namespace compiler {
 
-// Reads the line description text into the model. On `finished` the service
-// text is to be read next (also after an error 15); on `stopped` the reading
-// ends here and the service text stays as it is; on `failed` (error 25) both
-// texts are to be deleted.
-half_end read_line_text(build_state& state, std::string_view text, reading_context& context,
-                        reading_notes* notes = nullptr);
+// The tunnel rows a line can have: the tunnel list holds 80.
+inline constexpr std::size_t max_tunnel_rows = 80;
+
+// Reads the line description text into the model, recording what it does in
+// the journal. On `finished` the service text is to be read next (also after
+// an error 15); on `stopped` the reading ends here and the service text stays
+// as it is; on `failed` (error 25) both texts are to be deleted.
+half_end read_line_text(const build_settings& settings, std::string_view text,
+                        scenario_model& model, journal& log, line_handover& handover);
 
 }  // namespace compiler

@@ -1,8 +1,9 @@
 #pragma once
 // The scenario model: the grid of 50 m track cells, the table of stations and
-// parameters, the metre-by-metre track plan, and the build state that every
-// step of a build shares. Field names, order and widths are those of the
-// binary files the simulator loads.
+// parameters and the metre-by-metre track plan, and the settings a build is
+// given. Field names, order and widths are those of the binary files the
+// simulator loads; what the generic fields of a cell mean for each kind of
+// object is told by the typed views of cell_views.h.
 
 #include <array>
 #include <cstddef>
@@ -10,8 +11,6 @@
 #include <filesystem>
 #include <string>
 #include <vector>
-
-#include "compiler/error_code.h"
 
 namespace compiler {
 
@@ -82,8 +81,8 @@ struct station_record {
 };
 
 inline constexpr std::size_t station_slot_count = 87;
-inline constexpr std::int32_t sign_slot_first = 80;      // signs take 80, 79, ... downward
-inline constexpr std::size_t progressive_slot_first = 81; // 81, 82, 83
+inline constexpr std::int32_t sign_slot_first = 80;        // signs take 80, 79, ... downward
+inline constexpr std::size_t progressive_slot_first = 81;  // 81, 82, 83
 inline constexpr std::size_t line_parameter_slot = 84;
 inline constexpr std::size_t route_parameter_slot = 85;
 inline constexpr std::size_t train_parameter_slot = 86;
@@ -119,33 +118,21 @@ struct track_plan {
 
 plan_tag plan_element_tag(const track_plan& plan, std::int32_t metre);
 
-// Which text a recorded error came from, for diagnostics.
-enum class error_source : std::uint8_t { none, line_text, service_text, protection_pass };
-
-// Everything one build shares.
-struct build_state {
-  std::string route_base_name;
-  std::string train_number;
-  std::filesystem::path directory;  // where the build writes and reads its files
-
-  std::int32_t plan_wanted = 1;
-  std::int32_t plan_upper = 0;
+// What a build writes: the grid, the table and the plan. Nothing else lives
+// here; how the texts were read, and what went wrong, is the journal's.
+struct scenario_model {
+  std::int32_t plan_upper = 0;  // L + 7000: the last metre of the plan
   route_grid grid;
   station_table stations;
   track_plan plan;
-  std::string input_field;
+};
 
-  std::array<std::int32_t, 81> mountain_start{};
-  std::array<std::int32_t, 81> mountain_end{};
-  std::int32_t mountain_count = 0;
-
-  error_code error = error_code::none;
-  std::int32_t error_position = 0;
-
-  // Where the last recorded error was raised: the text and the byte offset
-  // of its row's keyword field, or the grid cell for the protection pass.
-  error_source error_from = error_source::none;
-  std::size_t error_offset = 0;
+// What a build is asked to do. Passed in; the compile never changes it.
+struct build_settings {
+  std::string route_base_name;
+  std::string train_number;
+  std::filesystem::path directory;  // where the build writes and reads its files
+  bool with_plan = true;            // build the track plan and write its file
 };
 
 // The scenario of the embedded build.

@@ -1,8 +1,8 @@
 #include "compiler/output_files.h"
 
-#include <algorithm>
-
 #include <fmt/format.h>
+
+#include <algorithm>
 
 #include "compiler/encoding.h"
 
@@ -24,38 +24,49 @@ std::string station_table_file_name(std::string_view route_base_name,
   return fmt::format("{}_{}.sim", route_base_name, train_number);
 }
 
-std::string route_grid_file_name(std::string_view route_base_name,
-                                 std::string_view train_number) {
+std::string route_grid_file_name(std::string_view route_base_name, std::string_view train_number) {
   return fmt::format("{}_{}.dat", route_base_name, train_number);
 }
 
-scenario::file_status write_output_files(const build_state& state) {
-  if (state.plan_wanted != 0) {
+std::vector<std::filesystem::path> output_file_paths(const build_settings& settings) {
+  std::vector<std::filesystem::path> paths;
+  if (settings.with_plan) {
+    paths.push_back(settings.directory / track_plan_file_name(settings.route_base_name));
+  }
+  paths.push_back(settings.directory /
+                  station_table_file_name(settings.route_base_name, settings.train_number));
+  paths.push_back(settings.directory /
+                  route_grid_file_name(settings.route_base_name, settings.train_number));
+  return paths;
+}
+
+scenario::file_status write_output_files(const build_settings& settings,
+                                         const scenario_model& model) {
+  const std::vector<std::filesystem::path> paths = output_file_paths(settings);
+  std::size_t next_path = 0;
+  if (settings.with_plan) {
     // The plan file of the longest line is about 20 MB, more than the plan
     // itself: it goes out in pieces through one small buffer, so that the
     // build's memory stays near the size of the model.
-    const auto path = state.directory / track_plan_file_name(state.route_base_name);
-    const std::size_t total = track_plan_element_count(state.plan);
+    const std::size_t total = track_plan_element_count(model.plan);
     std::size_t next = 0;
     std::string piece;
     auto next_piece = [&]() -> std::string_view {
       piece.clear();
       const std::size_t count = std::min(plan_piece_elements, total - next);
-      append_track_plan_elements(piece, state.plan, next, count);
+      append_track_plan_elements(piece, model.plan, next, count);
       next += count;
       return piece;
     };
-    if (auto failure = scenario::write_file_in_pieces(path, next_piece)) return failure;
+    if (auto failure = scenario::write_file_in_pieces(paths[next_path++], next_piece)) {
+      return failure;
+    }
   }
-  const auto table_path =
-      state.directory / station_table_file_name(state.route_base_name, state.train_number);
-  if (auto failure =
-          scenario::write_file_atomically(table_path, encode_station_table(state.stations))) {
+  if (auto failure = scenario::write_file_atomically(paths[next_path++],
+                                                     encode_station_table(model.stations))) {
     return failure;
   }
-  const auto grid_path =
-      state.directory / route_grid_file_name(state.route_base_name, state.train_number);
-  return scenario::write_file_atomically(grid_path, encode_route_grid(state.grid));
+  return scenario::write_file_atomically(paths[next_path], encode_route_grid(model.grid));
 }
 
 }  // namespace compiler

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "compiler/model.h"
 #include "scenario/file_system.h"
@@ -16,9 +17,13 @@ std::string station_table_file_name(std::string_view route_base_name,
 std::string route_grid_file_name(std::string_view route_base_name,
                                  std::string_view train_number);  // route_train.dat
 
-// Writes the track plan (only when `plan_wanted` is not 0), then the station
-// table, then the grid, into the state's directory. Each file is replaced
+// The files the build writes for these settings, in the order it writes them.
+std::vector<std::filesystem::path> output_file_paths(const build_settings& settings);
+
+// Writes the track plan (only when the settings want one), then the station
+// table, then the grid, into the settings' directory. Each file is replaced
 // whole; the first failure stops the writing and is returned.
-scenario::file_status write_output_files(const build_state& state);
+scenario::file_status write_output_files(const build_settings& settings,
+                                         const scenario_model& model);
 
 }  // namespace compiler

@@ -13,30 +13,50 @@ constexpr std::int64_t signal_search_length = 12;
 constexpr std::int16_t protected_speed_limit = 110;
 
 struct pass {
-  build_state& state;
+  scenario_model& model;
+  journal& log;
   std::int64_t upper;  // G
 
-  track_cell& cell(std::int64_t i) { return state.grid.cells[static_cast<std::size_t>(i)]; }
+  track_cell& cell(std::int64_t i) { return model.grid.cells[static_cast<std::size_t>(i)]; }
   bool free_at(std::int64_t i) { return i >= 0 && i <= upper && is_free(cell(i)); }
   bool kind_at(std::int64_t i, cell_kind kind) {
     return i >= 0 && i <= upper && has_kind(cell(i), kind);
   }
   void place(std::int64_t i) {
     track_cell& target = cell(i);
+    const cell_write write{static_cast<std::int32_t>(i), kind_value(cell_kind::code_cut), 0,
+                           target.kind};
     target.kind = kind_value(cell_kind::code_cut);
     target.param1 = protection_code;
+    log.add_writes({}, -1, {&write, 1});
   }
-  void record(error_code code, std::int64_t i) {
-    state.error = code;
-    state.error_position = static_cast<std::int32_t>(i * cell_length_m);
-    state.error_from = error_source::protection_pass;
-    state.error_offset = static_cast<std::size_t>(i);
+  // An existing code cut in front of a signal keeps the smaller of its code
+  // and 180.
+  void lower(std::int64_t i) {
+    track_cell& target = cell(i);
+    const std::int16_t lowered = smaller_code(protection_code, target.param1);
+    if (lowered == target.param1) return;
+    target.param1 = lowered;
+    const cell_write write{static_cast<std::int32_t>(i), target.kind, 0, target.kind};
+    log.add_writes({}, -1, {&write, 1});
+  }
+  // Records `code` at cell i, about the slowdown whose warning or start
+  // stands in cell `concerned`.
+  void record(error_code code, std::int64_t i, std::int64_t concerned) {
+    error_recorded error;
+    error.code = code;
+    error.position = static_cast<std::int32_t>(i * cell_length_m);
+    error.cell = static_cast<std::int32_t>(i);
+    error.held_kind = cell(i).kind;
+    error.held_by = log.owner_of(error.cell);
+    error.concerns = log.owner_of(static_cast<std::int32_t>(concerned));
+    log.add_error({}, error);
   }
 };
 
-// Step A: every signal up to 20 cells before a warning gets a protection
-// point in one of the two cells in front of it, or has a code cut there
-// lowered to 180.
+// Every signal up to 20 cells before a warning gets a protection point in
+// one of the two cells in front of it, or has a code cut there lowered to
+// 180: a train that passes the signal is then held to the slowdown ahead.
 void protect_signals_before_warning(pass& p, std::int64_t c) {
   for (std::int64_t k = 1; k <= warning_look_back; ++k) {
     const std::int64_t s = c - k;
@@ -47,16 +67,17 @@ void protect_signals_before_warning(pass& p, std::int64_t c) {
     } else if (p.free_at(s - 2)) {
       p.place(s - 2);
     } else if (p.kind_at(s - 1, cell_kind::code_cut)) {
-      p.cell(s - 1).param1 = minimo(protection_code, p.cell(s - 1).param1);
+      p.lower(s - 1);
     } else if (p.kind_at(s - 2, cell_kind::code_cut)) {
-      p.cell(s - 2).param1 = minimo(protection_code, p.cell(s - 2).param1);
+      p.lower(s - 2);
     } else {
-      p.record(error_code::signal_before_warning_unprotected, s);
+      p.record(error_code::signal_before_warning_unprotected, s, c);
     }
   }
 }
 
-// Steps B to D: a protection point in the first free cell of each group.
+// Protection points at three distances before a slowdown start, 250 to
+// 350 m, 550 to 650 m and 900 to 1000 m: the first free cell of each group.
 void protect_slowdown_approach(pass& p, std::int64_t c) {
   constexpr std::array<std::int64_t, 3> nearest_offsets = {5, 11, 18};
   for (const std::int64_t offset : nearest_offsets) {
@@ -69,11 +90,11 @@ void protect_slowdown_approach(pass& p, std::int64_t c) {
         placed = true;
       }
     }
-    if (!placed) p.record(error_code::slowdown_approach_unprotected, c);
+    if (!placed) p.record(error_code::slowdown_approach_unprotected, c, c);
   }
 }
 
-// Step E: walks from the start to the end cell, placing a protection point
+// Inside a slow slowdown: walks from the start to the end cell, placing a protection point
 // every 8 cells counted from where the previous one went. Returns the walk
 // cell, the end cell unless the grid ran out first.
 std::int64_t protect_slowdown_body(pass& p, std::int64_t c) {
@@ -95,7 +116,7 @@ std::int64_t protect_slowdown_body(pass& p, std::int64_t c) {
       } else {
         // The counter stays at 8 and passes it: no further point in this
         // slowdown.
-        p.record(error_code::slowdown_spacing_unprotected, w);
+        p.record(error_code::slowdown_spacing_unprotected, w, c);
       }
     }
     if (p.kind_at(w, cell_kind::slowdown_end)) break;
@@ -114,9 +135,9 @@ std::int64_t slowdown_end_after(pass& p, std::int64_t c) {
   return w;
 }
 
-// Step F: the first signal within 12 cells of the walk cell gets a protection
+// After the slowdown: the first signal within 12 cells of the walk cell gets a protection
 // point in one of the two cells in front of it.
-void protect_signal_after(pass& p, std::int64_t w) {
+void protect_signal_after(pass& p, std::int64_t w, std::int64_t c) {
   std::int64_t found = 0;
   const std::int64_t last = std::min(w + signal_search_length, p.upper);
   for (std::int64_t t = w; t <= last; ++t) {
@@ -131,17 +152,17 @@ void protect_signal_after(pass& p, std::int64_t w) {
   } else if (p.free_at(found - 1)) {
     p.place(found - 1);
   } else {
-    p.record(error_code::slowdown_spacing_unprotected, w);
+    p.record(error_code::slowdown_spacing_unprotected, w, c);
   }
 }
 
 }  // namespace
 
-std::int16_t minimo(std::int16_t x, std::int16_t y) { return x > y ? y : x; }
+std::int16_t smaller_code(std::int16_t x, std::int16_t y) { return x > y ? y : x; }
 
-void protect_slowdowns(build_state& state) {
-  if (!state.grid.exists()) return;
-  pass p{state, state.grid.upper()};
+void protect_slowdowns(scenario_model& model, journal& log) {
+  if (!model.grid.exists()) return;
+  pass p{model, log, model.grid.upper()};
   const std::int64_t last = p.upper - 2;
   for (std::int64_t c = 1; c <= last; ++c) {
     if (p.kind_at(c, cell_kind::slowdown_warning)) {
@@ -150,10 +171,9 @@ void protect_slowdowns(build_state& state) {
       protect_slowdown_approach(p, c);
       // A slowdown of 110 km/h or more has no walk; its search starts at its
       // end cell all the same.
-      const std::int64_t w = p.cell(c).param1 < protected_speed_limit
-                                 ? protect_slowdown_body(p, c)
-                                 : slowdown_end_after(p, c);
-      protect_signal_after(p, w);
+      const std::int64_t w = p.cell(c).param1 < protected_speed_limit ? protect_slowdown_body(p, c)
+                                                                      : slowdown_end_after(p, c);
+      protect_signal_after(p, w, c);
     }
   }
 }

@@ -7,16 +7,18 @@
 
 #include <cstdint>
 
+#include "compiler/journal.h"
 #include "compiler/model.h"
 
 namespace compiler {
 
 inline constexpr std::int16_t protection_code = 180;
 
-// The smaller of two numbers; x on equal values.
-std::int16_t minimo(std::int16_t x, std::int16_t y);
+// The smaller of two codes; x on equal values.
+std::int16_t smaller_code(std::int16_t x, std::int16_t y);
 
-// Runs the pass over the whole grid. Never reads or writes outside it.
-void protect_slowdowns(build_state& state);
+// Runs the pass over the whole grid, recording what it places and the errors
+// it finds in the journal. Never reads or writes outside the grid.
+void protect_slowdowns(scenario_model& model, journal& log);
 
 }  // namespace compiler

@@ -15,54 +15,24 @@ std::size_t end_of_line(std::string_view body, std::size_t offset) {
 
 // The kinds that a row already noted can explain: a field left over from a
 // row, or taken from the line after it, is no news of its own.
-bool follows_from_row(reading_note_kind kind) {
-  return kind == reading_note_kind::unknown_keyword ||
-         kind == reading_note_kind::dash_field_dropped ||
-         kind == reading_note_kind::non_numeric_number;
+bool follows_from_row(warning_kind kind) {
+  return kind == warning_kind::unknown_keyword || kind == warning_kind::dash_field_dropped ||
+         kind == warning_kind::non_numeric_number || kind == warning_kind::number_rounded;
 }
 
-reading_note_kind reading_kind(scenario::field_note_kind kind) {
+warning_kind warning_of(scenario::field_note_kind kind) {
   switch (kind) {
     case scenario::field_note_kind::non_numeric_number:
-      return reading_note_kind::non_numeric_number;
+      return warning_kind::non_numeric_number;
     case scenario::field_note_kind::dash_field_dropped:
-      return reading_note_kind::dash_field_dropped;
+      return warning_kind::dash_field_dropped;
     case scenario::field_note_kind::number_rounded:
-      return reading_note_kind::number_rounded;
+      return warning_kind::number_rounded;
   }
-  return reading_note_kind::non_numeric_number;
+  return warning_kind::non_numeric_number;
 }
 
 }  // namespace
-
-void record_error(build_state& state, error_code code, error_source from, std::size_t row_offset) {
-  state.error = code;
-  state.error_from = from;
-  state.error_offset = row_offset;
-}
-
-void record_error(build_state& state, error_code code, std::int32_t position, error_source from,
-                  std::size_t row_offset) {
-  record_error(state, code, from, row_offset);
-  state.error_position = position;
-}
-
-bool is_warning(reading_note_kind kind) {
-  switch (kind) {
-    case reading_note_kind::unknown_keyword:
-    case reading_note_kind::dash_field_dropped:
-    case reading_note_kind::progressive_in_capitals:
-    case reading_note_kind::non_numeric_number:
-    case reading_note_kind::number_rounded:
-    case reading_note_kind::values_from_next_line:
-    case reading_note_kind::values_left_over:
-      return true;
-    case reading_note_kind::progressive_row:
-    case reading_note_kind::slowdown_row:
-      return false;
-  }
-  return false;
-}
 
 std::size_t text_notes::line_end(std::size_t offset) {
   if (offset < known_line_.begin || offset > known_line_.end) {
@@ -71,21 +41,20 @@ std::size_t text_notes::line_end(std::size_t offset) {
   return known_line_.end;
 }
 
-void text_notes::record(reading_note_kind kind, std::size_t offset) {
-  own_.push_back({kind, text_, offset});
+void text_notes::record(warning_kind kind, std::size_t offset) {
+  own_.push_back({kind, offset});
   // The values of a row whose keyword is not taken are read as further
   // keyword fields; the note on the row says all there is to say.
-  if (kind == reading_note_kind::unknown_keyword ||
-      kind == reading_note_kind::progressive_in_capitals) {
+  if (kind == warning_kind::unknown_keyword || kind == warning_kind::progressive_in_capitals) {
     quiet_.push_back({offset + 1, line_end(offset)});
   }
 }
 
-void text_notes::check_row_shape(std::size_t row_offset, const scenario::field_reader& in) {
+void text_notes::check_row(std::size_t row_offset, const scenario::field_reader& in) {
   const std::size_t row_line_end = line_end(row_offset);
   const std::size_t last_field = in.field_offset();
   if (last_field > row_line_end) {
-    add(reading_note_kind::values_from_next_line, row_offset);
+    add(warning_kind::values_from_next_line, row_offset);
     quiet_.push_back({row_offset, line_end(last_field)});
     return;
   }
@@ -94,15 +63,15 @@ void text_notes::check_row_shape(std::size_t row_offset, const scenario::field_r
   // Blanks and empty fields left on the line read as nothing.
   const std::string_view rest = body_.substr(cursor, row_line_end - cursor);
   if (rest.find_first_not_of(" \t,") == std::string_view::npos) return;
-  add(reading_note_kind::values_left_over, row_offset);
+  add(warning_kind::values_left_over, row_offset);
   quiet_.push_back({cursor, row_line_end});
 }
 
-void text_notes::quiet_line_from(std::size_t offset) {
+void text_notes::quiet_rest_of_line(std::size_t offset) {
   quiet_.push_back({offset, line_end(offset)});
 }
 
-void text_notes::forget_non_numeric(const scenario::field_reader& in, std::string_view word) {
+void text_notes::allow_word(const scenario::field_reader& in, std::string_view word) {
   if (field_notes_.empty()) return;
   const std::size_t offset = in.field_offset();
   const std::size_t after = offset + word.size();
@@ -118,26 +87,22 @@ void text_notes::forget_non_numeric(const scenario::field_reader& in, std::strin
 }
 
 void text_notes::flush() {
-  if (!enabled()) return;
-  for (const scenario::field_note& note : field_notes_) {
-    own_.push_back({reading_kind(note.kind), text_, note.offset});
-  }
-  std::stable_sort(own_.begin(), own_.end(), [](const reading_note& a, const reading_note& b) {
-    return a.offset < b.offset;
-  });
+  for (const scenario::field_note& n : field_notes_) own_.push_back({warning_of(n.kind), n.offset});
+  std::stable_sort(own_.begin(), own_.end(),
+                   [](const note& a, const note& b) { return a.offset < b.offset; });
   // One sweep over notes and spans, both in text order, so that a text full
   // of mistakes costs no more than its length.
   std::sort(quiet_.begin(), quiet_.end(),
             [](const span& a, const span& b) { return a.begin < b.begin; });
   std::size_t next_span = 0;
   std::size_t quiet_until = 0;  // the furthest end of the spans begun so far
-  for (const reading_note& note : own_) {
-    while (next_span < quiet_.size() && quiet_[next_span].begin <= note.offset) {
+  for (const note& n : own_) {
+    while (next_span < quiet_.size() && quiet_[next_span].begin <= n.offset) {
       quiet_until = std::max(quiet_until, quiet_[next_span].end);
       ++next_span;
     }
-    const bool quiet = follows_from_row(note.kind) && note.offset < quiet_until;
-    if (!quiet) notes_->push_back(note);
+    const bool quiet = follows_from_row(n.kind) && n.offset < quiet_until;
+    if (!quiet) log_.add_warning({text_, n.offset}, n.kind);
   }
   own_.clear();
   field_notes_.clear();

@@ -2,10 +2,14 @@
 
 #include <array>
 #include <limits>
+#include <optional>
+#include <type_traits>
 
+#include "compiler/cell_views.h"
 #include "compiler/encoding.h"
 #include "compiler/rounding.h"
 #include "compiler/signals.h"
+#include "compiler/stations.h"
 
 namespace compiler {
 
@@ -32,22 +36,45 @@ struct profile {
   std::int32_t current = 0;
 };
 
+// What only the service half keeps while it reads.
 struct service_reading {
-  build_state& state;
+  scenario_model& model;
+  journal& log;
   field_reader in;
-  const reading_context& context;
+  const line_handover& handover;
   text_notes& notes;
   std::size_t row_offset = 0;
+  std::int32_t row = -1;  // the journal entry of the row being read
   std::int32_t station_slot = 1;
   profile speed{&track_cell::speed_limit, true};
   profile adhesion{&track_cell::adhesion, false};
+  bool ended_at_error = false;  // an error 15 ended the text before its end
 
-  void fail(error_code code) { record_error(state, code, error_source::service_text, row_offset); }
+  text_place here() const { return {text_id::service_text, row_offset}; }
+  void begin_row(row_keyword keyword) { row = log.add_row(here(), keyword); }
+  void fail(error_code code) { log.add_error(here(), error_of(code, std::nullopt, row)); }
   void fail_at(error_code code, std::int32_t position) {
-    record_error(state, code, position, error_source::service_text, row_offset);
+    log.add_error(here(), error_of(code, position, row));
   }
-  track_cell& cell(std::int64_t index) { return state.grid.cells[static_cast<std::size_t>(index)]; }
+  track_cell& cell(std::int64_t index) { return model.grid.cells[static_cast<std::size_t>(index)]; }
 };
+
+// Error 25 at the field that could not be read.
+row_end failed_field(service_reading& r) {
+  const scenario::field_failure& failure = r.in.failure();
+  error_recorded error = error_of(error_code::reading_failure, std::nullopt, r.row);
+  error.failure = failure.kind;
+  error.number = failure.type;
+  error.field_offset = failure.offset;
+  r.log.add_error(r.here(), error);
+  return row_end::fail;
+}
+
+// Error 25 for a value the tables cannot hold.
+row_end failure(service_reading& r) {
+  r.fail(error_code::reading_failure);
+  return row_end::fail;
+}
 
 // The byte a profile writes: a speed in units of 5 km/h must fit a byte,
 // an adhesion is kept modulo 256.
@@ -65,7 +92,7 @@ std::optional<std::uint8_t> profile_byte(const profile& p) {
 bool fill_profile(service_reading& r, profile& p, std::int64_t until) {
   const auto value = profile_byte(p);
   if (!value) return false;
-  const std::int64_t upper = r.state.grid.upper();
+  const std::int64_t upper = r.model.grid.upper();
   do {
     if (p.cursor <= upper) r.cell(p.cursor).*p.field = *value;
     ++p.cursor;
@@ -74,118 +101,115 @@ bool fill_profile(service_reading& r, profile& p, std::int64_t until) {
 }
 
 row_end check_position(service_reading& r, std::int64_t position, bool placed_on_cell) {
-  if (!within_grid(r.state, position) || (placed_on_cell && position < 0)) {
+  r.log.set_row_position(r.row, static_cast<std::int32_t>(position));
+  if (!within_grid(r.model.grid, position) || (placed_on_cell && position < 0)) {
     r.fail_at(error_code::position_beyond_grid, static_cast<std::int32_t>(position));
     return row_end::end_of_text;
   }
   return row_end::next;
 }
 
-row_end range_failure(service_reading& r) {
-  r.fail(error_code::reading_failure);
-  return row_end::fail;
-}
-
-row_end profile_row(service_reading& r, profile& p) {
+row_end profile_row(service_reading& r, profile& p, row_keyword keyword) {
+  r.begin_row(keyword);
   const std::int32_t position = r.in.read_long();
   const std::int32_t value = r.in.read_long();
-  if (r.in.failed()) return range_failure(r);
+  if (r.in.failed()) return failed_field(r);
   if (const row_end checked = check_position(r, position, false); checked != row_end::next) {
     return checked;
   }
   const std::int64_t n = cell_index(position);
-  if (n > 0 && !fill_profile(r, p, n)) return range_failure(r);
+  if (n > 0 && !fill_profile(r, p, n)) return failure(r);
   p.current = value;
   return row_end::next;
 }
 
-// After a placer call: any recorded code (even one left by the line half)
-// ends the reading at this row.
-row_end placer_result(service_reading& r, std::int32_t position) {
-  if (r.state.error == error_code::none) return row_end::next;
-  r.fail_at(r.state.error, position);
+// After a placer call: its cells go to the journal, and a refusal, or any
+// code recorded before (even one left by the line half), ends the reading at
+// this row.
+row_end placed(service_reading& r, const placement& done, std::int32_t position) {
+  r.log.add_writes(r.here(), r.row, done.cells());
+  if (done.refused) {
+    error_recorded error = error_of(done.refused->code, position, r.row);
+    error.cell = done.refused->cell;
+    error.held_kind = done.refused->held_kind;
+    error.held_by = r.log.owner_of(error.cell);
+    r.log.add_error(r.here(), error);
+    return row_end::stop;
+  }
+  if (!r.log.has_error()) return row_end::next;
+  // The code an earlier error left stays, and takes this row's position.
+  error_recorded carried = error_of(r.log.recorded().code, position, r.row);
+  carried.carried = true;
+  r.log.add_error(r.here(), carried);
   return row_end::stop;
 }
 
-row_end signal_row(service_reading& r) {
-  std::array<std::int32_t, 11> v{};
-  for (std::int32_t& value : v) value = r.in.read_long();
-  if (r.in.failed()) return range_failure(r);
-  if (const row_end checked = check_position(r, v[0], true); checked != row_end::next)
+row_end signal_row_read(service_reading& r) {
+  r.begin_row(row_keyword::signal);
+  signal_row row;
+  for (std::int32_t* value : {&row.position, &row.sx, &row.s1, &row.s2, &row.s3, &row.rapp, &row.dx,
+                              &row.d1, &row.d2, &row.d3, &row.time}) {
+    *value = r.in.read_long();
+  }
+  if (r.in.failed()) return failed_field(r);
+  if (const row_end checked = check_position(r, row.position, true); checked != row_end::next) {
     return checked;
-  memo_segnale(r.state, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10]);
-  return placer_result(r, v[0]);
+  }
+  return placed(r, place_signal(r.model, row).done, row.position);
 }
 
-row_end slowdown_row(service_reading& r) {
-  std::array<std::int32_t, 6> v{};
-  for (std::int32_t& value : v) value = r.in.read_long();
-  if (r.in.failed()) return range_failure(r);
-  if (const row_end checked = check_position(r, v[0], true); checked != row_end::next)
+row_end slowdown_row_read(service_reading& r) {
+  r.begin_row(row_keyword::slowdown);
+  slowdown_row row;
+  for (std::int32_t* value :
+       {&row.start, &row.speed, &row.length, &row.f_tt, &row.f_ta, &row.d_v}) {
+    *value = r.in.read_long();
+  }
+  if (r.in.failed()) return failed_field(r);
+  if (const row_end checked = check_position(r, row.start, true); checked != row_end::next) {
     return checked;
+  }
   // The end cell is not covered by the position check: a slowdown that ends
   // outside the grid is refused like a position beyond it.
-  const std::int64_t end = slowdown_end_cell(v[0], v[2]);
-  if (end < 0 || end > r.state.grid.upper()) {
-    r.fail_at(error_code::position_beyond_grid, v[0]);
+  const std::int64_t end = cells_of(row).end;
+  if (end < 0 || end > r.model.grid.upper()) {
+    error_recorded error = error_of(error_code::position_beyond_grid, row.start, r.row);
+    error.cell = static_cast<std::int32_t>(end);
+    r.log.add_error(r.here(), error);
     return row_end::end_of_text;
   }
-  memo_rallentamento(r.state, v[0], v[1], v[2], v[3], v[4], v[5]);
-  r.notes.add(reading_note_kind::slowdown_row, r.row_offset);
-  return placer_result(r, v[0]);
+  return placed(r, place_slowdown(r.model, row), row.start);
 }
 
-row_end code_cut_row(service_reading& r) {
-  const std::int32_t position = r.in.read_long();
-  const std::int32_t code = r.in.read_long();
+row_end code_cut_row_read(service_reading& r) {
+  r.begin_row(row_keyword::code_cut);
+  code_cut_row row;
+  row.position = r.in.read_long();
+  row.code = r.in.read_long();
   // "AC" is how a code cut without a code is written; it reads as 0 on purpose.
   r.notes.allow_word(r.in, "AC");
-  if (r.in.failed()) return range_failure(r);
-  if (const row_end checked = check_position(r, position, true); checked != row_end::next) {
+  if (r.in.failed()) return failed_field(r);
+  if (const row_end checked = check_position(r, row.position, true); checked != row_end::next) {
     return checked;
   }
-  track_cell& cell = r.cell(cell_index(position));
+  const std::int64_t c = cell_index(row.position);
+  track_cell& cell = r.cell(c);
+  placement done;
   if (!is_free(cell)) {
-    r.fail_at(error_code::code_cut_cell_occupied, position);
-    return row_end::stop;
+    done.refused =
+        cell_conflict{error_code::code_cut_cell_occupied, static_cast<std::int32_t>(c), cell.kind};
+    return placed(r, done, row.position);
   }
-  if (code <= 0) {
-    cell.kind = kind_value(cell_kind::code_cut_without_code);
-    return row_end::next;
-  }
-  if (code > std::numeric_limits<std::int16_t>::max()) return range_failure(r);
-  cell.kind = kind_value(cell_kind::code_cut);
-  cell.param1 = static_cast<std::int16_t>(code);
+  const cell_kind kind = row.code <= 0 ? cell_kind::code_cut_without_code : cell_kind::code_cut;
+  done.add({static_cast<std::int32_t>(c), kind_value(kind), 0, cell.kind});
+  r.log.add_writes(r.here(), r.row, done.cells());
+  cell.kind = kind_value(kind);
+  if (kind == cell_kind::code_cut_without_code) return row_end::next;
+  // The kind is written before the code: a code that does not fit 16 bits
+  // fails the reading with the kind already in place.
+  if (row.code > std::numeric_limits<std::int16_t>::max()) return failure(r);
+  put_code_cut(cell, {static_cast<std::int16_t>(row.code)});
   return row_end::next;
-}
-
-// The station area by type, from the position and the length.
-bool station_area(station_record& record, std::int64_t length) {
-  const std::int64_t p = record.position;
-  std::int64_t start = 0;
-  std::int64_t finish = 0;
-  switch (record.station_type) {
-    case 5:
-    case 6:
-      start = p - length;
-      finish = p + 150;
-      record.flag_c = 0;
-      break;
-    case 7:
-    case 8:
-      start = p - length;
-      finish = p + length;
-      record.flag_c = 0;
-      break;
-    default:
-      start = p - length / 2;
-      finish = p + length / 2 + (record.flag_c != 0 ? 50 : 0);
-      break;
-  }
-  if (!fits_int32(start) || !fits_int32(finish)) return false;
-  record.start = static_cast<std::int32_t>(start);
-  record.finish = static_cast<std::int32_t>(finish);
-  return true;
 }
 
 // Stores a value just read, unless its field failed.
@@ -208,35 +232,25 @@ std::optional<std::int32_t> seconds_since_midnight(std::int64_t hours, std::int6
   return static_cast<std::int32_t>(steps[3]);
 }
 
-row_end station_row(service_reading& r) {
-  auto& slots = r.state.stations.slots;
-  // The slots above the next sign slot hold sign texts: a station never
-  // takes one. The slot at the next sign slot is still free and is taken;
-  // the check after the station then records error 10.
-  if (r.station_slot > r.context.next_sign_slot) {
-    r.fail(error_code::station_slots_exhausted);
-    return row_end::stop;
-  }
-  // The values go into the record as they are read, so a field that fails
-  // leaves the ones before it stored and nothing after it.
-  station_record& record = slots[static_cast<std::size_t>(r.station_slot)];
+// The values of a station row after its position go into its record as they
+// are read, so a field that fails leaves the ones before it stored and
+// nothing after it. The length is not stored; it comes back with the end.
+struct station_values {
+  row_end end = row_end::next;
+  std::int32_t length = 0;
+};
+
+station_values read_station_values(service_reading& r, station_record& record) {
   field_reader& in = r.in;
-  if (!store(in, record.position, in.read_long())) return range_failure(r);
-  const std::int32_t position = record.position;
-  if (!within_grid(r.state, position, 800)) {
-    r.fail_at(error_code::position_beyond_grid, position);
-    return row_end::end_of_text;
-  }
-  if (position % 50 != 0) {
-    r.fail_at(error_code::station_position_not_multiple_of_50, position);
-    return row_end::stop;
-  }
-  if (!store(in, record.station_type, in.read_byte())) return range_failure(r);
+  if (!store(in, record.station_type, in.read_byte())) return {failed_field(r)};
   const std::int32_t length = in.read_long();
-  if (in.failed()) return range_failure(r);
+  if (in.failed()) return {failed_field(r)};
   if (length % 100 != 0) {
-    r.fail_at(error_code::station_length_not_multiple_of_100, position);
-    return row_end::stop;
+    error_recorded error =
+        error_of(error_code::station_length_not_multiple_of_100, record.position, r.row);
+    error.cell = static_cast<std::int32_t>(cell_index(record.position));
+    r.log.add_error(r.here(), error);
+    return {row_end::stop};
   }
   const bool values_stored =
       store(in, record.flag_a, in.read_byte()) && store(in, record.flag_b, in.read_byte()) &&
@@ -245,62 +259,118 @@ row_end station_row(service_reading& r) {
       store(in, record.group2_a, in.read_integer()) &&
       store(in, record.group2_b, in.read_integer()) &&
       store(in, record.group2_c, in.read_integer()) && store(in, record.dwell, in.read_byte());
-  if (!values_stored) return range_failure(r);
+  if (!values_stored) return {failed_field(r)};
   const std::int64_t hours = in.read_long();
   const std::int64_t minutes = in.read_long();
   const std::int64_t seconds = in.read_long();
-  if (in.failed()) return range_failure(r);
+  if (in.failed()) return {failed_field(r)};
   const auto time = seconds_since_midnight(hours, minutes, seconds);
-  if (!time) return range_failure(r);
+  if (!time) return {failure(r)};
   record.departure_time = *time;
   const std::string_view name = in.read_text();
-  if (in.failed() || name.size() > max_name_length) return range_failure(r);
+  if (in.failed()) return {failed_field(r)};
+  if (name.size() > max_name_length) return {failure(r)};
   record.name.assign(name);
-  if (!station_area(record, length)) return range_failure(r);
+  return {row_end::next, length};
+}
+
+row_end station_row_read(service_reading& r) {
+  r.begin_row(row_keyword::station);
+  auto& slots = r.model.stations.slots;
+  // The slots above the next sign slot hold sign texts: a station never
+  // takes one. The slot at the next sign slot is still free and is taken;
+  // the check after the station then records error 10.
+  if (r.station_slot > r.handover.next_sign_slot) {
+    r.fail(error_code::station_slots_exhausted);
+    return row_end::stop;
+  }
+  station_record& record = slots[static_cast<std::size_t>(r.station_slot)];
+  if (!store(r.in, record.position, r.in.read_long())) return failed_field(r);
+  const std::int32_t position = record.position;
+  r.log.set_row_position(r.row, position);
+  if (!within_grid(r.model.grid, position, 800)) {
+    r.fail_at(error_code::position_beyond_grid, position);
+    return row_end::end_of_text;
+  }
+  if (position % 50 != 0) {
+    error_recorded error =
+        error_of(error_code::station_position_not_multiple_of_50, position, r.row);
+    error.cell = static_cast<std::int32_t>(cell_index(position));
+    r.log.add_error(r.here(), error);
+    return row_end::stop;
+  }
+  const station_values values = read_station_values(r, record);
+  if (values.end != row_end::next) return values.end;
+  const std::int32_t length = values.length;
+  if (!set_station_area(record, length)) return failure(r);
   if (length < 600) record.flag_b = 0;
   if (r.station_slot == 1) {
     record.flag_c = 0;
     record.flag_b = 0;
   }
-
-  const bool has_stop = record.station_type < 25;
-  const std::int64_t stop = cell_index(record.finish, -1);
   // A station whose stop would lie past the grid is refused like a position
   // beyond it; its length, unlike its position, is not otherwise bounded.
-  if (has_stop && stop > r.state.grid.upper()) {
-    r.fail_at(error_code::position_beyond_grid, position);
+  if (record.station_type < 25 && stop_cell_of(record.finish) > r.model.grid.upper()) {
+    error_recorded error = error_of(error_code::position_beyond_grid, position, r.row);
+    error.cell = static_cast<std::int32_t>(stop_cell_of(record.finish));
+    r.log.add_error(r.here(), error);
     return row_end::end_of_text;
   }
-  if (has_stop && record.station_type != 5 && record.station_type != 6) {
-    for (std::int64_t k = 1; k <= 4; ++k) {
-      const std::int64_t marked = cell_index(record.finish, -k - 1);
-      if (marked > 1) r.cell(marked).approach_mark = static_cast<std::uint8_t>(80 + k);
-    }
-  }
-  if (has_stop) {
-    if (stop <= 1) {
-      r.fail(error_code::station_stop_before_line);
-      return row_end::stop;
-    }
-    track_cell& cell = r.cell(stop);
-    cell.kind = kind_value(cell_kind::station_stop);
-    cell.param1 = static_cast<std::int16_t>(r.station_slot);
+  const placement done = place_station_cells(r.model, r.station_slot);
+  r.log.add_writes(r.here(), r.row, done.cells());
+  if (done.refused) {
+    error_recorded error = error_of(done.refused->code, std::nullopt, r.row);
+    error.cell = done.refused->cell;
+    error.slot = r.station_slot;
+    r.log.add_error(r.here(), error);
+    return row_end::stop;
   }
   if (r.station_slot > 1 && std::int64_t{record.start} - 350 <
                                 slots[static_cast<std::size_t>(r.station_slot - 1)].finish) {
-    r.fail_at(error_code::stations_too_close, position);
+    error_recorded error = error_of(error_code::stations_too_close, position, r.row);
+    error.slot = r.station_slot;
+    r.log.add_error(r.here(), error);
     return row_end::stop;
   }
   r.station_slot += 1;
-  if (r.station_slot >= r.context.next_sign_slot) {
+  if (r.station_slot >= r.handover.next_sign_slot) {
     r.fail(error_code::station_slots_exhausted);
     return row_end::stop;
   }
   return row_end::next;
 }
 
+// A row of one value stored whole in a parameter slot.
+template <class T>
+row_end parameter_row(service_reading& r, row_keyword keyword, T& target) {
+  r.begin_row(keyword);
+  const T value = [&] {
+    if constexpr (std::is_same_v<T, std::int16_t>) {
+      return r.in.read_integer();
+    } else {
+      return r.in.read_long();
+    }
+  }();
+  if (r.in.failed()) return failed_field(r);
+  target = value;
+  return row_end::next;
+}
+
+row_end clock_row(service_reading& r) {
+  r.begin_row(row_keyword::clock);
+  const std::int16_t hours = r.in.read_integer();
+  const std::int16_t minutes = r.in.read_integer();
+  const std::int16_t seconds = r.in.read_integer();
+  if (r.in.failed()) return failed_field(r);
+  station_record& train = r.model.stations.slots[train_parameter_slot];
+  train.group2_a = hours;
+  train.group2_b = minutes;
+  train.group2_c = seconds;
+  return row_end::next;
+}
+
 row_end service_row(service_reading& r, std::string_view field) {
-  auto& slots = r.state.stations.slots;
+  auto& slots = r.model.stations.slots;
   bool matched = false;
   row_end result = row_end::next;
   auto handle = [&](bool applies, auto&& action) {
@@ -308,41 +378,24 @@ row_end service_row(service_reading& r, std::string_view field) {
     matched = true;
     result = action();
   };
-  auto single_long = [&](std::int32_t& target) {
-    const std::int32_t value = r.in.read_long();
-    if (r.in.failed()) return range_failure(r);
-    target = value;
-    return row_end::next;
-  };
-  handle(contains_ignoring_case(field, "frenata") && contains_ignoring_case(field, "massa"),
-         [&] { return single_long(slots[line_parameter_slot].start); });
+  handle(contains_ignoring_case(field, "frenata") && contains_ignoring_case(field, "massa"), [&] {
+    return parameter_row(r, row_keyword::braked_mass, slots[line_parameter_slot].start);
+  });
   handle(contains_ignoring_case(field, "vetture"),
-         [&] { return single_long(slots[line_parameter_slot].position); });
-  handle(contains_ignoring_case(field, "velocit"), [&] { return profile_row(r, r.speed); });
-  handle(contains_ignoring_case(field, "aderenza"), [&] { return profile_row(r, r.adhesion); });
-  handle(contains_ignoring_case(field, "orologio"), [&] {
-    const std::int16_t hours = r.in.read_integer();
-    const std::int16_t minutes = r.in.read_integer();
-    const std::int16_t seconds = r.in.read_integer();
-    if (r.in.failed()) return range_failure(r);
-    station_record& train = slots[train_parameter_slot];
-    train.group2_a = hours;
-    train.group2_b = minutes;
-    train.group2_c = seconds;
-    return row_end::next;
-  });
-  handle(contains_ignoring_case(field, "sabbia"), [&] {
-    const std::int16_t sand = r.in.read_integer();
-    if (r.in.failed()) return range_failure(r);
-    slots[train_parameter_slot].group1_a = sand;
-    return row_end::next;
-  });
-  handle(contains_ignoring_case(field, "segnale"), [&] { return signal_row(r); });
-  handle(contains_ignoring_case(field, "rallentamento"), [&] { return slowdown_row(r); });
-  handle(contains_ignoring_case(field, "abbattimento"), [&] { return code_cut_row(r); });
-  handle(contains_ignoring_case(field, "stazione"), [&] { return station_row(r); });
+         [&] { return parameter_row(r, row_keyword::cars, slots[line_parameter_slot].position); });
+  handle(contains_ignoring_case(field, "velocit"),
+         [&] { return profile_row(r, r.speed, row_keyword::speed); });
+  handle(contains_ignoring_case(field, "aderenza"),
+         [&] { return profile_row(r, r.adhesion, row_keyword::adhesion); });
+  handle(contains_ignoring_case(field, "orologio"), [&] { return clock_row(r); });
+  handle(contains_ignoring_case(field, "sabbia"),
+         [&] { return parameter_row(r, row_keyword::sand, slots[train_parameter_slot].group1_a); });
+  handle(contains_ignoring_case(field, "segnale"), [&] { return signal_row_read(r); });
+  handle(contains_ignoring_case(field, "rallentamento"), [&] { return slowdown_row_read(r); });
+  handle(contains_ignoring_case(field, "abbattimento"), [&] { return code_cut_row_read(r); });
+  handle(contains_ignoring_case(field, "stazione"), [&] { return station_row_read(r); });
   if (!matched && !field.empty() && !(contains_exact(field, "[") && contains_exact(field, "]"))) {
-    r.notes.add(reading_note_kind::unknown_keyword, r.row_offset);
+    r.notes.add(warning_kind::unknown_keyword, r.row_offset);
   }
   if (matched && result == row_end::next) r.notes.check_row(r.row_offset, r.in);
   return result;
@@ -351,30 +404,36 @@ row_end service_row(service_reading& r, std::string_view field) {
 // The end of the service text: the profiles run on to the end of the line,
 // and the progressive changes, now in their final order, are checked.
 half_end complete_service(service_reading& r) {
-  const std::int64_t until = std::int64_t{r.state.grid.upper()} - 2;
+  r.row = -1;
+  r.row_offset = r.in.text().size();
+  const std::int64_t until = std::int64_t{r.model.grid.upper()} - 2;
   if (!fill_profile(r, r.speed, until) || !fill_profile(r, r.adhesion, until)) {
     r.fail(error_code::reading_failure);
     return half_end::failed;
   }
-  const auto& slots = r.state.stations.slots;
-  for (std::size_t slot = 81; slot <= 83; ++slot) {
-    if (slots[slot].start % 50 != 0 || slots[slot].finish % 50 != 0) {
-      r.row_offset = r.in.text().size();
-      r.fail(error_code::progressive_not_multiple_of_50);
+  const auto& slots = r.model.stations.slots;
+  for (std::size_t i = 0; i < 3; ++i) {
+    const station_record& slot = slots[progressive_slot_first + i];
+    if (slot.start % 50 != 0 || slot.finish % 50 != 0) {
+      error_recorded error = error_of(error_code::progressive_not_multiple_of_50, std::nullopt, -1);
+      error.concerns = r.handover.progressive_rows[i];
+      r.log.add_error({}, error);
       break;
     }
   }
   return half_end::finished;
 }
 
-half_end read_service(build_state& state, std::string_view text, const reading_context& context,
-                      text_notes& notes) {
-  service_reading r{state, field_reader(text, notes.field_notes()), context, notes};
+half_end read_service(service_reading& r) {
   if (scenario::skip_to_marker(r.in, "[generale]")) {
     while (auto field = scenario::next_keyword_field(r.in, 2)) {
       r.row_offset = r.in.field_offset();
+      r.row = -1;
       const row_end result = service_row(r, *field);
-      if (result == row_end::end_of_text) break;
+      if (result == row_end::end_of_text) {
+        r.ended_at_error = true;
+        break;
+      }
       if (result == row_end::stop) return half_end::stopped;
       if (result == row_end::fail) return half_end::failed;
     }
@@ -384,11 +443,24 @@ half_end read_service(build_state& state, std::string_view text, const reading_c
 
 }  // namespace
 
-half_end read_service_text(build_state& state, std::string_view text,
-                           const reading_context& context, reading_notes* notes) {
-  text_notes collected(notes, error_source::service_text, text);
-  const half_end end = read_service(state, text, context, collected);
-  collected.flush();
+half_end read_service_text(std::string_view text, scenario_model& model, journal& log,
+                           const line_handover& handover) {
+  text_notes notes(log, text_id::service_text, text);
+  service_reading r{model, log, field_reader(text, notes.field_notes()), handover, notes};
+  const half_end end = read_service(r);
+  notes.flush();
+  reading_end how = reading_end::failed;
+  switch (end) {
+    case half_end::finished:
+      how = r.ended_at_error ? reading_end::stopped_at_error : reading_end::end_of_text;
+      break;
+    case half_end::stopped:
+      how = reading_end::ended_by_error;
+      break;
+    case half_end::failed:
+      break;
+  }
+  log.add_stop({text_id::service_text, r.in.cursor()}, how);
   return end;
 }
 

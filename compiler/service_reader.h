@@ -5,15 +5,17 @@
 
 #include <string_view>
 
+#include "compiler/journal.h"
 #include "compiler/model.h"
 #include "compiler/reading.h"
 
 namespace compiler {
 
-// Reads the service description text into the model. Expects the grid to
-// exist (the line half created it). `failed` means error 25: both texts are
-// to be deleted; otherwise the service text is to be deleted.
-half_end read_service_text(build_state& state, std::string_view text,
-                           const reading_context& context, reading_notes* notes = nullptr);
+// Reads the service description text into the model, recording what it does
+// in the journal. Expects the grid to exist (the line half created it).
+// `failed` means error 25: both texts are to be deleted; otherwise the
+// service text is to be deleted.
+half_end read_service_text(std::string_view text, scenario_model& model, journal& log,
+                           const line_handover& handover);
 
 }  // namespace compiler

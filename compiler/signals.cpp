@@ -1,106 +1,112 @@
 #include "compiler/signals.h"
 
+#include "compiler/cell_views.h"
 #include "compiler/rounding.h"
 
 namespace compiler {
 
 namespace {
 
-// Row values are stored as their low 16 or 8 bits.
-std::int16_t low16(std::int64_t value) {
-  return static_cast<std::int16_t>(static_cast<std::uint16_t>(value & 0xFFFF));
+track_cell& cell_at(scenario_model& model, std::int64_t index) {
+  return model.grid.cells[static_cast<std::size_t>(index)];
 }
-std::uint8_t low8(std::int64_t value) { return static_cast<std::uint8_t>(value & 0xFF); }
 
-track_cell& cell_at(build_state& state, std::int64_t index) {
-  return state.grid.cells[static_cast<std::size_t>(index)];
+cell_write object_write(std::int64_t index, cell_kind kind, const track_cell& before) {
+  return {static_cast<std::int32_t>(index), kind_value(kind), 0, before.kind};
+}
+
+placement refused_for(error_code code, std::int64_t index, const track_cell& held) {
+  placement done;
+  done.refused = cell_conflict{code, static_cast<std::int32_t>(index), held.kind};
+  return done;
 }
 
 }  // namespace
 
-std::int64_t slowdown_start_cell(std::int32_t x) { return cell_index(x, 1); }
-
-std::int64_t slowdown_end_cell(std::int32_t x, std::int32_t l) {
-  return cell_index(std::int64_t{x} + l, 1);
-}
-
-void memo_segnale(build_state& state, std::int32_t posizione, std::int32_t& sx, std::int32_t& s1,
-                  std::int32_t& s2, std::int32_t& s3, std::int32_t& rapp, std::int32_t& dx,
-                  std::int32_t& d1, std::int32_t& d2, std::int32_t& d3, std::int32_t& tempo) {
-  const std::int64_t c = cell_index(posizione, 1);
-  track_cell& cell = cell_at(state, c);
+signal_placement place_signal(scenario_model& model, const signal_row& row) {
+  signal_placement result;
+  const std::int64_t c = cell_index(row.position, 1);
+  track_cell& cell = cell_at(model, c);
   if (!is_free(cell)) {
-    state.error = error_code::signal_cell_occupied;
-    return;
+    result.done = refused_for(error_code::signal_cell_occupied, c, cell);
+    result.time = row.time;
+    return result;
   }
-  const std::int64_t sides = std::int64_t{sx} * 3 + dx;
-  cell.kind = kind_value(cell_kind::signal);
-  cell.param4 = low16(std::int64_t{rapp} * 10 + sides);
-  cell.param1 = low16(std::int64_t{s1} * 10 + d1);
-  cell.param2 = low16(std::int64_t{s2} * 10 + d2);
-  cell.param3 = low16(std::int64_t{s3} * 10 + d3);
-  if (tempo >= 1 && tempo <= 100) tempo = 101;
-  cell.signal_time = sx == 2 ? low8(tempo) : 0;
+  result.time = row.time >= 1 && row.time <= 100 ? 101 : row.time;
+  const std::int64_t sides = signal_sides(row.sx, row.dx);
+  result.done.add(object_write(c, cell_kind::signal, cell));
+  put_signal(cell, {signal_pair(row.s1, row.d1), signal_pair(row.s2, row.d2),
+                    signal_pair(row.s3, row.d3), low16(std::int64_t{row.rapp} * 10 + sides),
+                    row.sx == 2 ? low8(result.time) : std::uint8_t{0}});
+  // The marks are written whatever their cells hold; nearest the signal is 1.
   for (std::int64_t n = 1; n <= 4; ++n) {
     const std::int64_t marked = c - 2 * n;
     if (marked < 0) break;
-    cell_at(state, marked).approach_mark = low8(sides * 10 + n);
+    const std::uint8_t mark = low8(sides * 10 + n);
+    track_cell& target = cell_at(model, marked);
+    result.done.add({static_cast<std::int32_t>(marked), 0, mark, target.kind});
+    target.approach_mark = mark;
   }
+  return result;
 }
 
-void memo_rallentamento(build_state& state, std::int32_t x, std::int32_t& v, std::int32_t& l,
-                        std::int32_t& f_tt, std::int32_t f_ta, std::int32_t& d_v) {
-  const std::int64_t start = slowdown_start_cell(x);
-  const std::int64_t end = slowdown_end_cell(x, l);
-  const std::int64_t warning = cell_index(std::int64_t{x} - 1200, 1);
-  const std::int64_t ahead = cell_index(std::int64_t{x} - 1200);
-  const bool has_warning = x > 1500;
-  if (!has_warning) f_ta = 0;
+slowdown_cells cells_of(const slowdown_row& row) {
+  const std::int64_t x = row.start;
+  return {cell_index(x - 1200, 1), cell_index(x, 1), cell_index(x + row.length, 1),
+          cell_index(x - 1200)};
+}
 
-  if (has_warning && !is_free(cell_at(state, warning))) {
-    state.error = error_code::slowdown_warning_occupied;
-    return;
+placement place_slowdown(scenario_model& model, const slowdown_row& row) {
+  const slowdown_cells at = cells_of(row);
+  const bool has_warning = row.start > 1500;
+  // Without a warning there are no cells ahead of it to mark.
+  const bool mark_ahead = has_warning && row.f_ta != 0;
+
+  if (has_warning && !is_free(cell_at(model, at.warning))) {
+    return refused_for(error_code::slowdown_warning_occupied, at.warning,
+                       cell_at(model, at.warning));
   }
-  if (!is_free(cell_at(state, start))) {
-    state.error = error_code::slowdown_start_occupied;
-    return;
+  if (!is_free(cell_at(model, at.start))) {
+    return refused_for(error_code::slowdown_start_occupied, at.start, cell_at(model, at.start));
   }
-  if (!is_free(cell_at(state, end))) {
-    state.error = error_code::slowdown_end_occupied;
-    return;
+  if (!is_free(cell_at(model, at.end))) {
+    return refused_for(error_code::slowdown_end_occupied, at.end, cell_at(model, at.end));
   }
+  placement done;
   // The end is written before the start: with l = 0 both fall in one cell,
   // which must end up as the start.
-  track_cell& end_cell = cell_at(state, end);
-  end_cell.kind = kind_value(cell_kind::slowdown_end);
-  if (d_v != 0) end_cell.param2 = low16(d_v);
-  track_cell& start_cell = cell_at(state, start);
-  start_cell.kind = kind_value(cell_kind::slowdown_start);
-  if (d_v != 0) start_cell.param2 = low16(d_v);
-  if (has_warning) {
-    track_cell& warning_cell = cell_at(state, warning);
-    warning_cell.kind = kind_value(cell_kind::slowdown_warning);
-    if (d_v != 0) warning_cell.param2 = low16(d_v);
-    warning_cell.param1 = low16(v);
+  const std::int16_t speed = low16(row.speed);
+  const auto write = [&](std::int64_t index, cell_kind kind) -> track_cell& {
+    track_cell& cell = cell_at(model, index);
+    done.add(object_write(index, kind, cell));
+    cell.kind = kind_value(kind);
+    if (row.d_v != 0) cell.param2 = low16(row.d_v);
+    return cell;
+  };
+  write(at.end, cell_kind::slowdown_end);
+  write(at.start, cell_kind::slowdown_start);
+  if (has_warning) write(at.warning, cell_kind::slowdown_warning).param1 = speed;
+  for (const std::int64_t index : {at.start, at.end}) {
+    cell_at(model, index).param1 = speed;
+    cell_at(model, index).param3 = low16(row.f_tt);
   }
-  cell_at(state, start).param1 = low16(v);
-  cell_at(state, end).param1 = low16(v);
-  cell_at(state, start).param3 = low16(f_tt);
-  cell_at(state, end).param3 = low16(f_tt);
 
-  if (f_ta == 0) return;
+  if (!mark_ahead) return done;
   for (std::int64_t k = 0; k <= 3; ++k) {
-    if (!is_free(cell_at(state, ahead - k))) {
-      state.error = error_code::warning_approach_occupied;
-      return;
+    const track_cell& cell = cell_at(model, at.ahead - k);
+    if (!is_free(cell)) {
+      done.refused = cell_conflict{error_code::warning_approach_occupied,
+                                   static_cast<std::int32_t>(at.ahead - k), cell.kind};
+      return done;
     }
   }
   for (std::int64_t k = 0; k <= 3; ++k) {
-    track_cell& cell = cell_at(state, ahead - k);
-    cell.kind = kind_value(cell_kind::warning_approach);
+    track_cell& cell = write(at.ahead - k, cell_kind::warning_approach);
     cell.param1 = low16(k + 1);
-    if (d_v != 0) cell.param2 = low16(k + 1);
+    // The rank is repeated where the slowdown has a d_v, in place of it.
+    if (row.d_v != 0) cell.param2 = low16(k + 1);
   }
+  return done;
 }
 
 }  // namespace compiler

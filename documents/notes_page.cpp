@@ -1,8 +1,8 @@
 #include "documents/notes_page.h"
 
-#include <array>
-
 #include <fmt/format.h>
+
+#include <array>
 
 #include "scenario/text_file.h"
 
@@ -41,8 +41,9 @@ std::string notes_page_file_name(std::string_view route_base_name, std::string_v
   return fmt::format("{}_{}_note.txt", route_base_name, train_number);
 }
 
-scenario::file_status dati_note(const std::filesystem::path& directory,
-                                std::string_view route_base_name, std::string_view train_number) {
+scenario::file_status write_notes_page(const std::filesystem::path& directory,
+                                       std::string_view route_base_name,
+                                       std::string_view train_number) {
   return scenario::write_line_list(directory / notes_page_file_name(route_base_name, train_number),
                                    notes_page_lines());
 }

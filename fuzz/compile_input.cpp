@@ -15,7 +15,6 @@ namespace fuzzing {
 
 namespace {
 
-using compiler::build_state;
 using compiler::error_code;
 
 constexpr unsigned char plan_bit = 1;
@@ -59,12 +58,12 @@ constexpr std::array<error_code, 29> known_codes = {
 // The kinds a cell may hold after a compile.
 bool known_kind(std::uint8_t kind) { return kind <= 6 || (kind >= 10 && kind <= 14); }
 
-std::optional<std::string> check_grid(const build_state& state) {
-  const auto& cells = state.grid.cells;
-  const std::int64_t expected = compiler::cell_index(state.plan_upper) + 1;
+std::optional<std::string> check_grid(const compiler::scenario_model& model) {
+  const auto& cells = model.grid.cells;
+  const std::int64_t expected = compiler::cell_index(model.plan_upper) + 1;
   if (static_cast<std::int64_t>(cells.size()) != expected) {
     return fmt::format("grid of {} cells for a plan upper bound of {}", cells.size(),
-                       state.plan_upper);
+                       model.plan_upper);
   }
   for (std::size_t i = 0; i < cells.size(); ++i) {
     if (!known_kind(cells[i].kind)) return fmt::format("cell {} holds kind {}", i, cells[i].kind);
@@ -72,17 +71,17 @@ std::optional<std::string> check_grid(const build_state& state) {
   return std::nullopt;
 }
 
-std::optional<std::string> check_plan(const build_state& state, std::int32_t j) {
-  const compiler::track_plan& plan = state.plan;
-  if (j == 0) {
-    if (plan.exists()) return std::string("a track plan was built although j is 0");
+std::optional<std::string> check_plan(const compiler::scenario_model& model, bool with_plan) {
+  const compiler::track_plan& plan = model.plan;
+  if (!with_plan) {
+    if (plan.exists()) return std::string("a track plan was built although none was wanted");
     return std::nullopt;
   }
-  if (!plan.exists()) return std::string("no track plan although j is not 0");
+  if (!plan.exists()) return std::string("no track plan although one was wanted");
   const auto size = static_cast<std::size_t>(plan.upper) + 1;
-  if (plan.upper != state.plan_upper || plan.x.size() != size || plan.y.size() != size) {
+  if (plan.upper != model.plan_upper || plan.x.size() != size || plan.y.size() != size) {
     return fmt::format("plan of {} metres for an upper bound of {}", plan.x.size(),
-                       state.plan_upper);
+                       model.plan_upper);
   }
   if (plan.filled < 0 || plan.filled > plan.upper + 1) {
     return fmt::format("plan filled to metre {} of {}", plan.filled, plan.upper);
@@ -90,35 +89,70 @@ std::optional<std::string> check_plan(const build_state& state, std::int32_t j) 
   return std::nullopt;
 }
 
-std::optional<std::string> check_encodings(const build_state& state) {
-  const std::string grid = compiler::encode_route_grid(state.grid);
-  if (grid.size() != state.grid.cells.size() * compiler::cell_bytes) {
-    return fmt::format("grid file of {} bytes for {} cells", grid.size(), state.grid.cells.size());
+std::optional<std::string> check_encodings(const compiler::scenario_model& model) {
+  const std::string grid = compiler::encode_route_grid(model.grid);
+  if (grid.size() != model.grid.cells.size() * compiler::cell_bytes) {
+    return fmt::format("grid file of {} bytes for {} cells", grid.size(), model.grid.cells.size());
   }
   std::size_t names = 0;
-  for (const compiler::station_record& record : state.stations.slots) {
+  for (const compiler::station_record& record : model.stations.slots) {
     if (record.name.size() > compiler::max_name_length) {
       return fmt::format("a name of {} bytes does not fit its length field", record.name.size());
     }
     names += record.name.size();
   }
-  const std::string table = compiler::encode_station_table(state.stations);
+  const std::string table = compiler::encode_station_table(model.stations);
   if (table.size() != compiler::station_slot_count * compiler::record_fixed_bytes + names) {
     return fmt::format("table file of {} bytes for names of {} bytes", table.size(), names);
   }
-  const std::string plan = compiler::encode_track_plan(state.plan);
-  if (plan.size() != compiler::track_plan_file_size(state.plan)) {
+  const std::string plan = compiler::encode_track_plan(model.plan);
+  if (plan.size() != compiler::track_plan_file_size(model.plan)) {
     return fmt::format("plan file of {} bytes, {} expected", plan.size(),
-                       compiler::track_plan_file_size(state.plan));
+                       compiler::track_plan_file_size(model.plan));
   }
   return std::nullopt;
 }
 
-std::optional<std::string> check_result(const build_state& state, const compile_input& input,
-                                        const compiler::compile_result& result,
-                                        const compiler::reading_notes& notes) {
-  if (std::find(known_codes.begin(), known_codes.end(), state.error) == known_codes.end()) {
-    return fmt::format("unknown error code {}", compiler::code_number(state.error));
+// What the journal says of the grid is what the grid holds: every object in
+// a cell was placed by the entry the journal names as its owner, with that
+// kind, and every cell an error names as taken still holds what the error
+// says.
+std::optional<std::string> check_journal(const compiler::scenario_model& model,
+                                         const compiler::journal& log) {
+  const auto& cells = model.grid.cells;
+  const auto& entries = log.entries();
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    const std::int32_t owner = log.owner_of(static_cast<std::int32_t>(i));
+    if (owner < 0) {
+      if (cells[i].kind != 0)
+        return fmt::format("cell {} holds kind {} that no entry placed", i, cells[i].kind);
+      continue;
+    }
+    const auto& event = entries[static_cast<std::size_t>(owner)].event;
+    std::uint8_t kind = 0;
+    if (const auto* placed = std::get_if<compiler::object_placed>(&event)) kind = placed->kind;
+    if (const auto* over = std::get_if<compiler::object_overwritten>(&event)) kind = over->kind;
+    if (kind != cells[i].kind) {
+      return fmt::format("cell {} holds kind {}, its owner placed kind {}", i, cells[i].kind, kind);
+    }
+  }
+  for (const compiler::error_recorded* error : compiler::errors_of(log)) {
+    if (error->cell < 0 || error->held_kind == 0) continue;
+    const auto index = static_cast<std::size_t>(error->cell);
+    if (index >= cells.size() || cells[index].kind != error->held_kind) {
+      return fmt::format("error {} names cell {} as holding kind {}",
+                         compiler::code_number(error->code), error->cell, error->held_kind);
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> check_result(const compiler::scenario_model& model,
+                                        const compiler::journal& log, const compile_input& input,
+                                        const compiler::compile_result& result) {
+  const error_code recorded = log.recorded().code;
+  if (std::find(known_codes.begin(), known_codes.end(), recorded) == known_codes.end()) {
+    return fmt::format("unknown error code {}", compiler::code_number(recorded));
   }
   if (result.disposal.delete_line != input.texts.line.has_value()) {
     return std::string("the line text's deletion does not follow its presence");
@@ -126,26 +160,28 @@ std::optional<std::string> check_result(const build_state& state, const compile_
   if (result.disposal.delete_service && !input.texts.service) {
     return std::string("a missing service text is to be deleted");
   }
-  const bool grid = state.grid.exists();
+  const bool grid = model.grid.exists();
   if ((result.outcome == compiler::compile_outcome::no_grid) == grid) {
     return std::string("the outcome disagrees with the grid's existence");
   }
   const compiler::text_names names{
-      scenario::line_text_file_name(state.route_base_name),
-      scenario::service_text_file_name(state.route_base_name, state.train_number)};
-  const std::string report = compiler::describe_error(state, input.texts, names);
-  if (report.empty() != (state.error == error_code::none)) {
-    return fmt::format("report \"{}\" for error {}", report, compiler::code_number(state.error));
-  }
-  // The author's view: every note and error, formatted at file and line.
-  for (const compiler::diagnostic& d :
-       compiler::diagnose(state, result, input.texts, names, notes)) {
+      scenario::line_text_file_name(compiler::embedded_route_base_name),
+      scenario::service_text_file_name(compiler::embedded_route_base_name,
+                                       compiler::embedded_train_number)};
+  // The author's view: every warning and error, formatted at file and line.
+  std::size_t errors = 0;
+  for (const compiler::diagnostic& d : compiler::diagnose(log, model, input.texts, names)) {
     if (compiler::format_diagnostic(d).empty()) return std::string("an empty diagnostic");
+    errors += d.level == compiler::severity::error ? 1 : 0;
+  }
+  if ((errors == 0) != (recorded == error_code::none && result.fatal == error_code::none)) {
+    return fmt::format("{} error reports for error {}", errors, compiler::code_number(recorded));
   }
   if (!grid) return std::nullopt;
-  if (auto problem = check_grid(state)) return problem;
-  if (auto problem = check_plan(state, input.j)) return problem;
-  if (result.outcome == compiler::compile_outcome::complete) return check_encodings(state);
+  if (auto problem = check_journal(model, log)) return problem;
+  if (auto problem = check_grid(model)) return problem;
+  if (auto problem = check_plan(model, input.with_plan)) return problem;
+  if (result.outcome == compiler::compile_outcome::complete) return check_encodings(model);
   return std::nullopt;
 }
 
@@ -158,7 +194,7 @@ compile_input split_input(std::string_view data) {
     control = static_cast<unsigned char>(data.front());
     data.remove_prefix(1);
   }
-  input.j = (control & plan_bit) != 0 ? 1 : 0;
+  input.with_plan = (control & plan_bit) != 0;
   const std::size_t split = data.find(separator);
   const std::string_view line = data.substr(0, split);
   const std::string_view service =
@@ -178,14 +214,13 @@ std::string join_input(char control, std::string_view line, std::string_view ser
 
 std::optional<std::string> compile_and_check(std::string_view data) {
   const compile_input input = split_input(data);
-  build_state state = compiler::make_build_state(compiler::embedded_route_base_name,
-                                                 compiler::embedded_train_number, {});
-  // Notes are collected as the front end collects them, so that their
-  // bookkeeping is fuzzed too.
-  compiler::reading_notes notes;
+  compiler::build_settings settings = compiler::embedded_settings({});
+  settings.with_plan = input.with_plan;
+  compiler::scenario_model model;
+  compiler::journal log;
   const compiler::compile_result result =
-      compiler::memorizza_percorso(state, input.j, input.texts, &notes);
-  return check_result(state, input, result, notes);
+      compiler::compile_scenario(settings, input.texts, model, log);
+  return check_result(model, log, input, result);
 }
 
 }  // namespace fuzzing

@@ -5,8 +5,8 @@
 // to disk, so a run costs only what the compile itself costs.
 //
 // An input is a control byte followed by the two texts:
-//   - bit 0 of the control byte set builds the track plan (j = 1), clear
-//     builds without it (j = 0);
+//   - bit 0 of the control byte set builds the track plan, clear builds
+//     without it;
 //   - bit 1 set leaves the line text missing, bit 2 the service text;
 //   - the rest is split at its first NUL byte: the line text before it, the
 //     service text after it. Without a NUL the service text is empty.
@@ -24,7 +24,7 @@
 namespace fuzzing {
 
 struct compile_input {
-  std::int32_t j = 1;
+  bool with_plan = true;
   compiler::description_texts texts;
 };
 
@@ -37,9 +37,10 @@ compile_input split_input(std::string_view data);
 std::string join_input(char control, std::string_view line, std::string_view service);
 
 // Compiles the input and checks what every compile must keep: a known error
-// code, a grid sized from the line length, buffers of exactly the sizes the
-// file layouts give, names that fit their length field. Returns a description
-// of the first broken rule, or nothing.
+// code, a report for every error, a journal that says what each cell holds,
+// a grid sized from the line length, buffers of exactly the sizes the file
+// layouts give, names that fit their length field. Returns a description of
+// the first broken rule, or nothing.
 std::optional<std::string> compile_and_check(std::string_view data);
 
 }  // namespace fuzzing

@@ -120,8 +120,7 @@ std::string replaced(const std::string& text, std::string_view from, std::string
   std::string out;
   out.reserve(text.size());
   std::size_t start = 0;
-  for (std::size_t at = text.find(from); at != std::string::npos;
-       at = text.find(from, start)) {
+  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, start)) {
     out.append(text, start, at - start);
     out.append(to);
     start = at + from.size();
@@ -194,6 +193,21 @@ std::vector<named_input> seed_inputs() {
       {"unterminated_quote", small(line_with("cartello_indicatore,  650,  \"(OPEN\r\n"),
                                    service_with("stazione, 500, 4, 400, 0,0,0, 0,0,0, 0,0,0, 0, "
                                                 "0,0,0, \"OPEN\r\n"))},
+      // Objects that meet in one cell: the report names what holds it.
+      {"sign_on_speed_boards",
+       small(line_with(
+                 "indicatori_vmax,  700,  80,80,80,0,,,,0\r\ncartello_indicatore,  700,  (X)\r\n"),
+             small_service)},
+      {"signal_on_station_stop",
+       small(small_line, service_with("stazione, 1000, 4, 200, 1,0,0, 0,0,0, 0,0,0, 0, 0,0,0, A\r\n"
+                                      "segnale,  1000, 2,4,0,0,0,0,0,0,0,0\r\n"))},
+      {"slowdown_ahead_cells_taken",
+       small(small_line, service_with("segnale,  3800, 2,4,0,0,0,0,0,0,0,0\r\n"
+                                      "rallentamento,  5150, 30, 250, 0, 1, 0\r\n"))},
+      {"protection_without_room",
+       small(small_line, service_with("rallentamento,  5150, 30, 250, 0, 0, 0\r\n"
+                                      "abbattimento, 4850, AC\r\nabbattimento, 4900, AC\r\n"
+                                      "abbattimento, 4950, AC\r\n"))},
       {"keyword_repeated",
        small(line_with(repeated("pendenza,", 2000)), service_with(repeated("segnale,", 2000)))},
   };

@@ -1,8 +1,8 @@
 #include "scenario/service_text.h"
 
-#include <array>
-
 #include <fmt/format.h>
+
+#include <array>
 
 #include "scenario/service_points.h"
 #include "scenario/text_file.h"
@@ -22,11 +22,11 @@ constexpr std::array<std::string_view, 6> head_rows = {
 
 // Adhesion drops where the tunnels begin and recovers after them.
 constexpr std::array<std::string_view, 15> adhesion_rows = {
-    "aderenza,   0,    100",     "aderenza,   29150,    82",  "aderenza,   32500,    95",
-    "aderenza,   37100,    80",  "aderenza,   41800,    96",  "aderenza,   45000,    85",
-    "aderenza,   46200,    97",  "aderenza,   48200,    81",  "aderenza,   49600,    98",
-    "aderenza,   51800,    79",  "aderenza,   53400,    96",  "aderenza,   54000,    84",
-    "aderenza,   55200,    97",  "aderenza,   55800,    83",  "aderenza,   57600,   100",
+    "aderenza,   0,    100",    "aderenza,   29150,    82", "aderenza,   32500,    95",
+    "aderenza,   37100,    80", "aderenza,   41800,    96", "aderenza,   45000,    85",
+    "aderenza,   46200,    97", "aderenza,   48200,    81", "aderenza,   49600,    98",
+    "aderenza,   51800,    79", "aderenza,   53400,    96", "aderenza,   54000,    84",
+    "aderenza,   55200,    97", "aderenza,   55800,    83", "aderenza,   57600,   100",
 };
 
 struct speed_row {
@@ -58,23 +58,23 @@ struct signal_row {
 // 1 km before the slowdown's warning and one within 600 m after its end, so
 // that the protection pass has work on both sides.
 constexpr std::array<signal_row, 34> signal_rows = {{
-    {1950, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},     {4200, 2, 4, 0, 0, 0, 2, 2, 0, 0, 0},
-    {5200, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},     {7300, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},
-    {9150, 2, 4, 0, 0, 0, 2, 2, 0, 0, 140},   {10400, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},
-    {12300, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},    {14000, 2, 4, 0, 0, 0, 2, 2, 0, 0, 0},
-    {15000, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},    {16900, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},
-    {18700, 2, 4, 0, 0, 0, 2, 2, 0, 0, 0},    {19700, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},
-    {21600, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},    {23500, 2, 2, 3, 1, 0, 2, 2, 1, 1, 0},
-    {24900, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},    {27000, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},
-    {29500, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},    {32000, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},
-    {34400, 2, 2, 3, 1, 0, 2, 2, 1, 1, 0},    {35600, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},
-    {38000, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},    {40500, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},
-    {42800, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},    {43600, 2, 4, 0, 0, 0, 2, 2, 0, 0, 0},
-    {44500, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},    {47000, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},
-    {49000, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},    {51000, 2, 4, 0, 0, 0, 2, 2, 0, 0, 0},
-    {52000, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},    {54300, 2, 2, 3, 1, 0, 2, 2, 1, 1, 0},
-    {57200, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},    {59400, 2, 2, 3, 1, 0, 2, 2, 1, 1, 250},
-    {60900, 2, 4, 0, 0, 0, 2, 2, 0, 0, 0},    {61400, 2, 2, 3, 1, 1, 2, 2, 1, 1, 0},
+    {1950, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},   {4200, 2, 4, 0, 0, 0, 2, 2, 0, 0, 0},
+    {5200, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},   {7300, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},
+    {9150, 2, 4, 0, 0, 0, 2, 2, 0, 0, 140}, {10400, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},
+    {12300, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},  {14000, 2, 4, 0, 0, 0, 2, 2, 0, 0, 0},
+    {15000, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},  {16900, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},
+    {18700, 2, 4, 0, 0, 0, 2, 2, 0, 0, 0},  {19700, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},
+    {21600, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},  {23500, 2, 2, 3, 1, 0, 2, 2, 1, 1, 0},
+    {24900, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},  {27000, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},
+    {29500, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},  {32000, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},
+    {34400, 2, 2, 3, 1, 0, 2, 2, 1, 1, 0},  {35600, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},
+    {38000, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},  {40500, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},
+    {42800, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},  {43600, 2, 4, 0, 0, 0, 2, 2, 0, 0, 0},
+    {44500, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},  {47000, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},
+    {49000, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},  {51000, 2, 4, 0, 0, 0, 2, 2, 0, 0, 0},
+    {52000, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},  {54300, 2, 2, 3, 1, 0, 2, 2, 1, 1, 0},
+    {57200, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0},  {59400, 2, 2, 3, 1, 0, 2, 2, 1, 1, 250},
+    {60900, 2, 4, 0, 0, 0, 2, 2, 0, 0, 0},  {61400, 2, 2, 3, 1, 1, 2, 2, 1, 1, 0},
 }};
 
 constexpr std::array<std::string_view, 4> code_cut_rows = {
@@ -87,7 +87,8 @@ constexpr std::array<std::string_view, 4> code_cut_rows = {
 std::string station_line(const service_point& point) {
   const station_row& s = *point.station;
   return fmt::format(
-      "stazione,{:>8},{:>3},{:>5},{:>3},{:>2},{:>2},{:>3},{},{},{:>3},{},{},{:>5},{:>4},{},{:>2}, {}",
+      "stazione,{:>8},{:>3},{:>5},{:>3},{:>2},{:>2},{:>3},{},{},{:>3},{},{},{:>5},{:>4},{},{:>2}, "
+      "{}",
       s.position, s.type, s.length, s.flag_a, s.flag_b, s.flag_c, s.group1_a, s.group1_b,
       s.group1_c, s.group2_a, s.group2_b, s.group2_c, s.dwell, s.hours, s.minutes, s.seconds,
       point.name);
@@ -95,8 +96,7 @@ std::string station_line(const service_point& point) {
 
 std::string signal_line(const signal_row& s) {
   return fmt::format("segnale,{:>8},{:>4},{:>2},{:>2},{:>3},{:>2},{:>5},{:>3},{},{}, {}",
-                     s.position, s.sx, s.s1, s.s2, s.s3, s.rapp, s.dx, s.d1, s.d2, s.d3,
-                     s.tempo);
+                     s.position, s.sx, s.s1, s.s2, s.s3, s.rapp, s.dx, s.d1, s.d2, s.d3, s.tempo);
 }
 
 }  // namespace
@@ -129,8 +129,8 @@ std::string service_text_file_name(std::string_view route_base_name,
   return fmt::format("{}_{}-.txt", route_base_name, train_number);
 }
 
-file_status dati_treno(const std::filesystem::path& directory, std::string_view route_base_name,
-                       std::string_view train_number) {
+file_status write_service_text(const std::filesystem::path& directory,
+                               std::string_view route_base_name, std::string_view train_number) {
   return write_line_list(directory / service_text_file_name(route_base_name, train_number),
                          service_text_lines());
 }

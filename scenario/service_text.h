@@ -14,12 +14,11 @@ namespace scenario {
 std::vector<std::string> service_text_lines();
 
 // route + "_" + train + "-.txt" (the "-" is part of the name).
-std::string service_text_file_name(std::string_view route_base_name,
-                                   std::string_view train_number);
+std::string service_text_file_name(std::string_view route_base_name, std::string_view train_number);
 
 // Writes the service description text into `directory`, replacing any older
 // file.
-file_status dati_treno(const std::filesystem::path& directory, std::string_view route_base_name,
-                       std::string_view train_number);
+file_status write_service_text(const std::filesystem::path& directory,
+                               std::string_view route_base_name, std::string_view train_number);
 
 }  // namespace scenario

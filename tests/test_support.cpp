@@ -5,11 +5,11 @@
 #include <random>
 #include <sstream>
 
+#include "builder/command_line.h"
+#include "compiler/diagnostics.h"
 #include "scenario/line_text.h"
 #include "scenario/service_text.h"
 #include "scenario/text_file.h"
-
-#include "builder/command_line.h"
 
 namespace test_support {
 
@@ -19,7 +19,6 @@ run_result run_command(const std::vector<std::string>& args) {
   const builder::exit_status status = builder::run_command_line(args, nullptr, out, err);
   return {status, out.str(), err.str()};
 }
-
 
 std::string text_of(std::initializer_list<std::string_view> rows) {
   std::string text;
@@ -63,13 +62,30 @@ std::string service_text(const std::vector<std::string>& rows) {
 }
 
 compiled compile(std::optional<std::string> line, std::optional<std::string> service,
-                 std::int32_t j) {
+                 bool with_plan) {
   compiled out;
-  out.state = compiler::make_build_state(compiler::embedded_route_base_name,
-                                         compiler::embedded_train_number, {});
-  out.result = compiler::memorizza_percorso(out.state, j,
-                                            compiler::description_texts{std::move(line),
-                                                                        std::move(service)});
+  compiler::build_settings settings = compiler::embedded_settings({});
+  settings.with_plan = with_plan;
+  out.texts = {std::move(line), std::move(service)};
+  out.result = compiler::compile_scenario(settings, out.texts, out.model, out.log);
+  return out;
+}
+
+std::size_t rows_read(const compiler::journal& log, compiler::row_keyword keyword) {
+  std::size_t count = 0;
+  for (const auto& entry : log.entries()) {
+    const auto* row = std::get_if<compiler::row_read>(&entry.event);
+    count += row != nullptr && row->keyword == keyword ? 1 : 0;
+  }
+  return count;
+}
+
+std::vector<std::string> reports(const compiled& c) {
+  std::vector<std::string> out;
+  for (const auto& d :
+       compiler::diagnose(c.log, c.model, c.texts, {"L_linea.txt", "L_4816-.txt"})) {
+    out.push_back(compiler::format_diagnostic(d));
+  }
   return out;
 }
 

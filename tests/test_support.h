@@ -42,19 +42,30 @@ struct run_result {
 // Runs the command line on `args`, as the program does past its name.
 run_result run_command(const std::vector<std::string>& args);
 
+// What a compile in memory gives: the model, the journal and the result.
 struct compiled {
-  compiler::build_state state;
+  compiler::scenario_model model;
+  compiler::journal log;
   compiler::compile_result result;
+  compiler::description_texts texts;
 };
 
 // Cell i of a compiled grid (checked against its bounds).
 inline const compiler::track_cell& cell(const compiled& c, std::size_t i) {
-  return c.state.grid.cells.at(i);
+  return c.model.grid.cells.at(i);
 }
 
-// Compiles the two texts in memory with the embedded names.
+// Compiles the two texts in memory with the embedded names, with the track
+// plan or without it.
 compiled compile(std::optional<std::string> line, std::optional<std::string> service,
-                 std::int32_t j = 1);
+                 bool with_plan = true);
+
+// How many rows of a keyword the journal holds.
+std::size_t rows_read(const compiler::journal& log, compiler::row_keyword keyword);
+
+// The reports of a compile, formatted, with the texts named L_linea.txt and
+// L_4816-.txt.
+std::vector<std::string> reports(const compiled& c);
 
 // The embedded texts, as the build writes them.
 std::string embedded_line_text();

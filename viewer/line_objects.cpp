@@ -2,7 +2,9 @@
 
 #include <fmt/format.h>
 
+#include "compiler/cell_views.h"
 #include "compiler/decoding.h"
+#include "compiler/protection.h"
 #include "viewer/html_text.h"
 
 namespace viewer {
@@ -12,56 +14,23 @@ namespace {
 using compiler::cell_kind;
 using compiler::track_cell;
 
-// Codes that the protection pass gives the points it adds; a code cut lowered
-// by the pass ends with the same code and cannot be told from one.
-constexpr std::int16_t protection_code = 180;
-
 std::string place(std::size_t cell) {
-  return fmt::format("cell {} · {} m", cell, static_cast<std::int64_t>(cell) * compiler::cell_length_m);
+  return fmt::format("cell {} · {} m", cell,
+                     static_cast<std::int64_t>(cell) * compiler::cell_length_m);
 }
 
-// A speed board value holds the s speed / 5 in its hundreds and the d speed
-// / 5 in its last two digits.
-int s_speed(std::int16_t value) { return value / 100 * 5; }
-int d_speed(std::int16_t value) { return value % 100 * 5; }
-
-line_object signal_object(std::size_t i, const track_cell& c) {
-  const int sides = c.param4 % 10;
-  std::string tip = fmt::format(
-      "{} · signal · s {} {} {} · d {} {} {} · rapp {} · sx {} · dx {}", place(i), c.param1 / 10,
-      c.param2 / 10, c.param3 / 10, c.param1 % 10, c.param2 % 10, c.param3 % 10, c.param4 / 10,
-      sides / 3, sides % 3);
-  if (c.signal_time != 0) tip += fmt::format(" · time {}", c.signal_time);
-  return {"signal", i, "", std::move(tip)};
+// The hover text of a cell's object: where it stands and what it is, its
+// values unpacked by the object's own view.
+std::string tip_of(std::size_t i, const track_cell& c, const compiler::station_table& stations) {
+  return escape_html(fmt::format("{} · {}", place(i), compiler::describe_object(c, stations)));
 }
 
-line_object speed_boards_object(std::size_t i, const track_cell& c) {
-  std::string label = fmt::format("{}/{}/{}", s_speed(c.param1), s_speed(c.param2), s_speed(c.param3));
-  std::string tip = fmt::format("{} · speed boards · s {} {} {} km/h, {} stripes", place(i),
-                                s_speed(c.param1), s_speed(c.param2), s_speed(c.param3),
-                                c.param4 / 10);
-  if (c.param1 % 100 != 0 || c.param2 % 100 != 0 || c.param3 % 100 != 0 || c.param4 % 10 != 0) {
-    tip += fmt::format(" · d {} {} {} km/h, {} stripes", d_speed(c.param1), d_speed(c.param2),
-                       d_speed(c.param3), c.param4 % 10);
+std::string sign_label(const track_cell& c, const compiler::station_table& stations) {
+  const auto sign = compiler::slot_of(c);
+  if (!sign || sign->slot < 0 || static_cast<std::size_t>(sign->slot) >= stations.slots.size()) {
+    return {};
   }
-  return {"speed-boards", i, std::move(label), std::move(tip)};
-}
-
-std::string slowdown_values(const track_cell& c, bool with_tt) {
-  std::string text = fmt::format("{} km/h", c.param1);
-  if (c.param2 != 0) text += fmt::format(" · d_v {}", c.param2);
-  if (with_tt) text += fmt::format(" · f_tt {}", c.param3);
-  return text;
-}
-
-line_object sign_object(std::size_t i, const track_cell& c,
-                        const compiler::station_table& stations) {
-  std::string text;
-  if (c.param1 >= 0 && static_cast<std::size_t>(c.param1) < stations.slots.size()) {
-    text = page_text(stations.slots[static_cast<std::size_t>(c.param1)].name);
-  }
-  std::string tip = fmt::format("{} · line sign · slot {} · {}", place(i), c.param1, text);
-  return {"sign", i, std::move(text), std::move(tip)};
+  return page_text(stations.slots[static_cast<std::size_t>(sign->slot)].name);
 }
 
 }  // namespace
@@ -73,57 +42,53 @@ std::vector<line_object> point_objects(const compiler::route_grid& grid,
     const track_cell& c = grid.cells[i];
     switch (static_cast<cell_kind>(c.kind)) {
       case cell_kind::signal:
-        objects.push_back(signal_object(i, c));
+        objects.push_back({"signal", i, "", tip_of(i, c, stations)});
         break;
-      case cell_kind::speed_boards:
-        objects.push_back(speed_boards_object(i, c));
+      case cell_kind::speed_boards: {
+        const compiler::speed_boards_cell boards = *compiler::speed_boards_of(c);
+        objects.push_back({"speed-boards", i,
+                           fmt::format("{}/{}/{}", compiler::s_speed_kmh(boards.rank_a),
+                                       compiler::s_speed_kmh(boards.rank_b),
+                                       compiler::s_speed_kmh(boards.rank_c)),
+                           tip_of(i, c, stations)});
         break;
+      }
       case cell_kind::slowdown_warning:
-        objects.push_back({"slowdown-warning", i, fmt::format("{}", c.param1),
-                           fmt::format("{} · slowdown warning · {}", place(i),
-                                       slowdown_values(c, false))});
+        objects.push_back({"slowdown-warning", i,
+                           fmt::format("{}", compiler::slowdown_of(c)->speed),
+                           tip_of(i, c, stations)});
         break;
       case cell_kind::slowdown_start:
-        objects.push_back({"slowdown-start", i, "",
-                           fmt::format("{} · slowdown start · {}", place(i),
-                                       slowdown_values(c, true))});
+        objects.push_back({"slowdown-start", i, "", tip_of(i, c, stations)});
         break;
       case cell_kind::slowdown_end:
-        objects.push_back({"slowdown-end", i, "",
-                           fmt::format("{} · slowdown end · {}", place(i),
-                                       slowdown_values(c, true))});
+        objects.push_back({"slowdown-end", i, "", tip_of(i, c, stations)});
         break;
       case cell_kind::warning_approach:
-        objects.push_back({"slowdown-approach", i, "",
-                           fmt::format("{} · cell {} ahead of the slowdown warning", place(i),
-                                       c.param1)});
+        objects.push_back({"slowdown-approach", i, "", tip_of(i, c, stations)});
         break;
-      case cell_kind::code_cut:
-        if (c.param1 == protection_code) {
+      case cell_kind::code_cut: {
+        const std::int16_t code = compiler::code_cut_of(c)->code;
+        if (code == compiler::protection_code) {
           objects.push_back({"protection", i, "",
-                             fmt::format("{} · protection point · code {}", place(i), c.param1)});
+                             fmt::format("{} · protection point · code {}", place(i), code)});
         } else {
-          objects.push_back({"code-cut", i, fmt::format("{}", c.param1),
-                             fmt::format("{} · code cut · code {}", place(i), c.param1)});
+          objects.push_back({"code-cut", i, fmt::format("{}", code), tip_of(i, c, stations)});
         }
         break;
+      }
       case cell_kind::code_cut_without_code:
-        objects.push_back(
-            {"code-cut", i, "", fmt::format("{} · code cut without a code", place(i))});
+        objects.push_back({"code-cut", i, "", tip_of(i, c, stations)});
         break;
       case cell_kind::line_sign:
-        objects.push_back(sign_object(i, c, stations));
+        objects.push_back({"sign", i, sign_label(c, stations), tip_of(i, c, stations)});
         break;
       case cell_kind::free_track:
       case cell_kind::station_stop:
       case cell_kind::tunnel_marker:
         break;
       default:
-        if (c.kind != 0) {
-          objects.push_back({"unknown", i, "",
-                             fmt::format("{} · kind {} · {} {} {} {}", place(i), c.kind,
-                                         c.param1, c.param2, c.param3, c.param4)});
-        }
+        if (c.kind != 0) objects.push_back({"unknown", i, "", tip_of(i, c, stations)});
     }
   }
   return objects;
@@ -147,7 +112,8 @@ std::vector<tunnel_run> tunnel_runs(const compiler::route_grid& grid) {
 
 std::string tunnel_tip(const tunnel_run& run) {
   return fmt::format("cells {} to {} · {} to {} m · tunnel type {} · {} markers", run.first_cell,
-                     run.last_cell, static_cast<std::int64_t>(run.first_cell) * compiler::cell_length_m,
+                     run.last_cell,
+                     static_cast<std::int64_t>(run.first_cell) * compiler::cell_length_m,
                      static_cast<std::int64_t>(run.last_cell + 1) * compiler::cell_length_m,
                      run.type, run.markers);
 }

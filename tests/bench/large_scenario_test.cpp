@@ -16,27 +16,28 @@
 
 #include "compiler/compile.h"
 #include "compiler/encoding.h"
+#include "tests/test_support.h"
 #include "scenario/file_system.h"
 
 namespace {
 
-using compiler::build_state;
 using compiler::cell_kind;
 using compiler::error_code;
 
 struct compiled_scenario {
   bench::generated_scenario generated;
-  build_state state;
+  compiler::scenario_model model;
+  compiler::journal log;
   compiler::compile_result result;
 };
 
 std::unique_ptr<compiled_scenario> compile_generated(std::int32_t length, std::uint64_t seed) {
   auto out = std::make_unique<compiled_scenario>();
   out->generated = bench::make_large_scenario(length, seed);
-  out->state =
-      compiler::make_build_state(out->generated.route_base_name, out->generated.train_number, ".");
+  const compiler::build_settings settings{out->generated.route_base_name,
+                                          out->generated.train_number, ".", true};
   compiler::description_texts texts{out->generated.line_text, out->generated.service_text};
-  out->result = compiler::memorizza_percorso(out->state, 1, texts);
+  out->result = compiler::compile_scenario(settings, texts, out->model, out->log);
   return out;
 }
 
@@ -57,34 +58,36 @@ class largest_scenario : public ::testing::Test {
 
 compiled_scenario* largest_scenario::largest_ = nullptr;
 
-std::size_t count_kind(const build_state& state, cell_kind kind) {
+std::size_t count_kind(const compiler::scenario_model& model, cell_kind kind) {
   std::size_t count = 0;
-  for (const auto& cell : state.grid.cells) count += compiler::has_kind(cell, kind) ? 1 : 0;
+  for (const auto& cell : model.grid.cells) count += compiler::has_kind(cell, kind) ? 1 : 0;
   return count;
 }
+
+
 
 TEST_F(largest_scenario, compiles_without_an_error_code) {
   const auto& s = largest();
   EXPECT_EQ(s.result.outcome, compiler::compile_outcome::complete);
-  EXPECT_EQ(s.state.error, error_code::none) << "at " << s.state.error_position << " m";
-  EXPECT_EQ(s.state.stations.slots[compiler::line_parameter_slot].finish, 1'000'000);
+  EXPECT_EQ(s.result.error.code, error_code::none) << "at " << s.result.error.position << " m";
+  EXPECT_EQ(s.model.stations.slots[compiler::line_parameter_slot].finish, 1'000'000);
 }
 
 TEST_F(largest_scenario, has_the_sizes_of_the_longest_line) {
   const auto& s = largest();
   // plan_upper = 1,000,000 + 7000; G = 1,007,000 / 50.
-  EXPECT_EQ(s.state.plan_upper, 1'007'000);
-  EXPECT_EQ(s.state.plan.upper, 1'007'000);
-  EXPECT_EQ(s.state.plan.x.size(), 1'007'001u);
+  EXPECT_EQ(s.model.plan_upper, 1'007'000);
+  EXPECT_EQ(s.model.plan.upper, 1'007'000);
+  EXPECT_EQ(s.model.plan.x.size(), 1'007'001u);
   // Every metre but the last two holds a point.
-  EXPECT_EQ(s.state.plan.filled, 1'006'999);
-  EXPECT_EQ(s.state.grid.cells.size(), 20'141u);
+  EXPECT_EQ(s.model.plan.filled, 1'006'999);
+  EXPECT_EQ(s.model.grid.cells.size(), 20'141u);
 
-  EXPECT_EQ(compiler::encode_track_plan(s.state.plan).size(), 20u * 1'007'000u - 36u);
-  EXPECT_EQ(compiler::encode_route_grid(s.state.grid).size(), 15u * 20'141u);
+  EXPECT_EQ(compiler::encode_track_plan(s.model.plan).size(), 20u * 1'007'000u - 36u);
+  EXPECT_EQ(compiler::encode_route_grid(s.model.grid).size(), 15u * 20'141u);
   const std::size_t names = s.generated.counts.name_bytes + s.generated.route_base_name.size() +
                             s.generated.train_number.size();
-  EXPECT_EQ(compiler::encode_station_table(s.state.stations).size(), 87u * 34u + names);
+  EXPECT_EQ(compiler::encode_station_table(s.model.stations).size(), 87u * 34u + names);
 }
 
 TEST_F(largest_scenario, is_as_dense_as_asked) {
@@ -105,23 +108,23 @@ TEST_F(largest_scenario, is_as_dense_as_asked) {
 TEST_F(largest_scenario, places_every_planned_object) {
   const auto& s = largest();
   const auto& c = s.generated.counts;
-  EXPECT_EQ(count_kind(s.state, cell_kind::signal), c.signals);
-  EXPECT_EQ(count_kind(s.state, cell_kind::slowdown_end), c.slowdowns);
-  EXPECT_EQ(count_kind(s.state, cell_kind::slowdown_start), c.slowdowns);
-  EXPECT_EQ(count_kind(s.state, cell_kind::slowdown_warning), c.slowdowns);
-  EXPECT_EQ(count_kind(s.state, cell_kind::warning_approach), 4 * c.slowdowns_with_approach);
-  EXPECT_EQ(count_kind(s.state, cell_kind::speed_boards), c.speed_boards);
-  EXPECT_EQ(count_kind(s.state, cell_kind::station_stop), c.stations_with_stop);
-  EXPECT_EQ(count_kind(s.state, cell_kind::code_cut_without_code), c.code_cuts_without_code);
-  EXPECT_EQ(count_kind(s.state, cell_kind::line_sign), c.signs);
-  EXPECT_EQ(s.state.mountain_count, static_cast<std::int32_t>(c.tunnels));
+  EXPECT_EQ(count_kind(s.model, cell_kind::signal), c.signals);
+  EXPECT_EQ(count_kind(s.model, cell_kind::slowdown_end), c.slowdowns);
+  EXPECT_EQ(count_kind(s.model, cell_kind::slowdown_start), c.slowdowns);
+  EXPECT_EQ(count_kind(s.model, cell_kind::slowdown_warning), c.slowdowns);
+  EXPECT_EQ(count_kind(s.model, cell_kind::warning_approach), 4 * c.slowdowns_with_approach);
+  EXPECT_EQ(count_kind(s.model, cell_kind::speed_boards), c.speed_boards);
+  EXPECT_EQ(count_kind(s.model, cell_kind::station_stop), c.stations_with_stop);
+  EXPECT_EQ(count_kind(s.model, cell_kind::code_cut_without_code), c.code_cuts_without_code);
+  EXPECT_EQ(count_kind(s.model, cell_kind::line_sign), c.signs);
+  EXPECT_EQ(test_support::rows_read(s.log, compiler::row_keyword::tunnel), c.tunnels);
 
   // The generator never writes the protection code itself, so every cut that
   // carries it is a protection point: at least the signal before the
   // warning, the three before the start and the signal after the end.
   std::size_t protection_points = 0;
   std::size_t cuts_with_code = 0;
-  for (const auto& cell : s.state.grid.cells) {
+  for (const auto& cell : s.model.grid.cells) {
     if (!compiler::has_kind(cell, cell_kind::code_cut)) continue;
     (cell.param1 == 180 ? protection_points : cuts_with_code) += 1;
   }
@@ -129,13 +132,13 @@ TEST_F(largest_scenario, places_every_planned_object) {
   EXPECT_GE(protection_points, 5 * c.slowdowns);
 
   for (std::size_t slot = 1; slot <= c.stations; ++slot) {
-    EXPECT_FALSE(s.state.stations.slots[slot].name.empty()) << "station slot " << slot;
+    EXPECT_FALSE(s.model.stations.slots[slot].name.empty()) << "station slot " << slot;
   }
-  EXPECT_TRUE(s.state.stations.slots[c.stations + 1].name.empty());
+  EXPECT_TRUE(s.model.stations.slots[c.stations + 1].name.empty());
 }
 
 TEST_F(largest_scenario, gradient_changes_by_at_most_two_per_mille) {
-  const auto& cells = largest().state.grid.cells;
+  const auto& cells = largest().model.grid.cells;
   // The last three cells keep gradient 0 (the profile stops at G - 2).
   for (std::size_t i = 1; i + 3 < cells.size(); ++i) {
     const int step = std::abs(int{cells[i].gradient} - int{cells[i - 1].gradient});
@@ -146,7 +149,7 @@ TEST_F(largest_scenario, gradient_changes_by_at_most_two_per_mille) {
 }
 
 TEST_F(largest_scenario, plan_file_in_pieces_is_the_whole_file) {
-  const auto& plan = largest().state.plan;
+  const auto& plan = largest().model.plan;
   const std::string whole = compiler::encode_track_plan(plan);
   const std::size_t total = compiler::track_plan_element_count(plan);
   ASSERT_EQ(total, 2u * 1'007'001u);
@@ -192,10 +195,10 @@ TEST(large_scenario_generator, shorter_lines_and_other_seeds_compile_cleanly) {
     for (const std::uint64_t seed : {1u, 2u, 3u}) {
       const auto s = compile_generated(length, seed);
       EXPECT_EQ(s->result.outcome, compiler::compile_outcome::complete);
-      EXPECT_EQ(s->state.error, error_code::none)
-          << length << " m, seed " << seed << ": at " << s->state.error_position << " m";
-      EXPECT_EQ(s->state.plan_upper, length + 7000);
-      EXPECT_EQ(count_kind(s->state, cell_kind::signal), s->generated.counts.signals);
+      EXPECT_EQ(s->result.error.code, error_code::none)
+          << length << " m, seed " << seed << ": at " << s->result.error.position << " m";
+      EXPECT_EQ(s->model.plan_upper, length + 7000);
+      EXPECT_EQ(count_kind(s->model, cell_kind::signal), s->generated.counts.signals);
     }
   }
 }

@@ -61,12 +61,11 @@ struct build_run {
 };
 
 build_run run_in(const fs::path& directory, const builder::step_hook& hook = {}) {
-  compiler::build_state state = compiler::make_build_state(
-      compiler::embedded_route_base_name, compiler::embedded_train_number, directory);
+  const compiler::build_settings settings = compiler::embedded_settings(directory);
   silent_notice notice;
   std::ostringstream err;
   build_run run;
-  run.status = builder::run_build(state, notice, err, 1, hook);
+  run.status = builder::run_build(settings, notice, err, hook);
   run.err = err.str();
   return run;
 }
@@ -330,7 +329,7 @@ TEST(FailingDisk, FullDisk) {
 // Changes a description text on disk just before the compile reads it.
 builder::step_hook before_compile(std::function<void()> change) {
   return [change](std::string_view step) {
-    if (step == "memorizza_percorso") change();
+    if (step == "compile_scenario") change();
   };
 }
 

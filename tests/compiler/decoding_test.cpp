@@ -25,7 +25,7 @@ const test_support::compiled& embedded() {
 }
 
 TEST(Decoding, GridAndTableComeBackByteForByte) {
-  const auto& state = embedded().state;
+  const auto& state = embedded().model;
   const std::string grid_bytes = compiler::encode_route_grid(state.grid);
   compiler::route_grid grid;
   ASSERT_EQ(compiler::decode_route_grid(grid_bytes, grid), std::nullopt);
@@ -38,7 +38,7 @@ TEST(Decoding, GridAndTableComeBackByteForByte) {
 }
 
 TEST(Decoding, KnownCellsAndSlotsOfTheEmbeddedBuild) {
-  const auto& state = embedded().state;
+  const auto& state = embedded().model;
   compiler::route_grid grid;
   ASSERT_EQ(compiler::decode_route_grid(compiler::encode_route_grid(state.grid), grid),
             std::nullopt);
@@ -73,7 +73,7 @@ TEST(Decoding, KnownCellsAndSlotsOfTheEmbeddedBuild) {
 }
 
 TEST(Decoding, PlanValuesAndSummary) {
-  const compiler::track_plan& plan = embedded().state.plan;
+  const compiler::track_plan& plan = embedded().model.plan;
   compiler::decoded_plan decoded;
   ASSERT_EQ(compiler::decode_track_plan(compiler::encode_track_plan(plan), decoded), std::nullopt);
   ASSERT_EQ(decoded.x.size(), 70501u);
@@ -150,7 +150,7 @@ TEST(Decoding, RefusesGridSizesNoGridCanHave) {
 }
 
 TEST(Decoding, RefusesBrokenTables) {
-  const std::string good = compiler::encode_station_table(embedded().state.stations);
+  const std::string good = compiler::encode_station_table(embedded().model.stations);
   std::string negative = good;
   negative[14] = '\xFF';  // slot 0's name length becomes -1
   negative[15] = '\xFF';
@@ -176,7 +176,7 @@ TEST(Decoding, RefusesBrokenPlans) {
   const std::string empty_plan(2 * 7001 * 2, '\0');
   std::string bad_tag = empty_plan;
   bad_tag[2] = 3;
-  const std::string good = compiler::encode_track_plan(embedded().state.plan);
+  const std::string good = compiler::encode_track_plan(embedded().model.plan);
   const std::vector<std::pair<std::string, std::optional<std::string>>> cases = {
       {empty_plan, std::nullopt},
       {"", "0 metres: a plan has 7001 to 1007001 metres"},
@@ -202,7 +202,7 @@ TEST(Decoding, PlanPointsAgreeWithTheTaggedDecoder) {
   bad_tag[2] = 3;
   std::string late_bad_tag = empty_plan;
   late_bad_tag[empty_plan.size() - 2] = 4;
-  const std::string good = compiler::encode_track_plan(embedded().state.plan);
+  const std::string good = compiler::encode_track_plan(embedded().model.plan);
   // The second coordinate of metre 3 made empty: the drawable run stops there
   // although the first coordinates go on.
   compiler::decoded_plan tagged;

@@ -21,19 +21,14 @@ using test_support::text_of;
 const compiler::text_names names{"L_linea.txt", "L_4816-.txt"};
 
 struct diagnosed {
-  compiler::build_state state;
-  compiler::compile_result result;
+  test_support::compiled built;
   std::vector<compiler::diagnostic> diagnostics;
 };
 
-diagnosed diagnose(const std::string& line, const std::string& service, std::int32_t j = 1) {
-  diagnosed out;
-  out.state = compiler::make_build_state(compiler::embedded_route_base_name,
-                                         compiler::embedded_train_number, {});
-  const compiler::description_texts texts{line, service};
-  compiler::reading_notes notes;
-  out.result = compiler::memorizza_percorso(out.state, j, texts, &notes);
-  out.diagnostics = compiler::diagnose(out.state, out.result, texts, names, notes);
+diagnosed diagnose(const std::string& line, const std::string& service, bool with_plan = true) {
+  diagnosed out{test_support::compile(line, service, with_plan), {}};
+  out.diagnostics =
+      compiler::diagnose(out.built.log, out.built.model, out.built.texts, names);
   return out;
 }
 
@@ -94,11 +89,13 @@ TEST(Diagnostics, ReaderErrorsNameTheRowLineAndCell) {
        line_text({"indicatori_vmax,  700,  130,  140,  150,  0,  ,  ,  ,  0",
                   "cartello_indicatore,  700,   (X)"}),
        service_text({}),
-       "L_linea.txt:5: error 6: a line-side sign falls on an occupied cell, at 700 m (cell 15)\n"
+       "L_linea.txt:5: error 6: a line-side sign falls on an occupied cell, at 700 m: cell 15 already "
+       "holds the speed boards (line 4)\n"
        "    cartello_indicatore,  700,   (X)"},
       {"code cut on a station stop", line_text({}),
        service_text({first_station, "abbattimento, 400, 3"}),
-       "L_4816-.txt:3: error 7: a code cut falls on an occupied cell, at 400 m (cell 8)\n"
+       "L_4816-.txt:3: error 7: a code cut falls on an occupied cell, at 400 m: cell 8 already holds "
+       "the station stop of A (line 2)\n"
        "    abbattimento, 400, 3"},
       {"station position", line_text({}),
        service_text({"stazione, 75, 4, 900, 1,0,0, 4,1,1, 2,1,1, 1, 15,18,0, A"}),
@@ -132,33 +129,35 @@ TEST(Diagnostics, ReaderErrorsNameTheRowLineAndCell) {
        "-100 m (before the start of the line)\n"
        "    segnale, -100, 2,4,0,0,0,0,0,0,0,0"},
       {"signal on a station stop", line_text({}), service_text({first_station, signal_at(350)}),
-       "L_4816-.txt:3: error 16: a signal falls on an occupied cell, at 350 m (cell 8)\n"
+       "L_4816-.txt:3: error 16: a signal falls on an occupied cell, at 350 m: cell 8 already holds "
+       "the station stop of A (line 2)\n"
        "    segnale, 350, 2,4,0,0,0,0,0,0,0,0"},
       {"slowdown warning on a signal", line_text({}), service_text({signal_at(40950), slowdown}),
-       "L_4816-.txt:3: error 17: the cell of a slowdown warning is occupied, at 42150 m (warning "
-       "cell 820)\n"
+       "L_4816-.txt:3: error 17: the cell of a slowdown warning is occupied, at 42150 m: its warning "
+       "cell 820 already holds the signal (line 2)\n"
        "    " +
            slowdown},
       {"slowdown start on a signal", line_text({}), service_text({signal_at(42150), slowdown}),
-       "L_4816-.txt:3: error 18: the start cell of a slowdown is occupied, at 42150 m (cell 844)\n"
+       "L_4816-.txt:3: error 18: the start cell of a slowdown is occupied, at 42150 m: its start cell "
+       "844 already holds the signal (line 2)\n"
        "    " +
            slowdown},
       {"slowdown end on a signal", line_text({}), service_text({signal_at(42400), slowdown}),
-       "L_4816-.txt:3: error 19: the end cell of a slowdown is occupied, at 42150 m (end cell "
-       "849)\n"
+       "L_4816-.txt:3: error 19: the end cell of a slowdown is occupied, at 42150 m: its end cell 849 "
+       "already holds the signal (line 2)\n"
        "    " +
            slowdown},
       {"cells ahead of the warning", line_text({}),
        service_text({signal_at(40800), "rallentamento,   42150,    30,  250, 0,  1,  0"}),
        "L_4816-.txt:3: error 20: one of the four cells ahead of a slowdown warning is occupied, "
-       "at 42150 m (cells 816 to 819)\n"
+       "at 42150 m: cell 817, ahead of its warning, already holds the signal (line 2)\n"
        "    rallentamento,   42150,    30,  250, 0,  1,  0"},
       {"speed boards on a sign",
        line_text({"cartello_indicatore,  700,   (X)",
                   "indicatori_vmax,  700,  130,  140,  150,  0,  ,  ,  ,  0"}),
        service_text({}),
-       "L_linea.txt:5: error 21: speed indicator boards fall on an occupied cell, at 700 m (cell "
-       "15)\n"
+       "L_linea.txt:5: error 21: speed indicator boards fall on an occupied cell, at 700 m: cell 15 "
+       "already holds the line-side sign \"(X)\" (line 4)\n"
        "    indicatori_vmax,  700,  130,  140,  150,  0,  ,  ,  ,  0"},
       {"stations too close", line_text({}),
        service_text({first_station, "stazione, 1000, 4, 900, 1,0,0, 4,1,1, 2,1,1, 1, 15,18,0, B"}),
@@ -172,7 +171,8 @@ TEST(Diagnostics, ReaderErrorsNameTheRowLineAndCell) {
        "    stazione, 0, 4, 100, 1,0,0, 4,1,1, 2,1,1, 1, 15,18,0, A"},
       {"number out of range", line_text({"pendenza, 9999999999, 1"}), service_text({}),
        "L_linea.txt:4: error 25: the description texts could not be read (missing text, number "
-       "out of range, or a row beyond what the tables hold)\n"
+       "out of range, or a row beyond what the tables hold): \"9999999999\" does not fit a 32-bit "
+       "integer (-2147483648 to 2147483647)\n"
        "    pendenza, 9999999999, 1"},
       {"no general section", text_of({"lunghezza percorso, 63500", "[fine]"}), service_text({}),
        "L_linea.txt: error 102: the line description text has no [generale] section"},
@@ -231,19 +231,20 @@ TEST(Diagnostics, ReadingErrorSurvivesALaterPassError) {
   const diagnosed d = diagnose(
       line_text({}), service_text({slowdown, "abbattimento, 41850, AC", "abbattimento, 41900, AC",
                                    "abbattimento, 41950, AC", first_station, signal_at(350)}));
-  EXPECT_EQ(d.state.error, compiler::error_code::slowdown_approach_unprotected);
+  EXPECT_EQ(d.built.result.error.code, compiler::error_code::slowdown_approach_unprotected);
   const auto reports = formatted(d.diagnostics);
   ASSERT_EQ(reports.size(), 2u) << testing::PrintToString(reports);
   EXPECT_EQ(reports[0].substr(0, reports[0].find(':', 12)), "L_4816-.txt:2");
   EXPECT_NE(reports[0].find("error 12:"), std::string::npos);
   EXPECT_EQ(reports[1].substr(0, reports[1].find('\n')),
-            "L_4816-.txt:7: error 16: a signal falls on an occupied cell, at 350 m (cell 8)");
+            "L_4816-.txt:7: error 16: a signal falls on an occupied cell, at 350 m: cell 8 "
+            "already holds the station stop of A (line 6)");
 }
 
 TEST(Diagnostics, FatalChecksSayWhatHoldsCellOne) {
   const diagnosed d = diagnose(
       line_text({"indicatori_vmax,  0,  130,  140,  150,  0,  ,  ,  ,  0"}), service_text({}));
-  EXPECT_EQ(d.result.outcome, compiler::compile_outcome::fatal_error);
+  EXPECT_EQ(d.built.result.outcome, compiler::compile_outcome::fatal_error);
   EXPECT_EQ(
       formatted(d.diagnostics),
       std::vector<std::string>{
@@ -259,7 +260,7 @@ TEST(Diagnostics, WarningsForWhatTheReaderPassesOver) {
     std::string line;
     std::string service;
     std::vector<std::string> expected;  // first lines of the reports
-    std::int32_t j = 1;
+    bool with_plan = true;
   };
   const std::vector<warning_case> cases = {
       {"keyword with a typo",
@@ -333,7 +334,7 @@ TEST(Diagnostics, WarningsForWhatTheReaderPassesOver) {
        line_text({"curvas4,  900,  1100", "curvad1, 2700, 2000"}),
        service_text({}),
        {},
-       0},
+       false},
       {"lone line feeds",
        "[generale]\nlunghezza percorso, 63500\n[curve]\npendenz, 600, 1\n[fine]\n",
        service_text({}),
@@ -345,13 +346,13 @@ TEST(Diagnostics, WarningsForWhatTheReaderPassesOver) {
         "rest of the line is read as keyword fields"}},
   };
   for (const warning_case& c : cases) {
-    const diagnosed d = diagnose(c.line, c.service, c.j);
+    const diagnosed d = diagnose(c.line, c.service, c.with_plan);
     std::vector<std::string> first_lines;
     for (const auto& report : formatted(d.diagnostics)) {
       first_lines.push_back(report.substr(0, report.find('\n')));
     }
     EXPECT_EQ(first_lines, c.expected) << c.name;
-    EXPECT_EQ(d.state.error, compiler::error_code::none) << c.name;
+    EXPECT_EQ(d.built.result.error.code, compiler::error_code::none) << c.name;
   }
 }
 
@@ -366,40 +367,10 @@ TEST(Diagnostics, WarningRepeatsTheRow) {
 }
 
 TEST(Diagnostics, EmbeddedTextsCompileWithoutAnyReport) {
-  for (const std::int32_t j : {1, 0}) {
+  for (const bool j : {true, false}) {
     const diagnosed d =
         diagnose(test_support::embedded_line_text(), test_support::embedded_service_text(), j);
     EXPECT_EQ(formatted(d.diagnostics), std::vector<std::string>{}) << "j = " << j;
-  }
-}
-
-// Collecting notes reads exactly what a build without notes reads.
-TEST(Diagnostics, NotesNeverChangeTheOutput) {
-  struct input {
-    std::string line;
-    std::string service;
-    bool reported;
-  };
-  const std::vector<input> inputs = {
-      {test_support::embedded_line_text(), test_support::embedded_service_text(), false},
-      {line_text({"pendenz, 600, 1", "pendenza, 700, 2, -5", "cartello_indicatore, 700"}),
-       service_text({"velo-cita, 650, 130", "velocita, 650", "aderenza, 0, 100", "sabbia, 3OO",
-                     "stazione, 0, 4, 900, 1,0,0, 4,1,1, 2,1,1, 1, 15,18,0, PIAZZA, ALTA",
-                     slowdown}),
-       true},
-  };
-  for (const auto& [line, service, reported] : inputs) {
-    const auto quiet = test_support::compile(line, service);
-    const diagnosed noted = diagnose(line, service);
-    EXPECT_EQ(noted.diagnostics.empty(), !reported);
-    EXPECT_EQ(compiler::encode_route_grid(noted.state.grid),
-              compiler::encode_route_grid(quiet.state.grid));
-    EXPECT_EQ(compiler::encode_station_table(noted.state.stations),
-              compiler::encode_station_table(quiet.state.stations));
-    EXPECT_EQ(compiler::encode_track_plan(noted.state.plan),
-              compiler::encode_track_plan(quiet.state.plan));
-    EXPECT_EQ(noted.state.error, quiet.state.error);
-    EXPECT_EQ(noted.state.error_position, quiet.state.error_position);
   }
 }
 
@@ -423,17 +394,6 @@ TEST(Diagnostics, HostileTextsReportInLinearTime) {
   EXPECT_EQ(d.diagnostics.front().row.size(), 204u);  // 200 bytes and " ..."
   EXPECT_EQ(d.diagnostics.back().line, 2u + rows);
   EXPECT_EQ(d.diagnostics.back().row, "pendenz, 1");
-}
-
-TEST(Diagnostics, DescribeErrorFormatsTheRecordedError) {
-  const diagnosed d = diagnose(line_text({}), service_text({first_station, signal_at(350)}));
-  EXPECT_EQ(compiler::describe_error(
-                d.state, {line_text({}), service_text({first_station, signal_at(350)})}, names),
-            "L_4816-.txt:3: error 16: a signal falls on an occupied cell, at 350 m (cell 8)\n"
-            "    segnale, 350, 2,4,0,0,0,0,0,0,0,0");
-  EXPECT_EQ(compiler::describe_error(diagnose(line_text({}), service_text({})).state,
-                                     {line_text({}), service_text({})}, names),
-            "");
 }
 
 }  // namespace

@@ -122,7 +122,7 @@ TEST(CellIndex, TheWholeExpressionIsRoundedOnce) {
   };
   for (const index_case& c : cases) {
     const auto built = compile(line_text(c.line_rows), service_text(c.service_rows));
-    EXPECT_EQ(built.state.error, c.error) << c.name;
+    EXPECT_EQ(built.result.error.code, c.error) << c.name;
     for (const cell_value& e : c.expected) {
       EXPECT_EQ(cell(built, e.index).*e.field, e.value) << c.name << ", cell " << e.index;
     }
@@ -144,7 +144,7 @@ TEST(FieldFailure, NothingAfterTheFailingFieldIsStored) {
   const std::vector<failure_case> cases = {
       {"clock hours past an Integer", line, service_text({"orologio, 99999 51 31"}),
        [](const auto& b) {
-         const auto& train = b.state.stations.slots[86];
+         const auto& train = b.model.stations.slots[86];
          EXPECT_EQ(train.group2_a, 0);
          EXPECT_EQ(train.group2_b, 0);
          EXPECT_EQ(train.group2_c, 0);
@@ -153,7 +153,7 @@ TEST(FieldFailure, NothingAfterTheFailingFieldIsStored) {
        service_text({"stazione, 1000, 4, 400, 300, 1, 0, 4,1,1, 2,1,1, 60, 15,18,0, A",
                      "numero vetture, 14"}),
        [](const auto& b) {
-         const auto& station = b.state.stations.slots[1];
+         const auto& station = b.model.stations.slots[1];
          EXPECT_EQ(station.position, 1000);
          EXPECT_EQ(station.station_type, 4);
          EXPECT_EQ(station.flag_a, 0);
@@ -162,13 +162,13 @@ TEST(FieldFailure, NothingAfterTheFailingFieldIsStored) {
          EXPECT_EQ(station.departure_time, 0);
          EXPECT_EQ(station.finish, 0);
          EXPECT_EQ(station.name, "");
-         EXPECT_EQ(b.state.stations.slots[84].position, 0);
+         EXPECT_EQ(b.model.stations.slots[84].position, 0);
          EXPECT_EQ(cell(b, 23).kind, 0);
        }},
       {"a station dwell of 256 keeps the groups before it", line,
        service_text({"stazione, 1000, 4, 400, 1, 1, 0, 4,1,1, 2,1,1, 256, 15,18,0, A"}),
        [](const auto& b) {
-         const auto& station = b.state.stations.slots[1];
+         const auto& station = b.model.stations.slots[1];
          EXPECT_EQ(station.flag_a, 1);
          EXPECT_EQ(station.group2_c, 1);
          EXPECT_EQ(station.dwell, 0);
@@ -180,12 +180,12 @@ TEST(FieldFailure, NothingAfterTheFailingFieldIsStored) {
                               "sfondo uno, 7", "[curve]", "[fine]"}),
        service_text({}),
        [](const auto& b) {
-         EXPECT_EQ(b.state.stations.slots[83].start, 0);
-         EXPECT_EQ(b.state.stations.slots[85].start, 0);
+         EXPECT_EQ(b.model.stations.slots[83].start, 0);
+         EXPECT_EQ(b.model.stations.slots[85].start, 0);
        }},
       {"a row's last value asked for after the text ended", line,
        "[generale]\r\nnumero vetture, 14\r\nvelocita, 650",
-       [](const auto& b) { EXPECT_EQ(b.state.stations.slots[84].position, 14); }},
+       [](const auto& b) { EXPECT_EQ(b.model.stations.slots[84].position, 14); }},
       {"a sign whose text is asked for after the text ended",
        "[generale]\r\nlunghezza percorso, 63500\r\n[curve]\r\ncartello_indicatore, 650,", "",
        [](const auto& b) { EXPECT_EQ(cell(b, 14).kind, 0); }},
@@ -193,7 +193,7 @@ TEST(FieldFailure, NothingAfterTheFailingFieldIsStored) {
   for (const failure_case& c : cases) {
     SCOPED_TRACE(c.name);
     const auto built = compile(c.line, c.service);
-    EXPECT_EQ(built.state.error, error_code::reading_failure);
+    EXPECT_EQ(built.result.error.code, error_code::reading_failure);
     c.check(built);
   }
 }
@@ -211,13 +211,13 @@ TEST(FieldRules, StationSlotsNamesAndNumbersAsWritten) {
   };
   const std::string station = "stazione, 1000, 4, 400, 1, 1, 0, 4,1,1, 2,1,1, 60, 15,18,0, A";
   const auto below_79 = compile(signs(79), service_text({station}));
-  EXPECT_EQ(below_79.state.error, error_code::station_slots_exhausted);
-  EXPECT_EQ(below_79.state.stations.slots[1].name, "A");
-  EXPECT_EQ(below_79.state.stations.slots[1].departure_time, 55080);
+  EXPECT_EQ(below_79.result.error.code, error_code::station_slots_exhausted);
+  EXPECT_EQ(below_79.model.stations.slots[1].name, "A");
+  EXPECT_EQ(below_79.model.stations.slots[1].departure_time, 55080);
   EXPECT_EQ(cell(below_79, 23).kind, 10);
   const auto below_80 = compile(signs(80), service_text({station}));
-  EXPECT_EQ(below_80.state.error, error_code::station_slots_exhausted);
-  EXPECT_EQ(below_80.state.stations.slots[1].name, "(S80)");
+  EXPECT_EQ(below_80.result.error.code, error_code::station_slots_exhausted);
+  EXPECT_EQ(below_80.model.stations.slots[1].name, "(S80)");
   EXPECT_EQ(cell(below_80, 23).kind, 0);
 
   // Trailing blanks of a name or a sign text are part of it; decimal numbers
@@ -226,11 +226,11 @@ TEST(FieldRules, StationSlotsNamesAndNumbersAsWritten) {
       line_text({"cartello_indicatore, 650, (PONTE)  ", "pendenza, 0, 2.5", "pendenza, 1e3, -3.5"}),
       service_text({"stazione, 1000, 4, 400, 1, 1, 0, 4,1,1, 2,1,1, 60.5, 15,18,0, VESCARA  ",
                     "numero vetture, 13.5"}));
-  EXPECT_EQ(literal.state.error, error_code::none);
-  EXPECT_EQ(literal.state.stations.slots[80].name, "(PONTE)  ");
-  EXPECT_EQ(literal.state.stations.slots[1].name, "VESCARA  ");
-  EXPECT_EQ(literal.state.stations.slots[1].dwell, 60);
-  EXPECT_EQ(literal.state.stations.slots[84].position, 14);
+  EXPECT_EQ(literal.result.error.code, error_code::none);
+  EXPECT_EQ(literal.model.stations.slots[80].name, "(PONTE)  ");
+  EXPECT_EQ(literal.model.stations.slots[1].name, "VESCARA  ");
+  EXPECT_EQ(literal.model.stations.slots[1].dwell, 60);
+  EXPECT_EQ(literal.model.stations.slots[84].position, 14);
   EXPECT_EQ(cell(literal, 19).gradient, 102);
   EXPECT_EQ(cell(literal, 20).gradient, 96);
 }

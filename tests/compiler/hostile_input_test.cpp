@@ -33,7 +33,7 @@ struct hostile_case {
   compile_outcome outcome = compile_outcome::complete;
 };
 
-void expect_encodable(const compiler::build_state& state, const std::string& name) {
+void expect_encodable(const compiler::scenario_model& state, const std::string& name) {
   EXPECT_EQ(compiler::encode_route_grid(state.grid).size(),
             state.grid.cells.size() * compiler::cell_bytes)
       << name;
@@ -53,12 +53,12 @@ void expect_encodable(const compiler::build_state& state, const std::string& nam
 void check_cases(const std::vector<hostile_case>& cases) {
   for (const hostile_case& c : cases) {
     const auto built = compile(c.line, c.service);
-    EXPECT_EQ(built.state.error, c.error) << c.name;
+    EXPECT_EQ(built.result.error.code, c.error) << c.name;
     if (c.position) {
-      EXPECT_EQ(built.state.error_position, *c.position) << c.name;
+      EXPECT_EQ(built.result.error.position, *c.position) << c.name;
     }
     EXPECT_EQ(built.result.outcome, c.outcome) << c.name;
-    if (built.result.outcome == compile_outcome::complete) expect_encodable(built.state, c.name);
+    if (built.result.outcome == compile_outcome::complete) expect_encodable(built.model, c.name);
   }
 }
 
@@ -139,10 +139,10 @@ TEST(HostileInput, BytesThatAreNoText) {
   });
 
   const auto nul = compile(nul_length, valid_service);
-  EXPECT_EQ(nul.state.grid.upper(), 140);
+  EXPECT_EQ(nul.model.grid.upper(), 140);
   const auto long_sign = compile(
       line_with("cartello_indicatore, 650, " + std::string(32767, 'A') + "\r\n"), valid_service);
-  EXPECT_EQ(long_sign.state.stations.slots[80].name.size(), 32767u);
+  EXPECT_EQ(long_sign.model.stations.slots[80].name.size(), 32767u);
 }
 
 // Line ends of every form give the same model as CR LF; a text without a
@@ -156,9 +156,9 @@ TEST(HostileInput, LineEndsOfEveryForm) {
   const std::string line = line_with(rows);
   const std::string service = service_with(service_rows);
   const auto reference = compile(line, service);
-  ASSERT_EQ(reference.state.error, error_code::none);
-  const std::string reference_grid = compiler::encode_route_grid(reference.state.grid);
-  const std::string reference_table = compiler::encode_station_table(reference.state.stations);
+  ASSERT_EQ(reference.result.error.code, error_code::none);
+  const std::string reference_grid = compiler::encode_route_grid(reference.model.grid);
+  const std::string reference_table = compiler::encode_station_table(reference.model.stations);
 
   auto with_ends = [](std::string text, std::string_view end) {
     std::string out;
@@ -183,9 +183,9 @@ TEST(HostileInput, LineEndsOfEveryForm) {
   };
   for (const ends_case& c : cases) {
     const auto built = compile(c.line, c.service);
-    EXPECT_EQ(built.state.error, error_code::none) << c.name;
-    EXPECT_EQ(compiler::encode_route_grid(built.state.grid), reference_grid) << c.name;
-    EXPECT_EQ(compiler::encode_station_table(built.state.stations), reference_table) << c.name;
+    EXPECT_EQ(built.result.error.code, error_code::none) << c.name;
+    EXPECT_EQ(compiler::encode_route_grid(built.model.grid), reference_grid) << c.name;
+    EXPECT_EQ(compiler::encode_station_table(built.model.stations), reference_table) << c.name;
   }
 
   // A keyword row that is last, without a line end, is still taken: only the
@@ -194,8 +194,8 @@ TEST(HostileInput, LineEndsOfEveryForm) {
       compile(test_support::text_of({"[generale]", std::string(short_line), "[curve]"}) +
                   "pendenza, 600, 4",
               service);
-  EXPECT_EQ(last_row.state.error, error_code::none);
-  EXPECT_EQ(last_row.state.grid.cells[12].gradient, 104);
+  EXPECT_EQ(last_row.result.error.code, error_code::none);
+  EXPECT_EQ(last_row.model.grid.cells[12].gradient, 104);
 }
 
 TEST(HostileInput, NumbersOutsideTheirFieldsOrInOtherForms) {
@@ -224,8 +224,8 @@ TEST(HostileInput, NumbersOutsideTheirFieldsOrInOtherForms) {
   };
   for (const number_case& c : lengths) {
     const auto built = compile(line_with("", "lunghezza percorso, " + c.length), service_text({}));
-    EXPECT_EQ(built.state.error, c.error) << c.length;
-    EXPECT_EQ(built.state.grid.exists() ? built.state.grid.upper() : -1, c.grid_upper) << c.length;
+    EXPECT_EQ(built.result.error.code, c.error) << c.length;
+    EXPECT_EQ(built.model.grid.exists() ? built.model.grid.upper() : -1, c.grid_upper) << c.length;
   }
 
   const std::string line = line_with("");
@@ -252,13 +252,13 @@ TEST(HostileInput, NumbersOutsideTheirFieldsOrInOtherForms) {
 
   const auto edges = compile(line, service_with("orologio, 32767 -32768 +5\r\nsabbia, 2.5e2\r\n" +
                                                 station(500, 255, 400) + "\r\n"));
-  EXPECT_EQ(edges.state.error, error_code::none);
-  const auto& train = edges.state.stations.slots[86];
+  EXPECT_EQ(edges.result.error.code, error_code::none);
+  const auto& train = edges.model.stations.slots[86];
   EXPECT_EQ(train.group2_a, 32767);
   EXPECT_EQ(train.group2_b, -32768);
   EXPECT_EQ(train.group2_c, 5);
   EXPECT_EQ(train.group1_a, 250);
-  EXPECT_EQ(edges.state.stations.slots[1].station_type, 255);
+  EXPECT_EQ(edges.model.stations.slots[1].station_type, 255);
 }
 
 // The short line has G = 180: a position p passes while p + 100 <= 9000.
@@ -334,9 +334,9 @@ TEST(HostileInput, PositionsAtZeroBelowItAndAtTheGridsEnd) {
   const auto near_start = compile(line, service_with("segnale, 200, 2,4,0,0,0,0,0,0,0,0\r\n"));
   // Cell 5: markers in 3 and 1; those of 4 and 6 cells before would lie below
   // cell 0 and are skipped.
-  EXPECT_EQ(near_start.state.grid.cells[3].approach_mark, 61);
-  EXPECT_EQ(near_start.state.grid.cells[1].approach_mark, 62);
-  EXPECT_EQ(near_start.state.grid.cells[0].approach_mark, 0);
+  EXPECT_EQ(near_start.model.grid.cells[3].approach_mark, 61);
+  EXPECT_EQ(near_start.model.grid.cells[1].approach_mark, 62);
+  EXPECT_EQ(near_start.model.grid.cells[0].approach_mark, 0);
 }
 
 TEST(HostileInput, TablesFilledPastTheirSlots) {
@@ -365,14 +365,16 @@ TEST(HostileInput, TablesFilledPastTheirSlots) {
 
   const auto tunnels =
       compile(line_with(numbered("montagna, {}, 0, 11", 200, 0, 50), long_line), service);
-  EXPECT_EQ(tunnels.state.mountain_count, 80);
+  // The 81st tunnel row finds the tunnel list full.
+  EXPECT_EQ(tunnels.result.error.code, error_code::reading_failure);
+  EXPECT_EQ(test_support::rows_read(tunnels.log, compiler::row_keyword::tunnel), 81u);
   const auto stations = compile(
       line_with("", long_line),
       service_with(numbered("stazione, {}, 25, 0, 0,0,0, 0,0,0, 0,0,0, 0, 0,0,0, S", 80, 0, 400)));
   // The 79th station is stored whole, then there is no slot below the signs.
-  EXPECT_EQ(stations.state.stations.slots[79].position, 78 * 400);
-  EXPECT_EQ(stations.state.stations.slots[79].name, "S");
-  EXPECT_TRUE(stations.state.stations.slots[80].name.empty());
+  EXPECT_EQ(stations.model.stations.slots[79].position, 78 * 400);
+  EXPECT_EQ(stations.model.stations.slots[79].name, "S");
+  EXPECT_TRUE(stations.model.stations.slots[80].name.empty());
 }
 
 // The short line's plan runs to metre 9000.
@@ -408,7 +410,7 @@ TEST(HostileInput, CurvesPastThePlanAndRowsOutOfOrder) {
   });
 
   const auto last_metre = compile(line_with("curvas4, 8000, 1000\r\n"), service);
-  EXPECT_EQ(last_metre.state.plan.filled, 9001);
+  EXPECT_EQ(last_metre.model.plan.filled, 9001);
 }
 
 TEST(HostileInput, QuotesLeftOpen) {
@@ -418,18 +420,18 @@ TEST(HostileInput, QuotesLeftOpen) {
                   "cartello_indicatore, 650, \"" + rest,
               service_text({}));
   // The quoted field takes the rest of the text: no row after it is read.
-  EXPECT_EQ(sign.state.error, error_code::none);
-  EXPECT_EQ(sign.state.stations.slots[80].name, rest);
-  EXPECT_EQ(sign.state.grid.cells[12].gradient, 100);
+  EXPECT_EQ(sign.result.error.code, error_code::none);
+  EXPECT_EQ(sign.model.stations.slots[80].name, rest);
+  EXPECT_EQ(sign.model.grid.cells[12].gradient, 100);
 
   const auto keyword = compile(line_with("\"pendenza, 600, 4\r\n"), service_text({}));
-  EXPECT_EQ(keyword.state.error, error_code::none);
-  EXPECT_EQ(keyword.state.grid.cells[12].gradient, 100);
+  EXPECT_EQ(keyword.result.error.code, error_code::none);
+  EXPECT_EQ(keyword.model.grid.cells[12].gradient, 100);
 
   const auto name = compile(line_with(""), service_with("stazione, 500, 4, 400, 0,0,0, 0,0,0, "
                                                         "0,0,0, 0, 0,0,0, \"VESCARA\r\n"));
-  EXPECT_EQ(name.state.error, error_code::none);
-  EXPECT_EQ(name.state.stations.slots[1].name, "VESCARA\r\n[fine]\r\n");
+  EXPECT_EQ(name.result.error.code, error_code::none);
+  EXPECT_EQ(name.model.stations.slots[1].name, "VESCARA\r\n[fine]\r\n");
 }
 
 TEST(HostileInput, KeywordsRepeatedThousandsOfTimes) {

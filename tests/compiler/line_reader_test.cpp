@@ -1,5 +1,6 @@
 // The line half of the reading and the placement of the line's elements.
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -37,19 +38,19 @@ TEST(LineReader, GridAndPlanAreSizedFromTheLineLength) {
   };
   for (const size_case& c : cases) {
     const auto built = compile_line({}, c.length_row);
-    EXPECT_EQ(built.state.error, error_code::none) << c.length_row;
-    EXPECT_EQ(built.state.plan_upper, c.plan_upper) << c.length_row;
-    EXPECT_EQ(built.state.grid.upper(), c.grid_upper) << c.length_row;
-    EXPECT_EQ(built.state.plan.upper, c.plan_upper) << c.length_row;
+    EXPECT_EQ(built.result.error.code, error_code::none) << c.length_row;
+    EXPECT_EQ(built.model.plan_upper, c.plan_upper) << c.length_row;
+    EXPECT_EQ(built.model.grid.upper(), c.grid_upper) << c.length_row;
+    EXPECT_EQ(built.model.plan.upper, c.plan_upper) << c.length_row;
     // Metres plan_upper - 1 and plan_upper stay empty.
-    EXPECT_EQ(built.state.plan.filled, c.plan_upper - 1) << c.length_row;
-    EXPECT_EQ(built.state.stations.slots[84].finish, std::stoi(c.length_row.substr(22)));
+    EXPECT_EQ(built.model.plan.filled, c.plan_upper - 1) << c.length_row;
+    EXPECT_EQ(built.model.stations.slots[84].finish, std::stoi(c.length_row.substr(22)));
   }
 }
 
 TEST(LineReader, GradientCursorFillsCellsUpToEachRow) {
   const auto built = compile_line({"pendenza,  0,   0", "pendenza,  600,   1", "pendenza,  700,   2"});
-  const std::int32_t g = built.state.grid.upper();
+  const std::int32_t g = built.model.grid.upper();
   for (std::int32_t i = 0; i <= g; ++i) {
     const int expected = i <= 11 ? 100 : i <= 13 ? 101 : i <= g - 3 ? 102 : 0;
     ASSERT_EQ(cell(built, static_cast<std::size_t>(i)).gradient, expected) << "cell " << i;
@@ -75,25 +76,25 @@ TEST(LineReader, GradientCursorFillsCellsUpToEachRow) {
   for (int i = 0; i < 400; ++i) many += "pendenza, 6850, 1\r\npendenza, 0, 2\r\n";
   many += "[fine]\r\n";
   const auto disordered = compile(many, service_text({}));
-  EXPECT_EQ(disordered.state.error, error_code::none);
-  EXPECT_EQ(disordered.state.grid.upper(), 140);
+  EXPECT_EQ(disordered.result.error.code, error_code::none);
+  EXPECT_EQ(disordered.model.grid.upper(), 140);
 }
 
 TEST(LineReader, CurvesExtendThePlanInDoublePrecision) {
   const auto straight = compile_line({});
-  const auto& plan = straight.state.plan;
+  const auto& plan = straight.model.plan;
   for (std::size_t m : {0u, 1u, 2u, 1000u, 70498u}) {
     EXPECT_EQ(plan.x[m], 0.0) << m;
     EXPECT_EQ(plan.y[m], static_cast<double>(m)) << m;
   }
 
   const auto bent = compile_line({"curvad4,  1,  1"});
-  EXPECT_DOUBLE_EQ(bent.state.plan.x[2], 0.001);
-  EXPECT_DOUBLE_EQ(bent.state.plan.y[2], 2.0);
-  EXPECT_DOUBLE_EQ(bent.state.plan.x[3], 0.002);
-  EXPECT_DOUBLE_EQ(bent.state.plan.y[3], 3.0);
-  EXPECT_DOUBLE_EQ(bent.state.plan.x[4], 0.003);
-  EXPECT_DOUBLE_EQ(bent.state.plan.y[4], 4.0);
+  EXPECT_DOUBLE_EQ(bent.model.plan.x[2], 0.001);
+  EXPECT_DOUBLE_EQ(bent.model.plan.y[2], 2.0);
+  EXPECT_DOUBLE_EQ(bent.model.plan.x[3], 0.002);
+  EXPECT_DOUBLE_EQ(bent.model.plan.y[3], 3.0);
+  EXPECT_DOUBLE_EQ(bent.model.plan.x[4], 0.003);
+  EXPECT_DOUBLE_EQ(bent.model.plan.y[4], 4.0);
 
   struct class_case {
     std::string row;
@@ -106,19 +107,19 @@ TEST(LineReader, CurvesExtendThePlanInDoublePrecision) {
   };
   for (const class_case& c : classes) {
     const auto built = compile_line({c.row});
-    EXPECT_EQ(built.state.error, error_code::none) << c.row;
-    EXPECT_DOUBLE_EQ(built.state.plan.x[2], c.first_step_x) << c.row;
+    EXPECT_EQ(built.result.error.code, error_code::none) << c.row;
+    EXPECT_DOUBLE_EQ(built.model.plan.x[2], c.first_step_x) << c.row;
   }
 
-  EXPECT_EQ(compile_line({"curva,  900,  100"}).state.error, error_code::curve_invalid);
+  EXPECT_EQ(compile_line({"curva,  900,  100"}).result.error.code, error_code::curve_invalid);
   // A curve whose end passes the plan's last metre is refused whole.
   const auto too_long = compile_line({"curvad4,  1000,  69501"});
-  EXPECT_EQ(too_long.state.error, error_code::curve_invalid);
-  EXPECT_EQ(too_long.state.plan.filled, 2);
+  EXPECT_EQ(too_long.result.error.code, error_code::curve_invalid);
+  EXPECT_EQ(too_long.model.plan.filled, 2);
   // Without a plan the curve row is not acted upon.
   const auto no_plan = compile(line_text({"curva,  900,  100"}), service_text({}), 0);
-  EXPECT_EQ(no_plan.state.error, error_code::none);
-  EXPECT_FALSE(no_plan.state.plan.exists());
+  EXPECT_EQ(no_plan.result.error.code, error_code::none);
+  EXPECT_FALSE(no_plan.model.plan.exists());
 }
 
 TEST(LineElements, ProgressiveRowsAreOrderedBySectionStart) {
@@ -152,14 +153,13 @@ TEST(LineElements, ProgressiveRowsAreOrderedBySectionStart) {
        {30000, 500, 2}, {20000, 400, 2}, {10000, 300, 2}},
   };
   for (const order_case& c : cases) {
-    compiler::build_state state;
-    auto& slots = state.stations.slots;
-    for (auto [slot, row] : {std::pair{81, c.t}, std::pair{82, c.d}, std::pair{83, c.u}}) {
-      slots[static_cast<std::size_t>(slot)].start = row.start;
-      slots[static_cast<std::size_t>(slot)].finish = row.finish;
-      slots[static_cast<std::size_t>(slot)].position = row.position;
+    std::string text = "[generale]\r\nlunghezza percorso, 63500\r\n";
+    for (auto [name, row] : {std::pair{"tre", c.t}, std::pair{"due", c.d}, std::pair{"uno", c.u}}) {
+      text += fmt::format("progressiva chilometrica {}, {}, {}, {}\r\n", name, row.start,
+                          row.finish, row.position);
     }
-    compiler::progressive_ordina(state);
+    const auto built = compile(text + "[curve]\r\n[fine]\r\n", service_text({}));
+    const auto& slots = built.model.stations.slots;
     auto got = [&](std::size_t slot) {
       return row3{slots[slot].start, slots[slot].finish, slots[slot].position};
     };
@@ -174,8 +174,8 @@ TEST(LineElements, TunnelsTakeTypesMarkersAndTheGapRule) {
       {"montagna,   29150,  32500,  11", "montagna,   37100,  40000,  11",
        "montagna,   40100,  41800,  11", "montagna,   45000,  45400,  1",
        "montagna,   48000,  48000,  12", "montagna,   50000,  51000,  12"});
-  EXPECT_EQ(built.state.error, error_code::none);
-  EXPECT_EQ(built.state.mountain_count, 6);
+  EXPECT_EQ(built.result.error.code, error_code::none);
+  EXPECT_EQ(test_support::rows_read(built.log, compiler::row_keyword::tunnel), 6u);
   for (std::size_t i = 583; i <= 649; ++i) {
     EXPECT_EQ(cell(built, i).mountain_type, 1) << i;
     EXPECT_EQ(cell(built, i).kind, (i - 583 + 1) % 4 == 0 ? 11 : 0) << i;
@@ -193,7 +193,6 @@ TEST(LineElements, TunnelsTakeTypesMarkersAndTheGapRule) {
     EXPECT_EQ(cell(built, i).kind, 0) << i;
   }
   // An end not beyond the start: listed, no cell written.
-  EXPECT_EQ(built.state.mountain_start[5], 48000);
   EXPECT_EQ(cell(built, 960).mountain_type, 0);
   EXPECT_EQ(cell(built, 1000).mountain_type, 2);
 
@@ -214,11 +213,11 @@ TEST(LineElements, TunnelListHoldsEightyTunnels) {
     return text + "[fine]\r\n";
   };
   const auto eighty = compile(rows_of(80), service_text({}));
-  EXPECT_EQ(eighty.state.error, error_code::none);
-  EXPECT_EQ(eighty.state.mountain_count, 80);
+  EXPECT_EQ(eighty.result.error.code, error_code::none);
+  EXPECT_EQ(test_support::rows_read(eighty.log, compiler::row_keyword::tunnel), 80u);
   const auto too_many = compile(rows_of(81), service_text({}));
-  EXPECT_EQ(too_many.state.error, error_code::reading_failure);
-  EXPECT_EQ(too_many.state.mountain_count, 80);
+  EXPECT_EQ(too_many.result.error.code, error_code::reading_failure);
+  EXPECT_EQ(test_support::rows_read(too_many.log, compiler::row_keyword::tunnel), 81u);
   EXPECT_TRUE(too_many.result.disposal.delete_service);
 }
 
@@ -237,7 +236,7 @@ TEST(LineElements, SpeedBoardsPackBothGroups) {
   };
   for (const board_case& c : cases) {
     const auto built = compile_line({c.row});
-    EXPECT_EQ(built.state.error, error_code::none) << c.row;
+    EXPECT_EQ(built.result.error.code, error_code::none) << c.row;
     const auto& board = cell(built, c.cell);
     EXPECT_EQ(board.kind, 6) << c.row;
     EXPECT_EQ(board.param1, c.p1) << c.row;
@@ -248,15 +247,15 @@ TEST(LineElements, SpeedBoardsPackBothGroups) {
   // A board replaces a tunnel marker; on a sign it is error 21.
   const auto on_marker = compile_line(
       {"montagna,  1000,  2000,  11", "indicatori_vmax,  1100,  80,  80,  80,  0,  ,  ,  ,  0"});
-  EXPECT_EQ(on_marker.state.error, error_code::none);
+  EXPECT_EQ(on_marker.result.error.code, error_code::none);
   EXPECT_EQ(cell(on_marker, 23).kind, 6);
   const auto on_sign =
       compile_line({"cartello_indicatore,  1100,   (X)", "indicatori_vmax,  1100,  80,  80,  80,  0,  ,  ,  ,  0"});
-  EXPECT_EQ(on_sign.state.error, error_code::speed_boards_cell_occupied);
-  EXPECT_EQ(on_sign.state.error_position, 1100);
+  EXPECT_EQ(on_sign.result.error.code, error_code::speed_boards_cell_occupied);
+  EXPECT_EQ(on_sign.result.error.position, 1100);
   EXPECT_EQ(cell(on_sign, 23).kind, 14);
   // A packed value beyond 16 bits cannot be stored.
-  EXPECT_EQ(compile_line({"indicatori_vmax,  1100,  2000,  80,  80,  0,  ,  ,  ,  0"}).state.error,
+  EXPECT_EQ(compile_line({"indicatori_vmax,  1100,  2000,  80,  80,  0,  ,  ,  ,  0"}).result.error.code,
             error_code::reading_failure);
 }
 
@@ -265,8 +264,8 @@ TEST(LineReader, SignsTakeSlotsFromEightyDownward) {
       {"montagna,  1000,  2000,  11", "cartello_indicatore,  650,   (CAVALCAVIA)( Km 0.661 )",
        "cartello_indicatore,  1100,   (B)", "cartello_indicatore,  3000,   (C)",
        "cartello_indicatore,  3100,   (D)", "cartello_indicatore,  3200,   (E)"});
-  EXPECT_EQ(built.state.error, error_code::none);
-  const auto& slots = built.state.stations.slots;
+  EXPECT_EQ(built.result.error.code, error_code::none);
+  const auto& slots = built.model.stations.slots;
   EXPECT_EQ(slots[80].name, "(CAVALCAVIA)( Km 0.661 )");
   EXPECT_EQ(slots[79].name, "(B)");
   EXPECT_EQ(slots[76].name, "(E)");
@@ -279,8 +278,8 @@ TEST(LineReader, SignsTakeSlotsFromEightyDownward) {
   const auto on_board =
       compile_line({"indicatori_vmax,  1100,  80,  80,  80,  0,  ,  ,  ,  0",
                                       "cartello_indicatore,  1100,   (X)"});
-  EXPECT_EQ(on_board.state.error, error_code::sign_cell_occupied);
-  EXPECT_EQ(on_board.state.error_position, 1100);
+  EXPECT_EQ(on_board.result.error.code, error_code::sign_cell_occupied);
+  EXPECT_EQ(on_board.result.error.position, 1100);
 
   auto signs = [](int count) {
     std::string text = "[generale]\r\nlunghezza percorso, 63500\r\n[x]\r\n";
@@ -290,12 +289,12 @@ TEST(LineReader, SignsTakeSlotsFromEightyDownward) {
     return text + "[fine]\r\n";
   };
   const auto eighty = compile(signs(80), service_text({}));
-  EXPECT_EQ(eighty.state.error, error_code::none);
-  EXPECT_EQ(eighty.state.stations.slots[1].name, "(S)");
-  EXPECT_EQ(eighty.state.stations.slots[0].name, "");
+  EXPECT_EQ(eighty.result.error.code, error_code::none);
+  EXPECT_EQ(eighty.model.stations.slots[1].name, "(S)");
+  EXPECT_EQ(eighty.model.stations.slots[0].name, "");
   const auto too_many = compile(signs(81), service_text({}));
-  EXPECT_EQ(too_many.state.error, error_code::station_slots_exhausted);
-  EXPECT_EQ(too_many.state.stations.slots[0].name, "");
+  EXPECT_EQ(too_many.result.error.code, error_code::station_slots_exhausted);
+  EXPECT_EQ(too_many.model.stations.slots[0].name, "");
 }
 
 TEST(LineReader, GeneralSectionRows) {
@@ -320,8 +319,8 @@ TEST(LineReader, GeneralSectionRows) {
     const auto built = compile(test_support::text_of({"[generale]", "lunghezza percorso, 63500",
                                                       c.row, "[curve]", "[fine]"}),
                                service_text({}));
-    EXPECT_EQ(built.state.error, c.error) << c.row;
-    const auto& slot = built.state.stations.slots[86];
+    EXPECT_EQ(built.result.error.code, c.error) << c.row;
+    const auto& slot = built.model.stations.slots[86];
     EXPECT_EQ(slot.start, c.from) << c.row;
     EXPECT_EQ(slot.finish, c.to) << c.row;
     EXPECT_EQ(slot.position, c.codes) << c.row;
@@ -333,36 +332,36 @@ TEST(LineReader, GeneralSectionRows) {
                              "PROGRESSIVA CHILOMETRICA UNO, 24500, 35000, 1",
                              "sfondo uno, 70000", "SFONDO DUE, 5", "[curve]", "[fine]"}),
       service_text({}));
-  EXPECT_EQ(capitals.state.error, error_code::none);
-  EXPECT_EQ(capitals.state.stations.slots[81].start, 0);
-  EXPECT_EQ(capitals.state.stations.slots[85].start, 70000);
-  EXPECT_EQ(capitals.state.stations.slots[85].position, 0);
+  EXPECT_EQ(capitals.result.error.code, error_code::none);
+  EXPECT_EQ(capitals.model.stations.slots[81].start, 0);
+  EXPECT_EQ(capitals.model.stations.slots[85].start, 70000);
+  EXPECT_EQ(capitals.model.stations.slots[85].position, 0);
 }
 
 TEST(LineReader, PositionsAreCheckedAgainstTheGrid) {
   // 50 x G - 100 = 70400 for the 63500 m line.
   const auto at_limit = compile_line({"cartello_indicatore,  70400,   (X)"});
-  EXPECT_EQ(at_limit.state.error, error_code::none);
+  EXPECT_EQ(at_limit.result.error.code, error_code::none);
   EXPECT_EQ(cell(at_limit, 1409).kind, 14);
 
   const auto past = compile(line_text({"cartello_indicatore,  70401,   (X)", "pendenza, 0, 5"}),
                             service_text({"numero vetture, 9"}));
-  EXPECT_EQ(past.state.error, error_code::position_beyond_grid);
-  EXPECT_EQ(past.state.error_position, 70401);
+  EXPECT_EQ(past.result.error.code, error_code::position_beyond_grid);
+  EXPECT_EQ(past.result.error.position, 70401);
   // The rest of the line text is not read, the gradient still completes and
   // the service text is read.
   EXPECT_EQ(cell(past, 0).gradient, 100);
-  EXPECT_EQ(past.state.stations.slots[84].position, 9);
+  EXPECT_EQ(past.model.stations.slots[84].position, 9);
   EXPECT_TRUE(past.result.disposal.delete_line);
   EXPECT_TRUE(past.result.disposal.delete_service);
 
   for (const char* row : {"cartello_indicatore,  -50,   (X)", "montagna, -100, 500, 11",
                           "indicatori_vmax,  -1,  80,  80,  80,  0,  ,  ,  ,  0"}) {
     const auto negative = compile_line({row});
-    EXPECT_EQ(negative.state.error, error_code::position_beyond_grid) << row;
+    EXPECT_EQ(negative.result.error.code, error_code::position_beyond_grid) << row;
   }
   // Gradient and curve rows at negative positions address no cell.
-  EXPECT_EQ(compile_line({"pendenza, -500, 3", "curvad4, -10, 20"}).state.error, error_code::none);
+  EXPECT_EQ(compile_line({"pendenza, -500, 3", "curvad4, -10, 20"}).result.error.code, error_code::none);
 }
 
 TEST(LineReader, EachErrorEndsTheReadingItsOwnWay) {
@@ -399,14 +398,14 @@ TEST(LineReader, EachErrorEndsTheReadingItsOwnWay) {
   };
   for (const exit_case& c : cases) {
     const auto built = compile(c.line, service_text({}));
-    EXPECT_EQ(built.state.error, c.error) << c.name;
-    EXPECT_EQ(built.state.grid.exists(), c.grid) << c.name;
+    EXPECT_EQ(built.result.error.code, c.error) << c.name;
+    EXPECT_EQ(built.model.grid.exists(), c.grid) << c.name;
     EXPECT_EQ(built.result.outcome == compiler::compile_outcome::no_grid, !c.grid) << c.name;
     EXPECT_EQ(built.result.disposal.delete_line, c.delete_line) << c.name;
     EXPECT_EQ(built.result.disposal.delete_service, c.delete_service) << c.name;
     // The names are in place whatever happened.
-    EXPECT_EQ(built.state.stations.slots[85].name, "Vescara_Ormeda") << c.name;
-    EXPECT_EQ(built.state.stations.slots[86].name, "4816") << c.name;
+    EXPECT_EQ(built.model.stations.slots[85].name, "Vescara_Ormeda") << c.name;
+    EXPECT_EQ(built.model.stations.slots[86].name, "4816") << c.name;
   }
 }
 
@@ -415,20 +414,20 @@ TEST(LineReader, TheLastFieldOfTheTextIsNeverExamined) {
   const auto without_end =
       compile("[generale]\r\nlunghezza percorso, 63500\r\n[x]\r\ncartello_indicatore, 100, (X)",
               service_text({}));
-  EXPECT_EQ(without_end.state.error, error_code::none);
-  EXPECT_EQ(without_end.state.stations.slots[80].name, "(X)");
+  EXPECT_EQ(without_end.result.error.code, error_code::none);
+  EXPECT_EQ(without_end.model.stations.slots[80].name, "(X)");
   // A bare keyword as the last field is ignored.
   const auto bare = compile("[generale]\r\nlunghezza percorso, 63500\r\n[x]\r\ncurva",
                             service_text({}));
-  EXPECT_EQ(bare.state.error, error_code::none);
+  EXPECT_EQ(bare.result.error.code, error_code::none);
   // A stray dash value left over from a row is dropped, and the field after
   // it is examined in its place.
   const auto stray = compile(line_text({"pendenza, 100, 1, -5", "cartello_indicatore, 100, (X)"}),
                              service_text({}));
-  EXPECT_EQ(stray.state.stations.slots[80].name, "(X)");
+  EXPECT_EQ(stray.model.stations.slots[80].name, "(X)");
   // A keyword field that holds a dash is never examined.
   const auto dashed = compile(line_text({"cartello-indicatore, 100, (X)"}), service_text({}));
-  EXPECT_EQ(dashed.state.stations.slots[80].name, "");
+  EXPECT_EQ(dashed.model.stations.slots[80].name, "");
 }
 
 }  // namespace

@@ -46,7 +46,7 @@ TEST(Signals, PackSidesTimeAndApproachMarkers) {
   };
   for (const signal_case& c : cases) {
     const auto built = compile_service({c.row});
-    EXPECT_EQ(built.state.error, error_code::none) << c.row;
+    EXPECT_EQ(built.result.error.code, error_code::none) << c.row;
     const auto& signal = cell(built, c.cell);
     EXPECT_EQ(signal.kind, 1) << c.row;
     EXPECT_EQ(signal.param1, c.p1) << c.row;
@@ -62,20 +62,20 @@ TEST(Signals, PackSidesTimeAndApproachMarkers) {
   // A signal replaces a tunnel marker; on a station stop it is error 16.
   const auto on_marker = compile_service({"segnale,   1100,   2, 1, 0,  0, 0,    0,  0,0,0, 0"},
                                          {"montagna,  1000,  2000,  11"});
-  EXPECT_EQ(on_marker.state.error, error_code::none);
+  EXPECT_EQ(on_marker.result.error.code, error_code::none);
   EXPECT_EQ(cell(on_marker, 23).kind, 1);
   const auto on_stop = compile_service(
       {"stazione, 1000, 4, 200, 1,0,0, 0,0,0, 0,0,0, 0, 0,0,0, A",
        "segnale,   1000,   2, 1, 0,  0, 0,    0,  0,0,0, 0"});
   // Stop cell: finish 1100 / 50 - 1 = 21, the signal's cell 1000 / 50 + 1.
-  EXPECT_EQ(on_stop.state.error, error_code::signal_cell_occupied);
-  EXPECT_EQ(on_stop.state.error_position, 1000);
+  EXPECT_EQ(on_stop.result.error.code, error_code::signal_cell_occupied);
+  EXPECT_EQ(on_stop.result.error.position, 1000);
   EXPECT_EQ(cell(on_stop, 21).kind, 10);
 }
 
 TEST(Slowdowns, PlaceWarningStartEndAndApproachCells) {
   const auto embedded = compile_service({"rallentamento,   42150,    30,  250, 0,  0,  0"});
-  EXPECT_EQ(embedded.state.error, error_code::none);
+  EXPECT_EQ(embedded.result.error.code, error_code::none);
   EXPECT_EQ(cell(embedded, 820).kind, 4);
   EXPECT_EQ(cell(embedded, 820).param1, 30);
   EXPECT_EQ(cell(embedded, 844).kind, 3);
@@ -86,7 +86,7 @@ TEST(Slowdowns, PlaceWarningStartEndAndApproachCells) {
   for (std::size_t i = 816; i <= 819; ++i) EXPECT_EQ(cell(embedded, i).kind, 0) << i;
 
   const auto marked = compile_service({"rallentamento,   42150,    30,  250, 4,  1,  7"});
-  EXPECT_EQ(marked.state.error, error_code::none);
+  EXPECT_EQ(marked.result.error.code, error_code::none);
   for (std::size_t k = 0; k < 4; ++k) {
     EXPECT_EQ(cell(marked, 819 - k).kind, 5);
     EXPECT_EQ(cell(marked, 819 - k).param1, static_cast<std::int16_t>(k + 1));
@@ -133,16 +133,16 @@ TEST(Slowdowns, OccupiedCellsGiveTheirOwnErrors) {
   };
   for (const slowdown_case& c : cases) {
     const auto built = compile(line_text(c.line_rows), service_text({row}));
-    EXPECT_EQ(built.state.error, c.error) << c.name;
-    EXPECT_EQ(built.state.error_position, 42150) << c.name;
+    EXPECT_EQ(built.result.error.code, c.error) << c.name;
+    EXPECT_EQ(built.result.error.position, 42150) << c.name;
     for (const auto& [index, kind] : c.kinds_after) {
       EXPECT_EQ(cell(built, index).kind, kind) << c.name << " cell " << index;
     }
   }
   // A slowdown ending past the grid, or starting before the line, is refused.
-  EXPECT_EQ(compile_service({"rallentamento,   70000,    30,  2000, 0,  0,  0"}).state.error,
+  EXPECT_EQ(compile_service({"rallentamento,   70000,    30,  2000, 0,  0,  0"}).result.error.code,
             error_code::position_beyond_grid);
-  EXPECT_EQ(compile_service({"rallentamento,   -100,    30,  200, 0,  0,  0"}).state.error,
+  EXPECT_EQ(compile_service({"rallentamento,   -100,    30,  200, 0,  0,  0"}).result.error.code,
             error_code::position_beyond_grid);
 }
 
@@ -153,8 +153,8 @@ TEST(Stations, AreasStopCellsAndApproachMarks) {
        "stazione,    9000,  5,  300,  1, 1, 1,  0,0,0,  0,0,0,    0,   0, 0, 0, CINQUE",
        "stazione,   12000, 25,  200,  0, 0, 0,  0,0,0,  0,0,0,    0,   0, 0, 0, BIVIO",
        "stazione,   15000,  7,  600,  0, 1, 1,  0,0,0,  0,0,0,    0,   0, 0, 0, SETTE"});
-  ASSERT_EQ(first.state.error, error_code::none);
-  const auto& slots = first.state.stations.slots;
+  ASSERT_EQ(first.result.error.code, error_code::none);
+  const auto& slots = first.model.stations.slots;
   // Slot 1: the 50 m of flag_c stay in finish, then both flags are cleared.
   EXPECT_EQ(slots[1].start, -450);
   EXPECT_EQ(slots[1].finish, 500);
@@ -226,18 +226,18 @@ TEST(Stations, ErrorsStopTheReadingWhereTheyArise) {
   };
   for (const station_case& c : cases) {
     const auto built = compile(line_text(std::vector<std::string>{}), service_text(c.rows));
-    EXPECT_EQ(built.state.error, c.error) << c.name;
+    EXPECT_EQ(built.result.error.code, c.error) << c.name;
     if (c.error != error_code::none) {
-      EXPECT_EQ(built.state.error_position, c.position) << c.name;
+      EXPECT_EQ(built.result.error.position, c.position) << c.name;
     }
     const std::size_t slot = c.rows.size();
-    EXPECT_EQ(built.state.stations.slots[slot].station_type, c.type_read) << c.name;
+    EXPECT_EQ(built.model.stations.slots[slot].station_type, c.type_read) << c.name;
   }
   // 350 m between areas passes: A ends at 1100, B starts at 1450.
   const auto spaced = compile_service({"stazione, 1000, 4, 200, 1,0,0, 0,0,0, 0,0,0, 0, 0,0,0, A",
                                        "stazione, 1550, 4, 200, 1,0,0, 0,0,0, 0,0,0, 0, 0,0,0, B"});
-  EXPECT_EQ(spaced.state.error, error_code::none);
-  EXPECT_EQ(spaced.state.stations.slots[2].start - spaced.state.stations.slots[1].finish, 350);
+  EXPECT_EQ(spaced.result.error.code, error_code::none);
+  EXPECT_EQ(spaced.model.stations.slots[2].start - spaced.model.stations.slots[1].finish, 350);
 }
 
 TEST(Stations, SlotsStopBelowTheSignSlots) {
@@ -250,18 +250,18 @@ TEST(Stations, SlotsStopBelowTheSignSlots) {
     return "[generale]\r\n" + rows + "[fine]\r\n";
   };
   const auto seventy_eight = compile(line_text({}), stations(78));
-  EXPECT_EQ(seventy_eight.state.error, error_code::none);
+  EXPECT_EQ(seventy_eight.result.error.code, error_code::none);
   // The station in slot 79 is stored whole, then error 10 is recorded.
   const auto seventy_nine = compile(line_text({}), stations(80));
-  EXPECT_EQ(seventy_nine.state.error, error_code::station_slots_exhausted);
-  EXPECT_EQ(seventy_nine.state.stations.slots[79].name, "S79");
-  EXPECT_EQ(seventy_nine.state.stations.slots[80].name, "");
+  EXPECT_EQ(seventy_nine.result.error.code, error_code::station_slots_exhausted);
+  EXPECT_EQ(seventy_nine.model.stations.slots[79].name, "S79");
+  EXPECT_EQ(seventy_nine.model.stations.slots[80].name, "");
   // With one sign, the station in slot 78 meets the sign slots.
   const auto with_sign = compile(line_text({"cartello_indicatore, 70000, (X)"}), stations(80));
-  EXPECT_EQ(with_sign.state.error, error_code::station_slots_exhausted);
-  EXPECT_EQ(with_sign.state.stations.slots[78].name, "S78");
-  EXPECT_EQ(with_sign.state.stations.slots[79].name, "");
-  EXPECT_EQ(with_sign.state.stations.slots[80].name, "(X)");
+  EXPECT_EQ(with_sign.result.error.code, error_code::station_slots_exhausted);
+  EXPECT_EQ(with_sign.model.stations.slots[78].name, "S78");
+  EXPECT_EQ(with_sign.model.stations.slots[79].name, "");
+  EXPECT_EQ(with_sign.model.stations.slots[80].name, "(X)");
 }
 
 TEST(ServiceReader, ProfilesAndTrainParameters) {
@@ -270,15 +270,15 @@ TEST(ServiceReader, ProfilesAndTrainParameters) {
        "orologio,    15              17            15 ", "velocita,       0,    80",
        "velocita,     650,   130", "velocita,    2000,   82", "velocita,    3000,   88",
        "aderenza,   0,    100", "aderenza,   1000,    82"});
-  ASSERT_EQ(built.state.error, error_code::none);
-  const auto& slots = built.state.stations.slots;
+  ASSERT_EQ(built.result.error.code, error_code::none);
+  const auto& slots = built.model.stations.slots;
   EXPECT_EQ(slots[84].position, 14);
   EXPECT_EQ(slots[84].start, 105);
   EXPECT_EQ(slots[86].group1_a, 300);
   EXPECT_EQ(slots[86].group2_a, 15);
   EXPECT_EQ(slots[86].group2_b, 17);
   EXPECT_EQ(slots[86].group2_c, 15);
-  const std::int32_t g = built.state.grid.upper();
+  const std::int32_t g = built.model.grid.upper();
   for (std::int32_t i = 0; i <= g; ++i) {
     const auto& c = cell(built, static_cast<std::size_t>(i));
     const int speed = i <= 12 ? 16 : i < 40 ? 26 : i < 60 ? 16 : i <= g - 3 ? 18 : 0;
@@ -293,7 +293,7 @@ TEST(ServiceReader, ProfilesAndTrainParameters) {
   EXPECT_EQ(cell(late, 10).speed_limit, 16);
   EXPECT_EQ(cell(late, 10).adhesion, 90);
   // A speed whose fifth does not fit a byte cannot be stored.
-  EXPECT_EQ(compile_service({"velocita, 0, 1278", "velocita, 100, 80"}).state.error,
+  EXPECT_EQ(compile_service({"velocita, 0, 1278", "velocita, 100, 80"}).result.error.code,
             error_code::reading_failure);
 }
 
@@ -312,31 +312,31 @@ TEST(ServiceReader, CodeCuts) {
   };
   for (const cut_case& c : cases) {
     const auto built = compile_service({c.row});
-    EXPECT_EQ(built.state.error, error_code::none) << c.row;
+    EXPECT_EQ(built.result.error.code, error_code::none) << c.row;
     EXPECT_EQ(cell(built, 1211).kind, c.kind) << c.row;
     EXPECT_EQ(cell(built, 1211).param1, c.code) << c.row;
   }
   const auto occupied = compile_service({"abbattimento, 60550, 3"}, {"cartello_indicatore, 60500, (X)"});
-  EXPECT_EQ(occupied.state.error, error_code::code_cut_cell_occupied);
-  EXPECT_EQ(occupied.state.error_position, 60550);
+  EXPECT_EQ(occupied.result.error.code, error_code::code_cut_cell_occupied);
+  EXPECT_EQ(occupied.result.error.position, 60550);
 }
 
 TEST(ServiceReader, TextRulesAndExitPaths) {
   // Without "[generale]" nothing is taken and nothing is wrong.
   const auto unmarked = compile(line_text({}), test_support::text_of({"numero vetture, 14", "x"}));
-  EXPECT_EQ(unmarked.state.error, error_code::none);
-  EXPECT_EQ(unmarked.state.stations.slots[84].position, 0);
+  EXPECT_EQ(unmarked.result.error.code, error_code::none);
+  EXPECT_EQ(unmarked.model.stations.slots[84].position, 0);
   EXPECT_EQ(cell(unmarked, 0).speed_limit, 0);
 
   // A comma in a station name cuts it; the rest is read as a keyword field.
   const auto comma = compile_service(
       {"stazione, 1000, 4, 200, 1,0,0, 0,0,0, 0,0,0, 0, 0,0,0, PIAZZA, sabbia, 7"});
-  EXPECT_EQ(comma.state.stations.slots[1].name, "PIAZZA");
-  EXPECT_EQ(comma.state.stations.slots[86].group1_a, 7);
+  EXPECT_EQ(comma.model.stations.slots[1].name, "PIAZZA");
+  EXPECT_EQ(comma.model.stations.slots[86].group1_a, 7);
 
   // A missing service text is a reading failure; the line text is consumed.
   const auto missing = compile(line_text({}), std::nullopt);
-  EXPECT_EQ(missing.state.error, error_code::reading_failure);
+  EXPECT_EQ(missing.result.error.code, error_code::reading_failure);
   EXPECT_TRUE(missing.result.disposal.delete_line);
   EXPECT_FALSE(missing.result.disposal.delete_service);
 
@@ -345,8 +345,8 @@ TEST(ServiceReader, TextRulesAndExitPaths) {
       test_support::text_of({"[generale]", "lunghezza percorso, 63500",
                              "progressiva chilometrica uno, 24510, 35000, 1", "[curve]", "[fine]"}),
       service_text({"numero vetture, 3"}));
-  EXPECT_EQ(progressive.state.error, error_code::progressive_not_multiple_of_50);
-  EXPECT_EQ(progressive.state.stations.slots[84].position, 3);
+  EXPECT_EQ(progressive.result.error.code, error_code::progressive_not_multiple_of_50);
+  EXPECT_EQ(progressive.model.stations.slots[84].position, 3);
 }
 
 TEST(ServiceReader, AnErrorFifteenOfTheLineEndsAtTheFirstPlacedRow) {
@@ -355,9 +355,9 @@ TEST(ServiceReader, AnErrorFifteenOfTheLineEndsAtTheFirstPlacedRow) {
       service_text({"velocita, 0, 80", "stazione, 1000, 4, 200, 1,0,0, 0,0,0, 0,0,0, 0, 0,0,0, A",
                     "abbattimento, 3000, 5", "segnale, 5000, 2, 1, 0, 0, 0, 0, 0,0,0, 0",
                     "velocita, 8000, 100"}));
-  EXPECT_EQ(built.state.error, error_code::position_beyond_grid);
-  EXPECT_EQ(built.state.error_position, 5000);
-  EXPECT_EQ(built.state.stations.slots[1].name, "A");
+  EXPECT_EQ(built.result.error.code, error_code::position_beyond_grid);
+  EXPECT_EQ(built.result.error.position, 5000);
+  EXPECT_EQ(built.model.stations.slots[1].name, "A");
   EXPECT_EQ(cell(built, 60).kind, 12);
   EXPECT_EQ(cell(built, 101).kind, 1);  // the signal was placed before the test
   // The completions did not run: the speed profile stops where its rows left it.

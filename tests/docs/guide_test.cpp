@@ -237,10 +237,10 @@ void check_example(const example& e) {
       error_stated = true;
       const std::int32_t code = std::stoi(w[1]);
       const compiler::error_code recorded =
-          c.result.fatal != compiler::error_code::none ? c.result.fatal : c.state.error;
+          c.result.fatal != compiler::error_code::none ? c.result.fatal : c.result.error.code;
       EXPECT_EQ(compiler::code_number(recorded), code);
       if (w.size() == 4 && w[2] == "at") {
-        EXPECT_EQ(c.state.error_position, std::stoi(w[3]));
+        EXPECT_EQ(c.result.error.position, std::stoi(w[3]));
       } else {
         ASSERT_EQ(w.size(), 2u) << "error CODE [at POSITION]";
       }
@@ -253,13 +253,13 @@ void check_example(const example& e) {
     for (std::size_t k = 2; k < w.size(); k += 2) {
       SCOPED_TRACE(w[0] + " " + w[1] + " " + w[k]);
       if (w[0] == "cell") {
-        ASSERT_LT(index, c.state.grid.cells.size());
-        const auto value = cell_field(c.state.grid.cells[index], w[k]);
+        ASSERT_LT(index, c.model.grid.cells.size());
+        const auto value = cell_field(c.model.grid.cells[index], w[k]);
         ASSERT_TRUE(value.has_value()) << "no cell field " << w[k];
         EXPECT_EQ(*value, std::stoll(w[k + 1]));
       } else {
-        ASSERT_LT(index, c.state.stations.slots.size());
-        const compiler::station_record& slot = c.state.stations.slots[index];
+        ASSERT_LT(index, c.model.stations.slots.size());
+        const compiler::station_record& slot = c.model.stations.slots[index];
         if (w[k] == "name") {
           EXPECT_EQ(slot.name, w[k + 1]);
           continue;
@@ -271,8 +271,8 @@ void check_example(const example& e) {
     }
   }
   if (!error_stated) {
-    EXPECT_EQ(c.state.error, compiler::error_code::none)
-        << "error " << compiler::code_number(c.state.error) << " at " << c.state.error_position;
+    EXPECT_EQ(c.result.error.code, compiler::error_code::none)
+        << "error " << compiler::code_number(c.result.error.code) << " at " << c.result.error.position;
     EXPECT_EQ(c.result.fatal, compiler::error_code::none);
   }
 }

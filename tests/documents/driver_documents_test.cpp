@@ -41,10 +41,10 @@ struct document {
 
 std::vector<document> documents_of_a_build() {
   return {
-      {"Vescara_Ormeda_4816_note.txt", documents::dati_note, documents::notes_page_lines, 8, 737},
-      {"Vescara_Ormeda_4816_rallentamenti.txt", documents::dati_rallentamenti,
+      {"Vescara_Ormeda_4816_note.txt", documents::write_notes_page, documents::notes_page_lines, 8, 737},
+      {"Vescara_Ormeda_4816_rallentamenti.txt", documents::write_slowdown_order,
        documents::slowdown_order_lines, 47, 3350},
-      {"Vescara_Ormeda_4816_scheda_treno.txt", documents::dati_scheda,
+      {"Vescara_Ormeda_4816_scheda_treno.txt", documents::write_timetable_card,
        documents::timetable_card_lines, 40, 3051},
   };
 }
@@ -136,7 +136,7 @@ TEST(DriverDocuments, WriteFailuresNameTheFile) {
 TEST(DriverDocuments, UnconvertibleCharacterIsAClearError) {
   const temporary_directory dir;
   const fs::path path = dir.path() / "Vescara_Ormeda_4816_note.txt";
-  ASSERT_FALSE(documents::dati_note(dir.path(), "Vescara_Ormeda", "4816").has_value());
+  ASSERT_FALSE(documents::write_notes_page(dir.path(), "Vescara_Ormeda", "4816").has_value());
   const std::string before = read_file(path);
 
   // An arrow (U+2192) has no Windows-1252 byte; it must not become "?".
@@ -167,23 +167,22 @@ TEST(BuildSequence, DocumentsAreWrittenAfterTheDescriptionTextsAndBeforeTheCompi
 
   // Each step with the files on disk as it begins.
   const std::vector<std::pair<std::string, std::set<std::string>>> expected = {
-      {"dati_linea", {}},
-      {"dati_treno", {line_text}},
-      {"dati_note", {line_text, service_text}},
-      {"dati_rallentamenti", {line_text, service_text, note}},
-      {"dati_scheda", {line_text, service_text, note, order}},
-      {"memorizza_percorso", {line_text, service_text, note, order, card}},
+      {"write_line_text", {}},
+      {"write_service_text", {line_text}},
+      {"write_notes_page", {line_text, service_text}},
+      {"write_slowdown_order", {line_text, service_text, note}},
+      {"write_timetable_card", {line_text, service_text, note, order}},
+      {"compile_scenario", {line_text, service_text, note, order, card}},
       {"write_output_files", {note, order, card}},
   };
 
   const temporary_directory dir;
-  compiler::build_state state = compiler::make_build_state(
-      compiler::embedded_route_base_name, compiler::embedded_train_number, dir.path());
+  const compiler::build_settings settings = compiler::embedded_settings(dir.path());
   silent_notice notice;
   std::ostringstream err;
   std::vector<std::pair<std::string, std::set<std::string>>> seen;
   const builder::exit_status status = builder::run_build(
-      state, notice, err, 1,
+      settings, notice, err,
       [&](std::string_view step) { seen.emplace_back(std::string(step), files_in(dir.path())); });
 
   EXPECT_EQ(status, builder::exit_status::clean) << err.str();

@@ -44,7 +44,7 @@ TEST(FuzzCorpus, InputsSplitIntoModeAndTwoTexts) {
   };
   for (const split_case& c : cases) {
     const fuzzing::compile_input input = fuzzing::split_input(c.data);
-    EXPECT_EQ(input.j, c.j) << c.data;
+    EXPECT_EQ(input.with_plan, c.j == 1) << c.data;
     EXPECT_EQ(input.texts.line, c.line) << c.data;
     EXPECT_EQ(input.texts.service, c.service) << c.data;
   }

@@ -42,12 +42,12 @@ viewer::route_view embedded_view(bool with_plan = true) {
   viewer::route_view view;
   view.route_base_name = compiler::embedded_route_base_name;
   view.train_number = compiler::embedded_train_number;
-  EXPECT_FALSE(compiler::decode_route_grid(compiler::encode_route_grid(c.state.grid), view.grid));
-  EXPECT_FALSE(compiler::decode_station_table(compiler::encode_station_table(c.state.stations),
+  EXPECT_FALSE(compiler::decode_route_grid(compiler::encode_route_grid(c.model.grid), view.grid));
+  EXPECT_FALSE(compiler::decode_station_table(compiler::encode_station_table(c.model.stations),
                                               view.stations));
   if (with_plan) {
     EXPECT_FALSE(viewer::attach_plan(
-        view, scenario::file_bytes::copy_of(compiler::encode_track_plan(c.state.plan))));
+        view, scenario::file_bytes::copy_of(compiler::encode_track_plan(c.model.plan))));
   }
   return view;
 }
@@ -130,7 +130,7 @@ TEST(RoutePage, TextsFromTheFilesAreEscaped) {
 TEST(RoutePage, DamagedPlanFilesAreRefusedOrDrawn) {
   const test_support::compiled c = test_support::compile(test_support::embedded_line_text(),
                                                          test_support::embedded_service_text());
-  const std::string good = compiler::encode_track_plan(c.state.plan);
+  const std::string good = compiler::encode_track_plan(c.model.plan);
   const viewer::route_view base = embedded_view(false);
   std::mt19937 random(2026);
   std::size_t drawn = 0;

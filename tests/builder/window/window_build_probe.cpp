@@ -299,8 +299,7 @@ int main(int argc, char** argv) {
     return 64;
   }
   std::filesystem::create_directories(parsed.directory);
-  compiler::build_state state = compiler::make_build_state(
-      compiler::embedded_route_base_name, compiler::embedded_train_number, parsed.directory);
+  const compiler::build_settings settings = compiler::embedded_settings(parsed.directory);
 
 #ifdef _WIN32
   main_thread = GetCurrentThreadId();
@@ -312,9 +311,9 @@ int main(int argc, char** argv) {
 
   bool forcing_failed = false;
   const auto hook = [&](std::string_view step) {
-    if (parsed.force_1250 && step == "memorizza_percorso") {
+    if (parsed.force_1250 && step == "compile_scenario") {
       const auto line_path =
-          parsed.directory / scenario::line_text_file_name(state.route_base_name);
+          parsed.directory / scenario::line_text_file_name(settings.route_base_name);
       forcing_failed = !force_fixed_values_taken(line_path);
 #ifdef SCENARIO_HAS_WINDOW
       if (window) Fl::add_timeout(0.0, report_modal_box);
@@ -330,7 +329,7 @@ int main(int argc, char** argv) {
     wait_for_release(parsed, step);
   };
 
-  const builder::exit_status status = builder::run_build(state, *notice, std::cerr, 1, hook);
+  const builder::exit_status status = builder::run_build(settings, *notice, std::cerr, hook);
   if (forcing_failed) {
     std::cerr << "window_build_probe: could not move a speed-board row to position 0\n";
     return 70;

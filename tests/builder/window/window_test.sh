@@ -156,8 +156,8 @@ check_waiting_window() {
 case_window_shown_during_build() {
   need_display_tools
   start_display
-  start_probe --hold dati_linea --hold write_output_files --hold end --release "$release_file"
-  wait_printed 'holding at dati_linea'
+  start_probe --hold write_line_text --hold write_output_files --hold end --release "$release_file"
+  wait_printed 'holding at write_line_text'
   expect_printed 'notice: window'
   expect_printed "window \"$window_title\" client ${client_size[0]}x${client_size[1]} modal 0 children 1"
   expect_printed "  box \"Attendere\" at ${label_rect[0]},${label_rect[1]} size ${label_rect[2]}x${label_rect[3]} font \"Helvetica bold\" size 32"
@@ -224,8 +224,8 @@ case_error_box_enter_ends_build() { error_box_case enter; }
 case_no_window_flag_uses_terminal() {
   need_display_tools
   start_display
-  start_probe --no-window --hold dati_linea --release "$release_file"
-  wait_printed 'holding at dati_linea'
+  start_probe --no-window --hold write_line_text --release "$release_file"
+  wait_printed 'holding at write_line_text'
   expect_printed 'notice: terminal'
   expect_printed 'Attendere'
   [[ -z $(xdotool search --name "$window_title" 2>/dev/null || true) ]] ||

@@ -1,0 +1,192 @@
+#pragma once
+// The record of one build: every keyword row read, every object placed or
+// overwritten, every error and warning, and where each reading stopped, in
+// the order they happened, each tied to its text and to the byte where its
+// row (or field) stands. Reports, `inspect --source` and the page read it;
+// none of them works out again what a placer decided.
+//
+// The recorded error keeps its last-writer-wins meaning: the code of the last
+// error, with the position of the last error that keeps one.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <variant>
+#include <vector>
+
+#include "compiler/error_code.h"
+#include "compiler/placement.h"
+#include "scenario/field_reader.h"
+
+namespace compiler {
+
+enum class text_id : std::uint8_t { none, line_text, service_text };
+
+// Where an event stands: a text and the byte offset of the row's keyword
+// field, or of the field concerned. Events of the protection pass and the
+// final checks stand in no text.
+struct text_place {
+  text_id text = text_id::none;
+  std::size_t offset = 0;
+};
+
+// Which keyword a row was read for.
+enum class row_keyword : std::uint8_t {
+  length,
+  progressive,
+  background,
+  repetition,
+  gradient,
+  curve,
+  tunnel,
+  speed_boards,
+  sign,
+  braked_mass,
+  cars,
+  speed,
+  adhesion,
+  clock,
+  sand,
+  signal,
+  slowdown,
+  code_cut,
+  station,
+};
+
+// What the reader passed over, or took otherwise than an author may think.
+enum class warning_kind : std::uint8_t {
+  unknown_keyword,          // a candidate keyword field that matched nothing
+  dash_field_dropped,       // dropped by the dash rule
+  progressive_in_capitals,  // a general row that matches only in lower case, written otherwise
+  non_numeric_number,       // a number field whose text is not a number
+  number_rounded,           // a number with a decimal point or exponent, rounded to a whole one
+  values_from_next_line,    // a row too short for its keyword took values from the next line
+  values_left_over,         // a row too long for its keyword left values to be read as keywords
+};
+
+// How the reading of a text ended.
+enum class reading_end : std::uint8_t {
+  end_of_text,       // the text was read to its end
+  stopped_at_error,  // an error 15: the rest of this text is not read
+  ended_by_error,    // an error that ends the whole reading
+  failed,            // error 25: the reading could not go on
+};
+
+struct row_read {
+  row_keyword keyword;
+  std::int32_t position = 0;  // the row's first number, when it has been read
+};
+
+// An object (kind not 0) or an approach mark (kind 0) written into a cell.
+struct object_placed {
+  std::int32_t cell = 0;
+  std::uint8_t kind = 0;
+  std::uint8_t approach_mark = 0;
+  std::int32_t row = -1;  // the entry of the row that placed it; -1 for the protection pass
+};
+
+// An object written over another one: `previous_kind`, placed by the entry
+// `previous` (-1 when the journal does not know it), now `kind`. A protection
+// point that lowers a code cut's code overwrites the code cut.
+struct object_overwritten {
+  std::int32_t cell = 0;
+  std::uint8_t kind = 0;
+  std::uint8_t previous_kind = 0;
+  std::int32_t previous = -1;
+  std::int32_t row = -1;
+};
+
+struct error_recorded {
+  error_code code = error_code::none;
+  std::optional<std::int32_t> position;  // metres, for the codes that keep one
+  std::int32_t row = -1;                 // the entry of the row that raised it
+  // The cell in conflict, or the cell the protection pass found wanting, with
+  // what held it and the entry that placed that.
+  std::int32_t cell = -1;
+  std::uint8_t held_kind = 0;
+  std::int32_t held_by = -1;
+  // For an error found after its row was read (a progressive change checked
+  // at the end of the service text, a slowdown the protection pass could not
+  // protect): the entry of that row, or of the object concerned.
+  std::int32_t concerns = -1;
+  // The station's slot in the table, for errors 22 and 24.
+  std::int32_t slot = -1;
+  // The code was left by an earlier error: this row only ends the reading,
+  // and the recorded error takes its position.
+  bool carried = false;
+  // For error 25 from a field: why and where it failed.
+  scenario::field_failure_kind failure = scenario::field_failure_kind::none;
+  scenario::number_type number = scenario::number_type::long32;
+  std::size_t field_offset = 0;
+};
+
+// An error with its code, the position it keeps, and its row's entry.
+inline error_recorded error_of(error_code code, std::optional<std::int32_t> position = std::nullopt,
+                               std::int32_t row = -1) {
+  error_recorded error;
+  error.code = code;
+  error.position = position;
+  error.row = row;
+  return error;
+}
+
+struct warning_noted {
+  warning_kind kind;
+};
+
+struct reading_stopped {
+  reading_end how;
+};
+
+using journal_event = std::variant<row_read, object_placed, object_overwritten, error_recorded,
+                                   warning_noted, reading_stopped>;
+
+struct journal_entry {
+  text_place place;
+  journal_event event;
+};
+
+// The error a build records: the last code, and the position of the last
+// error that keeps one (0 when none did).
+struct recorded_error {
+  error_code code = error_code::none;
+  std::int32_t position = 0;
+
+  friend bool operator==(const recorded_error&, const recorded_error&) = default;
+};
+
+class journal {
+ public:
+  const std::vector<journal_entry>& entries() const { return entries_; }
+  const recorded_error& recorded() const { return recorded_; }
+  bool has_error() const { return recorded_.code != error_code::none; }
+
+  // The entry that placed the object a cell holds now; -1 when no row or
+  // pass placed one there.
+  std::int32_t owner_of(std::int32_t cell) const;
+
+  // Appends a row and returns its entry.
+  std::int32_t add_row(text_place place, row_keyword keyword, std::int32_t position = 0);
+  // Sets the position of a row whose first number was read after the entry.
+  void set_row_position(std::int32_t row, std::int32_t position);
+  // The cells a placement wrote, as placed or overwritten by `row`.
+  void add_writes(text_place place, std::int32_t row, std::span<const cell_write> writes);
+  // Appends an error and makes it the recorded one; the fatal 1250 and 1251
+  // are reported, not recorded.
+  std::int32_t add_error(text_place place, const error_recorded& error);
+  void add_warning(text_place place, warning_kind kind);
+  void add_stop(text_place place, reading_end how);
+
+ private:
+  void own(std::int32_t cell, std::int32_t entry);
+
+  std::vector<journal_entry> entries_;
+  std::vector<std::int32_t> owners_;  // by cell, the entry that placed its object
+  recorded_error recorded_;
+};
+
+// The error entries, in the order they were recorded.
+std::vector<const error_recorded*> errors_of(const journal& log);
+
+}  // namespace compiler

@@ -1,0 +1,45 @@
+#pragma once
+// What a placer answers: the cells it wrote, each with what it held before,
+// or the conflict that made it refuse the row.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "compiler/error_code.h"
+
+namespace compiler {
+
+// One object, or one approach mark, written into a cell.
+struct cell_write {
+  std::int32_t cell = 0;
+  std::uint8_t kind = 0;           // the object's kind; 0 for an approach mark
+  std::uint8_t approach_mark = 0;  // the mark written, for an approach mark
+  std::uint8_t previous_kind = 0;  // the kind the cell held before
+};
+
+// Why a row was refused: the code, and the cell in conflict with what held
+// it (-1 when no cell is concerned).
+struct cell_conflict {
+  error_code code = error_code::none;
+  std::int32_t cell = -1;
+  std::uint8_t held_kind = 0;
+};
+
+// The cells a placer wrote, in the order it wrote them, and the conflict that
+// stopped it. Both can be there: a slowdown whose four warning cells are
+// taken has already written its warning, start and end.
+struct placement {
+  static constexpr std::size_t capacity = 8;  // a slowdown writes the most: 3 cells and 4 marks
+
+  std::array<cell_write, capacity> writes{};
+  std::size_t count = 0;
+  std::optional<cell_conflict> refused;
+
+  void add(const cell_write& write) { writes[count++] = write; }
+  std::span<const cell_write> cells() const { return {writes.data(), count}; }
+};
+
+}  // namespace compiler
