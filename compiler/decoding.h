@@ -29,11 +29,11 @@ std::string_view output_file_kind_name(output_file_kind kind);
 // Why the bytes cannot be a file of the kind; nothing when they were decoded.
 using decode_status = std::optional<std::string>;
 
-// Bounds that follow from a line length of 0 to 1000000 m.
-inline constexpr std::size_t min_grid_cells = (grid_margin_m / cell_length_m) + 1;
+// Bounds that follow from a line length of -6974 to 1000000 m.
+inline constexpr std::size_t min_grid_cells = 2;  // cells 0 and 1, for the shortest line
 inline constexpr std::size_t max_grid_cells =
     (max_line_length_m + grid_margin_m) / cell_length_m + 1;
-inline constexpr std::size_t min_plan_metres = grid_margin_m + 1;
+inline constexpr std::size_t min_plan_metres = min_line_length_m + grid_margin_m + 1;
 inline constexpr std::size_t max_plan_metres = max_line_length_m + grid_margin_m + 1;
 
 // ".dat": 15 bytes a cell, cells 0 to G.

@@ -234,9 +234,9 @@ diagnostic error_diagnostic(const report_context& context, const journal_entry& 
   }
   if (e.carried) {
     d.message = fmt::format(
-        "the reading stops at this row: error {} was recorded before it, and keeps this row's "
-        "position, {} m",
-        d.code, e.position.value_or(0));
+        "the reading stops at this row, at {} m: error {} was recorded before it, and now keeps "
+        "this row's position",
+        e.position.value_or(0), d.code);
     place_at(d, context, entry.place);
     return d;
   }

@@ -12,9 +12,9 @@ namespace {
 // that each entry can stand as one row of a Markdown table.
 constexpr std::array<error_explanation, 29> table = {{
     {error_code::none, "no error", "", "", ""},
-    {error_code::line_too_long, "the line length is above 1000000 m (or below 0)",
+    {error_code::line_too_long, "the line length is above 1000000 m",
      "the \"lunghezza percorso\" row of the line text",
-     "none; no grid is made, so no binary file is written", "give a length from 0 to 1000000 m"},
+     "none; no grid is made, so no binary file is written", "give a length up to 1000000 m"},
     {error_code::progressive_not_multiple_of_50,
      "a start or reference of a kilometric progressive change is not a multiple of 50",
      "the \"progressiva chilometrica\" rows of the line text, checked after the service text "
@@ -122,7 +122,8 @@ constexpr std::array<error_explanation, 29> table = {{
      "the description texts could not be read (missing text, number out of range, "
      "or a row beyond what the tables hold)",
      "a number outside its field's range, a value asked for after the text ended, a line text "
-     "without a length row, more than 80 "
+     "without a length row, a line length below -6974 m (its grid would not reach cell 1), more "
+     "than 80 "
      "\"montagna\" rows, packed board values outside 16 bits, a code cut code above 32767, a "
      "speed below -2 or above 1277 km/h, a station time or area beyond 32 bits, a name or sign "
      "text over 32767 bytes",

@@ -77,18 +77,21 @@ progressive_order order_progressive_changes(station_table& stations) {
   const std::int64_t start_sum = std::int64_t{t.row.start} + d.row.start + u.row.start;
   const arrangement ordered =
       start_sum != 0 ? order_by_start(t, d, u) : order_by_reference(t, d, u);
-  progressive_order order{};
+  progressive_order order;
   for (std::size_t i = 0; i < 3; ++i) {
     store(slots[progressive_slot_first + i], ordered ? (*ordered)[i].row : progressive_row{});
-    if (ordered) order[i] = (*ordered)[i].read_in;
+    if (ordered) order.read_in[i] = (*ordered)[i].read_in;
   }
   for (std::size_t i = 0; i < 3; ++i) {
-    // The flag 1 moves the reference 100 m on; a 32-bit reference that cannot
-    // take it keeps its value rather than wrap.
+    // The flag 1 moves the reference 100 m on, in 32-bit arithmetic.
     station_record& slot = slots[progressive_slot_first + i];
-    if (slot.position == 1 && slot.finish <= std::numeric_limits<std::int32_t>::max() - 100) {
-      slot.finish += 100;
+    if (slot.position != 1) continue;
+    if (slot.finish > std::numeric_limits<std::int32_t>::max() - 100) {
+      order.reference_overflow = true;
+      order.overflow_slot = i;
+      break;
     }
+    slot.finish += 100;
   }
   return order;
 }

@@ -14,13 +14,19 @@
 
 namespace compiler {
 
-// For each of slots 81, 82 and 83, the slot (0 for 81, 1 for 82, 2 for 83)
-// whose row it holds after the ordering; nothing for a slot left empty.
-using progressive_order = std::array<std::optional<std::size_t>, 3>;
+struct progressive_order {
+  // For each of slots 81, 82 and 83, the slot (0 for 81, 1 for 82, 2 for 83)
+  // whose row it holds after the ordering; nothing for a slot left empty.
+  std::array<std::optional<std::size_t>, 3> read_in{};
+  // A reference of 2147483548 or more cannot take its 100 m: the slots before
+  // it have theirs, and the reading fails there.
+  bool reference_overflow = false;
+  std::size_t overflow_slot = 0;  // 0 to 2, when the reference overflowed
+};
 
 // Puts the three progressive rows of slots 81 to 83 into their fixed order
 // (greatest start in slot 81) and adds 100 to each reference whose flag is 1.
-// Runs once per build; never fails.
+// Runs once per build.
 progressive_order order_progressive_changes(station_table& stations);
 
 // What a tunnel row did: the type it wrote into the cells it covers, and the

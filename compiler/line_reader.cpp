@@ -100,8 +100,10 @@ bool length_row(line_reading& r) {
   if (r.in.failed()) return r.field_failed(), false;
   r.log.set_row_position(r.row, length);
   r.model.stations.slots[line_parameter_slot].finish = length;
-  // A negative length would leave no grid to hold cell 1.
-  if (length > max_line_length_m || length < 0) return r.fail(error_code::line_too_long), false;
+  if (length > max_line_length_m) return r.fail(error_code::line_too_long), false;
+  // A grid without cell 1 could not take the fixed values: no grid is made,
+  // as when the length cannot be read.
+  if (length < min_line_length_m) return r.fail(error_code::reading_failure), false;
   create_grid(r.settings, r.model, length);
   return true;
 }
@@ -403,11 +405,20 @@ half_end complete_line(line_reading& r) {
 
 // The progressive rows follow their slots through the ordering, so that the
 // check at the end of the service text can name the row it finds wrong.
-void order_progressive_rows(line_reading& r) {
+bool order_progressive_rows(line_reading& r) {
   const progressive_order order = order_progressive_changes(r.model.stations);
-  for (std::size_t slot = 0; slot < order.size(); ++slot) {
-    r.handover.progressive_rows[slot] = order[slot] ? r.progressive_rows[*order[slot]] : -1;
+  for (std::size_t slot = 0; slot < order.read_in.size(); ++slot) {
+    const auto& from = order.read_in[slot];
+    r.handover.progressive_rows[slot] = from ? r.progressive_rows[*from] : -1;
   }
+  if (!order.reference_overflow) return true;
+  // The error stands at the row whose reference could not take its 100 m.
+  r.row = r.handover.progressive_rows[order.overflow_slot];
+  const journal_entry* row =
+      r.row >= 0 ? &r.log.entries()[static_cast<std::size_t>(r.row)] : nullptr;
+  r.row_offset = row != nullptr ? row->place.offset : r.in.cursor();
+  r.fail(error_code::reading_failure);
+  return false;
 }
 
 half_end read_line(line_reading& r) {
@@ -422,7 +433,7 @@ half_end read_line(line_reading& r) {
                                                                 : half_end::stopped;
   }
 
-  order_progressive_rows(r);
+  if (!order_progressive_rows(r)) return half_end::failed;
   r.handover.next_sign_slot = sign_slot_first;
   if (r.settings.with_plan) {
     if (!r.model.plan.exists()) {

@@ -17,6 +17,10 @@ namespace compiler {
 inline constexpr std::int32_t cell_length_m = 50;
 inline constexpr std::int32_t grid_margin_m = 7000;
 inline constexpr std::int32_t max_line_length_m = 1'000'000;
+// The shortest line whose grid still reaches cell 1, where the build stores
+// its fixed values: (L + 7000) / 50 must round to 1 or more. A negative
+// length is otherwise taken as it is, with its 7000 m margin.
+inline constexpr std::int32_t min_line_length_m = -6974;
 
 // One 50 m stretch of line.
 struct track_cell {

@@ -100,6 +100,38 @@ namespace {
 
 constexpr bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
+// Whether a decimal number without its sign ("0.0001", "12e-400") lies below
+// 1: the place of its first digit that is not 0, moved by its exponent, is
+// below the units.
+bool below_one(std::string_view body) {
+  const std::size_t point = body.find('.');
+  const std::size_t exponent_at = body.find_first_of("eE");
+  const std::size_t digits_end = std::min(exponent_at, body.size());
+  const std::size_t units_end = std::min(point, digits_end);
+  std::int64_t place = 0;
+  bool found = false;
+  for (std::size_t i = 0; i < digits_end && !found; ++i) {
+    if (body[i] < '1' || body[i] > '9') continue;
+    found = true;
+    // Digits before the point stand at places units_end - 1 - i; after it,
+    // at -1, -2, ...
+    place = i < units_end ? static_cast<std::int64_t>(units_end - 1 - i)
+                          : -static_cast<std::int64_t>(i - units_end);
+  }
+  if (!found) return true;
+  std::int64_t exponent = 0;
+  if (exponent_at < body.size()) {
+    std::size_t at = exponent_at + 1;
+    const bool negative = at < body.size() && body[at] == '-';
+    if (at < body.size() && (body[at] == '-' || body[at] == '+')) ++at;
+    for (; at < body.size(); ++at) {
+      exponent = std::min<std::int64_t>(exponent * 10 + (body[at] - '0'), std::int64_t{1} << 40);
+    }
+    if (negative) exponent = -exponent;
+  }
+  return place + exponent < 0;
+}
+
 // The value of a token that is a decimal number with a point or an exponent
 // ("2.5", "-.5", "1e3", "7."), rounded half to even; nothing when the token
 // is not such a number. A value too large for a double reads as infinity,
@@ -127,7 +159,9 @@ std::optional<double> decimal_value(std::string_view token) {
   const std::string_view body = token.substr(mantissa);
   const auto [end, error] = std::from_chars(body.data(), body.data() + body.size(), value);
   if (error == std::errc::result_out_of_range) {
-    value = std::numeric_limits<double>::infinity();
+    // Too far from 1 for a double: a tiny number rounds to 0, a huge one
+    // fits no range.
+    value = below_one(body) ? 0.0 : std::numeric_limits<double>::infinity();
   } else if (error != std::errc{} || end != body.data() + body.size()) {
     return std::nullopt;
   }

@@ -136,12 +136,13 @@ TEST(Decoding, KindFromTheFileName) {
 
 TEST(Decoding, RefusesGridSizesNoGridCanHave) {
   const std::vector<std::pair<std::size_t, std::optional<std::string>>> cases = {
-      {0, "0 cells: a grid has 141 to 20141 cells"},
+      {0, "0 cells: a grid has 2 to 20141 cells"},
       {15 * 141 - 1, "2114 bytes is not a whole number of 15-byte cells"},
-      {15 * 140, "140 cells: a grid has 141 to 20141 cells"},
+      {15 * 1, "1 cells: a grid has 2 to 20141 cells"},
+      {15 * 2, std::nullopt},  // the shortest line, -6974 m
       {15 * 141, std::nullopt},
       {15 * 20141, std::nullopt},
-      {15 * 20142, "20142 cells: a grid has 141 to 20141 cells"},
+      {15 * 20142, "20142 cells: a grid has 2 to 20141 cells"},
   };
   for (const auto& [size, expected] : cases) {
     compiler::route_grid grid;
@@ -179,13 +180,14 @@ TEST(Decoding, RefusesBrokenPlans) {
   const std::string good = compiler::encode_track_plan(embedded().model.plan);
   const std::vector<std::pair<std::string, std::optional<std::string>>> cases = {
       {empty_plan, std::nullopt},
-      {"", "0 metres: a plan has 7001 to 1007001 metres"},
+      {"", "0 metres: a plan has 27 to 1007001 metres"},
       {empty_plan.substr(2), "14001 elements cannot be split into two coordinates a metre"},
       {empty_plan.substr(1), "the file ends inside a type code at byte 28002"},
       {bad_tag, "element 1 (byte 2) has the type code 3; a plan holds only 0, 2 and 5"},
       {good.substr(0, 15), "the file ends inside element 2 (byte 8)"},
       {good.substr(0, good.size() - 1), "the file ends inside a type code at byte 1409962"},
-      {std::string(2 * 7000 * 2, '\0'), "7000 metres: a plan has 7001 to 1007001 metres"},
+      {std::string(2 * 27 * 2, '\0'), std::nullopt},  // the shortest line, -6974 m
+      {std::string(2 * 26 * 2, '\0'), "26 metres: a plan has 27 to 1007001 metres"},
   };
   for (const auto& [bytes, expected] : cases) {
     compiler::decoded_plan plan;

@@ -67,7 +67,7 @@ TEST(Diagnostics, ReaderErrorsNameTheRowLineAndCell) {
   }
   const std::vector<error_case> cases = {
       {"length above the limit", line_text({}, "lunghezza percorso, 1000001"), service_text({}),
-       "L_linea.txt:2: error 1: the line length is above 1000000 m (or below 0)\n"
+       "L_linea.txt:2: error 1: the line length is above 1000000 m\n"
        "    lunghezza percorso, 1000001"},
       {"progressive reference not a multiple of 50",
        general({"progressiva chilometrica uno,    24500,    35025,    1"}), service_text({}),

@@ -209,7 +209,11 @@ TEST(HostileInput, NumbersOutsideTheirFieldsOrInOtherForms) {
       {"-2147483649", error_code::reading_failure, -1},
       {"2147483648", error_code::reading_failure, -1},
       {"2147483647", error_code::line_too_long, -1},
-      {"-2147483648", error_code::line_too_long, -1},
+      {"-2147483648", error_code::reading_failure, -1},
+      {"-100", error_code::none, 138},  // a negative length keeps its margin
+      {"-6974", error_code::none, 1},   // the shortest grid that reaches cell 1
+      {"-6975", error_code::reading_failure, -1},
+      {"1e-400", error_code::none, 140},  // too small for a double: rounds to 0
       {"1000001", error_code::line_too_long, -1},
       {"1000000", error_code::none, 20140},
       {"1e5", error_code::none, 2140},  // a decimal number: 100000

@@ -151,6 +151,9 @@ TEST(LineElements, ProgressiveRowsAreOrderedBySectionStart) {
        {0, 0, 0}},
       {"flag 2 keeps the reference", {30000, 500, 2}, {20000, 400, 2}, {10000, 300, 2},
        {30000, 500, 2}, {20000, 400, 2}, {10000, 300, 2}},
+      // A reference that cannot take its 100 m fails the reading there.
+      {"reference at the top of a Long", {30000, 500, 1}, {20000, 2147483600, 1},
+       {10000, 300, 1}, {30000, 600, 1}, {20000, 2147483600, 1}, {10000, 300, 1}},
   };
   for (const order_case& c : cases) {
     std::string text = "[generale]\r\nlunghezza percorso, 63500\r\n";
@@ -380,8 +383,8 @@ TEST(LineReader, EachErrorEndsTheReadingItsOwnWay) {
        error_code::general_section_missing, false, true, false},
       {"line too long", line_text({}, "lunghezza percorso, 1000001"), error_code::line_too_long,
        false, true, false},
-      {"negative length", line_text({}, "lunghezza percorso, -8000"), error_code::line_too_long,
-       false, true, false},
+      {"negative length without cell 1", line_text({}, "lunghezza percorso, -8000"),
+       error_code::reading_failure, false, true, true},
       {"no length row", test_support::text_of({"[generale]", "[curve]", "pendenza, 0, 0", "[fine]"}),
        error_code::reading_failure, false, true, true},
       {"number out of range", line_text({}, "lunghezza percorso, 99999999999"),

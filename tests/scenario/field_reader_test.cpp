@@ -64,6 +64,8 @@ TEST(FieldReader, CutsFieldsByTheTypeAskedFor) {
       {"plus sign and negative numbers", "+5, -17, -0\r\n", "lll", {"5", "-17", "0"}},
       {"decimal numbers round half to even", "2.5, 3.5, -3.25, 1e3, 7., .5, -2.5E0\r\n",
        "lllllll", {"2", "4", "-3", "1000", "7", "0", "-2"}},
+      {"numbers too small for a double round to 0", "1e-400, -2e-324, 0.0000e-999\r\n", "lll",
+       {"0", "0", "0"}},
       {"hex, bare signs and letters are not numbers", "0x10, &H10, 12AB, +, 1e, e5, 1.2.3\r\n",
        "lllllll", {"0", "0", "0", "0", "0", "0", "0"}},
       {"a rounded number fits its type", "255.4, -0.4, 32766.5\r\n", "bbi", {"255", "0", "32766"}},
