@@ -13,7 +13,7 @@ _scenario_builder_options() {
 
 _scenario_builder() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
-  local program=${COMP_WORDS[0]/#\~/$HOME} subcommand= word spellings value spelling
+  local program=${COMP_WORDS[0]/#\~/$HOME} subcommand='' word spellings value spelling
   local -a options=() names
   # The main options take no values, so the first word that is not an
   # option names the subcommand.
@@ -30,8 +30,8 @@ _scenario_builder() {
       options+=("$spelling")
       if [[ -n $value && $spelling == "$prev" ]]; then
         case $value in
-          DIR) compopt -o filenames 2>/dev/null; COMPREPLY=($(compgen -d -- "$cur")) ;;
-          *.*) compopt -o filenames 2>/dev/null; COMPREPLY=($(compgen -f -- "$cur")) ;;
+          DIR) compopt -o filenames 2>/dev/null; mapfile -t COMPREPLY < <(compgen -d -- "$cur") ;;
+          *.*) compopt -o filenames 2>/dev/null; mapfile -t COMPREPLY < <(compgen -f -- "$cur") ;;
           *) compopt +o default 2>/dev/null; COMPREPLY=() ;;
         esac
         return 0
@@ -40,10 +40,10 @@ _scenario_builder() {
   done < <(_scenario_builder_options "$program" ${subcommand:+"$subcommand"})
 
   if [[ $cur == -* ]]; then
-    COMPREPLY=($(compgen -W "${options[*]}" -- "$cur"))
+    mapfile -t COMPREPLY < <(compgen -W "${options[*]}" -- "$cur")
   elif [[ -z $subcommand ]]; then
-    COMPREPLY=($(compgen -W "$("$program" --help 2>/dev/null |
-      sed -n '/^Subcommands:$/,/^$/s/^  \([a-z-]\{1,\}\) .*/\1/p')" -- "$cur"))
+    mapfile -t COMPREPLY < <(compgen -W "$("$program" --help 2>/dev/null |
+      sed -n '/^Subcommands:$/,/^$/s/^  \([a-z-]\{1,\}\) .*/\1/p')" -- "$cur")
   fi
   # Anything else is a text, a binary file or an error code: with nothing
   # offered here, bash completes file names.
