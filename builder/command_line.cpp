@@ -13,11 +13,8 @@
 #include "builder/author_commands.h"
 #include "builder/explain.h"
 #include "builder/inspect.h"
+#include "builder/version_text.h"
 #include "builder/view.h"
-
-#ifndef SCENARIO_BUILDER_VERSION
-#define SCENARIO_BUILDER_VERSION "unknown"
-#endif
 
 namespace builder {
 

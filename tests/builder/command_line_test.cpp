@@ -314,7 +314,9 @@ TEST(CommandLine, ExitStatuses) {
   EXPECT_NE(run({"compile", "--help"}).out.find("--dry-run"), std::string::npos);
   EXPECT_NE(run({"compile", "--help"}).out.find("Exit status:"), std::string::npos);
   const std::string version = run({"--version"}).out;
-  EXPECT_TRUE(std::regex_match(version, std::regex("[0-9]+\\.[0-9]+\\.[0-9]+\n"))) << version;
+  const std::regex version_text(
+      "scenario-builder [0-9]+\\.[0-9]+\\.[0-9]+( \\(commit [0-9a-f]{7,}\\))?\n");
+  EXPECT_TRUE(std::regex_match(version, version_text)) << version;
 }
 
 TEST(CompileCommand, ReportsErrorsAtTheirFileAndLine) {
