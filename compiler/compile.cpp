@@ -46,7 +46,7 @@ error_code store_fixed_values_and_codes(scenario_model& model, journal& log) {
 }  // namespace
 
 text_disposal read_description_texts(const build_settings& settings, const description_texts& texts,
-                                     scenario_model& model, journal& log) {
+                                     scenario_model& model, journal& log, bool read_on) {
   auto& slots = model.stations.slots;
   slots[route_parameter_slot].name = settings.route_base_name;
   slots[train_parameter_slot].name = settings.train_number;
@@ -58,18 +58,22 @@ text_disposal read_description_texts(const build_settings& settings, const descr
   }
   disposal.delete_line = true;
   line_handover handover;
-  const half_end line_end = read_line_text(settings, *texts.line, model, log, handover);
-  if (line_end == half_end::failed) {
+  const half_end line_end = read_line_text(settings, *texts.line, model, log, handover, read_on);
+  // Reading on, the service text is read whenever the line half made a grid.
+  const bool reads_service = read_on ? model.grid.exists() : line_end == half_end::finished;
+  if (line_end == half_end::failed && !reads_service) {
     disposal.delete_service = texts.service.has_value();
     return disposal;
   }
-  if (line_end == half_end::stopped) return disposal;
+  if (!reads_service) return disposal;
   if (!texts.service) {
-    log.add_error({text_id::service_text, 0}, error_of(error_code::reading_failure));
+    error_recorded missing = error_of(error_code::reading_failure);
+    missing.limit = reading_limit::service_text_missing;
+    log.add_error({text_id::service_text, 0}, missing);
     return disposal;
   }
   disposal.delete_service = true;
-  read_service_text(*texts.service, model, log, handover);
+  read_service_text(*texts.service, model, log, handover, read_on);
   return disposal;
 }
 

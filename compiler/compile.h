@@ -30,9 +30,11 @@ struct text_disposal {
 };
 
 // Reads both texts into the model (expects a cleared table), recording every
-// row, placement, error and warning in the journal.
+// row, placement, error and warning in the journal. With `read_on`, errors do
+// not end the reading: it goes on to the end of both texts, only to find
+// further mistakes, and the model it leaves is not one to write.
 text_disposal read_description_texts(const build_settings& settings, const description_texts& texts,
-                                     scenario_model& model, journal& log);
+                                     scenario_model& model, journal& log, bool read_on = false);
 
 // How a compile ended.
 enum class compile_outcome {

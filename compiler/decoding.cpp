@@ -292,7 +292,8 @@ decode_status decode_plan_points(std::string_view bytes, plan_points& plan) {
     const plan_run& run = plan.runs[r];
     if (run.tag != plan_tag::empty && run.finite) continue;
     if (run.first < metres) drawable = std::min(drawable, run.first);
-    if (plan.run_end(r) > metres) drawable = std::min(drawable, std::max(run.first, metres) - metres);
+    if (plan.run_end(r) > metres)
+      drawable = std::min(drawable, std::max(run.first, metres) - metres);
   }
   plan.drawable = drawable;
   if (drawable > 0) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <limits>
 #include <optional>
+#include <span>
 
 #include "compiler/decoding.h"
 #include "scenario/field_reader.h"
@@ -178,29 +179,157 @@ std::string beyond_grid_detail(const report_context& context, const error_record
 std::string_view type_words(scenario::number_type type) {
   switch (type) {
     case scenario::number_type::long32:
-      return "a 32-bit integer (-2147483648 to 2147483647)";
+      return "a 32-bit integer (-2147483648..2147483647)";
     case scenario::number_type::integer16:
-      return "a 16-bit integer (-32768 to 32767)";
+      return "a 16-bit integer (-32768..32767)";
     case scenario::number_type::byte8:
-      return "a byte (0 to 255)";
+      return "a byte (0..255)";
   }
   return "its field";
 }
 
-// What made the reading fail at a field.
-std::string failure_detail(const report_context& context, const error_recorded& e, text_id from) {
-  const source* text = context.of(from);
-  switch (e.failure) {
-    case scenario::field_failure_kind::out_of_range:
-      if (text == nullptr || !text->holds(e.field_offset)) return {};
-      return fmt::format(": \"{}\" does not fit {}", shown(token_at(*text->body, e.field_offset)),
-                         type_words(e.number));
-    case scenario::field_failure_kind::past_end:
-      return ": the text ends before the row's last value";
-    case scenario::field_failure_kind::none:
-      break;
+// The values of each keyword's row, by the names the guide gives them.
+std::span<const std::string_view> value_names(row_keyword keyword) {
+  static constexpr std::string_view length[] = {"length"};
+  static constexpr std::string_view progressive[] = {"start", "reference", "flag"};
+  static constexpr std::string_view background[] = {"value"};
+  static constexpr std::string_view repetition[] = {"from", "to"};
+  static constexpr std::string_view gradient[] = {"position", "gradient"};
+  static constexpr std::string_view curve[] = {"start", "length"};
+  static constexpr std::string_view tunnel[] = {"start", "end", "type"};
+  static constexpr std::string_view boards[] = {"position", "vas", "vbs", "vcs",     "strisces",
+                                                "vad",      "vbd", "vcd", "strisced"};
+  static constexpr std::string_view sign[] = {"position", "sign text"};
+  static constexpr std::string_view braked_mass[] = {"braked-mass percentage"};
+  static constexpr std::string_view cars[] = {"number of cars"};
+  static constexpr std::string_view speed[] = {"position", "speed"};
+  static constexpr std::string_view adhesion[] = {"position", "adhesion"};
+  static constexpr std::string_view clock[] = {"hours", "minutes", "seconds"};
+  static constexpr std::string_view sand[] = {"sand"};
+  static constexpr std::string_view signal[] = {"position", "sx", "s1", "s2", "s3",   "rapp",
+                                                "dx",       "d1", "d2", "d3", "tempo"};
+  static constexpr std::string_view slowdown[] = {"x", "v", "l", "f_tt", "f_ta", "d_v"};
+  static constexpr std::string_view code_cut[] = {"position", "code"};
+  static constexpr std::string_view station[] = {
+      "position", "type",     "length",   "flag_a",   "flag_b",   "flag_c",
+      "group1_a", "group1_b", "group1_c", "group2_a", "group2_b", "group2_c",
+      "dwell",    "hours",    "minutes",  "seconds",  "name"};
+  switch (keyword) {
+    case row_keyword::length:
+      return length;
+    case row_keyword::progressive:
+      return progressive;
+    case row_keyword::background:
+      return background;
+    case row_keyword::repetition:
+      return repetition;
+    case row_keyword::gradient:
+      return gradient;
+    case row_keyword::curve:
+      return curve;
+    case row_keyword::tunnel:
+      return tunnel;
+    case row_keyword::speed_boards:
+      return boards;
+    case row_keyword::sign:
+      return sign;
+    case row_keyword::braked_mass:
+      return braked_mass;
+    case row_keyword::cars:
+      return cars;
+    case row_keyword::speed:
+      return speed;
+    case row_keyword::adhesion:
+      return adhesion;
+    case row_keyword::clock:
+      return clock;
+    case row_keyword::sand:
+      return sand;
+    case row_keyword::signal:
+      return signal;
+    case row_keyword::slowdown:
+      return slowdown;
+    case row_keyword::code_cut:
+      return code_cut;
+    case row_keyword::station:
+      return station;
   }
   return {};
+}
+
+// The name of the failing value of a row: "hours", "tempo"; nothing when the
+// row is not known.
+std::optional<std::string_view> value_name(const report_context& context, const error_recorded& e) {
+  const row_read* row = row_event(context.entry(e.row));
+  if (row == nullptr || e.field < 0) return std::nullopt;
+  const auto names = value_names(row->keyword);
+  if (static_cast<std::size_t>(e.field) >= names.size()) return std::nullopt;
+  return names[static_cast<std::size_t>(e.field)];
+}
+
+// Why the reading failed at a field: "hours 99999 does not fit a 16-bit
+// integer (-32768..32767)".
+std::string field_failure_message(const report_context& context, const error_recorded& e,
+                                  text_id from) {
+  const source* text = context.of(from);
+  const auto name = value_name(context, e);
+  if (e.failure == scenario::field_failure_kind::past_end) {
+    return fmt::format("the text ends before the row's {}: the row lacks its last values",
+                       name.value_or("last value"));
+  }
+  const std::string token = text != nullptr && text->holds(e.field_offset)
+                                ? shown(token_at(*text->body, e.field_offset))
+                                : std::string("the number");
+  return fmt::format("{}{} does not fit {}", name ? fmt::format("{} ", *name) : std::string(),
+                     token, type_words(e.number));
+}
+
+// Why the reading failed when no field did: what the model could not hold,
+// or what the texts lack.
+std::string limit_message(const error_recorded& e) {
+  switch (e.limit) {
+    case reading_limit::no_length_row:
+      return "the line text has no \"lunghezza percorso\" row in its [generale] section: there "
+             "is no grid to place anything on";
+    case reading_limit::line_too_short:
+      return fmt::format(
+          "a line length of {} m leaves no cell 1 for the build's fixed values "
+          "(the shortest is {} m)",
+          e.value, min_line_length_m);
+    case reading_limit::service_text_missing:
+      return "the service text is missing";
+    case reading_limit::tunnel_list_full:
+      return "an 81st \"montagna\" row: the tunnel list holds 80";
+    case reading_limit::text_too_long:
+      return fmt::format("a text of {} bytes does not fit its record (32767 bytes at the most)",
+                         e.value);
+    case reading_limit::packed_speed:
+      return fmt::format(
+          "the packed speeds {} (s speed x 20 + d speed / 5) do not fit a 16-bit integer "
+          "(-32768..32767)",
+          e.value);
+    case reading_limit::stripes:
+      return fmt::format(
+          "the stripes {} (strisces x 10 + strisced) do not fit a 16-bit integer (-32768..32767)",
+          e.value);
+    case reading_limit::code_too_large:
+      return fmt::format("code {} does not fit a 16-bit integer (-32768..32767)", e.value);
+    case reading_limit::speed_not_a_byte:
+      return fmt::format(
+          "speed {} km/h does not fit: a speed is stored in units of 5 km/h in a byte "
+          "(-2..1277 km/h)",
+          e.value);
+    case reading_limit::station_area:
+      return "the station area, from its position and length, does not fit a 32-bit integer";
+    case reading_limit::departure_time:
+      return "the departure time (hours x 60 + minutes) x 60 + seconds does not fit a 32-bit "
+             "integer";
+    case reading_limit::progressive_reference:
+      return fmt::format("reference {} cannot take its 100 m within a 32-bit integer", e.value);
+    case reading_limit::none:
+      break;
+  }
+  return std::string(meaning(e.code));
 }
 
 // An error of the protection pass: where it found the cell wanting, and the
@@ -214,10 +343,44 @@ void pass_error(diagnostic& d, const report_context& context, const error_record
   }
 }
 
-std::string fatal_detail(const error_recorded& e) {
-  if (e.cell != 1) return " (slot 85)";
-  return fmt::format(" (cell 1 holds {}: an object at the very start of the line takes it)",
-                     kind_name(e.held_kind));
+// A final check found cell 1 or slot 85 taken: what took it, at the row that
+// put it there.
+void fatal_error(diagnostic& d, const report_context& context, const error_recorded& e) {
+  if (e.cell != 1) {
+    d.message += " (slot 85)";
+    return;
+  }
+  d.message += fmt::format(" (cell 1 holds {}: an object at the very start of the line takes it)",
+                           kind_name(e.held_kind));
+  if (const journal_entry* row = context.row_of(e.held_by)) place_at(d, context, row->place);
+}
+
+// The detail of an error that keeps a position: the cell and what it holds.
+std::string position_detail(const report_context& context, const error_recorded& e, text_id from) {
+  const std::int32_t position = e.position.value_or(0);
+  if (is_conflict(e.code) && e.cell >= 0) {
+    return fmt::format(", at {} m: {} already holds {}", position, conflict_cell(e.code, e.cell),
+                       holder(context, e, from));
+  }
+  switch (e.code) {
+    case error_code::position_beyond_grid:
+      return fmt::format(", at {} m{}", position, beyond_grid_detail(context, e));
+    case error_code::stations_too_close:
+      if (e.slot > 1) {
+        const auto& slots = context.model.stations.slots;
+        return fmt::format(", at {} m (its area starts at {} m, the previous one ends at {} m)",
+                           position, slots[static_cast<std::size_t>(e.slot)].start,
+                           slots[static_cast<std::size_t>(e.slot - 1)].finish);
+      }
+      break;
+    case error_code::station_length_not_multiple_of_100:
+      return fmt::format(", at {} m: its length is {} m", position, e.value);
+    default:
+      break;
+  }
+  std::string detail = fmt::format(", at {} m", position);
+  if (e.cell >= 0) detail += fmt::format(" (cell {})", e.cell);
+  return detail;
 }
 
 diagnostic error_diagnostic(const report_context& context, const journal_entry& entry,
@@ -229,7 +392,7 @@ diagnostic error_diagnostic(const report_context& context, const journal_entry& 
   const text_id from = entry.place.text;
 
   if (e.code == error_code::fixed_values_taken || e.code == error_code::competition_codes_taken) {
-    d.message += fatal_detail(e);
+    fatal_error(d, context, e);
     return d;
   }
   if (e.carried) {
@@ -244,27 +407,33 @@ diagnostic error_diagnostic(const report_context& context, const journal_entry& 
     if (e.code == error_code::progressive_not_multiple_of_50) {
       // Found at the end of the service text, about a row of the line text.
       d.file = std::string(context.line.name);
+      d.message += fmt::format(": {} {}", e.field == 0 ? "start" : "reference", e.value);
+      const bool moved =
+          e.field == 1 && e.slot > 0 &&
+          context.model.stations.slots[static_cast<std::size_t>(e.slot)].position == 1;
+      if (moved)
+        d.message += fmt::format(" ({} in the text, and 100 m for its flag 1)", e.value - 100);
       if (const journal_entry* row = context.entry(e.concerns)) place_at(d, context, row->place);
       return d;
     }
     pass_error(d, context, e);
     return d;
   }
-  if (is_conflict(e.code) && e.cell >= 0) {
-    d.message += fmt::format(", at {} m: {} already holds {}", e.position.value_or(0),
-                             conflict_cell(e.code, e.cell), holder(context, e, from));
-  } else if (e.code == error_code::position_beyond_grid) {
-    d.message += fmt::format(", at {} m{}", e.position.value_or(0), beyond_grid_detail(context, e));
-  } else if (e.code == error_code::stations_too_close && e.slot > 1) {
-    const auto& slots = context.model.stations.slots;
-    d.message += fmt::format(", at {} m (its area starts at {} m, the previous one ends at {} m)",
-                             e.position.value_or(0), slots[static_cast<std::size_t>(e.slot)].start,
-                             slots[static_cast<std::size_t>(e.slot - 1)].finish);
-  } else if (e.position) {
-    d.message += fmt::format(", at {} m", *e.position);
-    if (e.cell >= 0) d.message += fmt::format(" (cell {})", e.cell);
+  if (e.code == error_code::reading_failure) {
+    // The report stands where the failing number stands, which a row that
+    // ran on into the next line puts on a later line than its keyword.
+    if (e.failure != scenario::field_failure_kind::none) {
+      d.message = field_failure_message(context, e, from);
+      const bool field_known = e.failure == scenario::field_failure_kind::out_of_range;
+      place_at(d, context, field_known ? text_place{from, e.field_offset} : entry.place);
+      return d;
+    }
+    d.message = limit_message(e);
+    place_at(d, context, entry.place);
+    return d;
   }
-  if (e.code == error_code::reading_failure) d.message += failure_detail(context, e, from);
+  if (e.position) d.message += position_detail(context, e, from);
+  if (!e.position && e.value != 0) d.message += fmt::format(": {}", e.value);
   place_at(d, context, entry.place);
   return d;
 }
@@ -311,6 +480,50 @@ int text_rank(const diagnostic& d, const text_names& names) {
   return d.file == names.line ? 0 : 1;
 }
 
+void sort_by_text(std::vector<diagnostic>& out, const text_names& names) {
+  std::stable_sort(out.begin(), out.end(), [&](const diagnostic& a, const diagnostic& b) {
+    const int rank_a = text_rank(a, names);
+    const int rank_b = text_rank(b, names);
+    if (rank_a != rank_b) return rank_a < rank_b;
+    return a.line < b.line;
+  });
+}
+
+// How far the build read each text: the offset where its reading stopped
+// early, nothing when it read the text to its end, and whether it read the
+// text at all.
+struct text_reach {
+  bool read = false;
+  std::optional<std::size_t> stopped_at;
+};
+
+struct reach {
+  text_reach line;
+  text_reach service;
+};
+
+reach reach_of(const journal& log) {
+  reach out;
+  for (const journal_entry& entry : log.entries()) {
+    const auto* stop = std::get_if<reading_stopped>(&entry.event);
+    if (stop == nullptr) continue;
+    text_reach& text = entry.place.text == text_id::line_text ? out.line : out.service;
+    text.read = true;
+    if (stop->how != reading_end::end_of_text) text.stopped_at = entry.place.offset;
+  }
+  return out;
+}
+
+// Whether the build never read as far as `place`.
+bool beyond_reach(const reach& r, const text_place& place) {
+  const text_reach* text = place.text == text_id::line_text      ? &r.line
+                           : place.text == text_id::service_text ? &r.service
+                                                                 : nullptr;
+  if (text == nullptr) return false;
+  if (!text->read) return true;
+  return text->stopped_at && place.offset >= *text->stopped_at;
+}
+
 }  // namespace
 
 line_index::line_index(std::string_view text) : text_(text) {
@@ -354,12 +567,38 @@ std::vector<diagnostic> diagnose(const journal& log, const scenario_model& model
       out.push_back(error_diagnostic(context, entry, *error));
     }
   }
-  std::stable_sort(out.begin(), out.end(), [&](const diagnostic& a, const diagnostic& b) {
-    const int rank_a = text_rank(a, names);
-    const int rank_b = text_rank(b, names);
-    if (rank_a != rank_b) return rank_a < rank_b;
-    return a.line < b.line;
-  });
+  sort_by_text(out, names);
+  return out;
+}
+
+bool stopped_early(const journal& log) {
+  const reach r = reach_of(log);
+  return (!r.line.read || r.line.stopped_at || !r.service.read || r.service.stopped_at) &&
+         log.has_error();
+}
+
+std::vector<diagnostic> diagnose_after_stop(const journal& build, const journal& read_on,
+                                            const scenario_model& model,
+                                            const description_texts& texts,
+                                            const text_names& names) {
+  const reach r = reach_of(build);
+  const report_context context{read_on, model, source(names.line, texts.line),
+                               source(names.service, texts.service)};
+  // The check of the progressive changes at the end of the service text is
+  // news when the build never got there.
+  const bool service_not_finished = !r.service.read || r.service.stopped_at.has_value();
+  std::vector<diagnostic> out;
+  for (const journal_entry& entry : read_on.entries()) {
+    const auto* error = std::get_if<error_recorded>(&entry.event);
+    if (error == nullptr) continue;
+    const bool progressive_check = error->code == error_code::progressive_not_multiple_of_50 &&
+                                   entry.place.text == text_id::none;
+    if (!beyond_reach(r, entry.place) && !(progressive_check && service_not_finished)) continue;
+    diagnostic d = error_diagnostic(context, entry, *error);
+    d.after_stop = true;
+    out.push_back(std::move(d));
+  }
+  sort_by_text(out, names);
   return out;
 }
 
@@ -371,7 +610,8 @@ std::string format_diagnostic(const diagnostic& d) {
     out += ": ";
   }
   if (d.level == severity::error) {
-    out += fmt::format("error {}: ", d.code);
+    out += fmt::format("error {}", d.code);
+    out += d.after_stop ? " (found after the build stopped reading): " : ": ";
   } else {
     out += "warning: ";
   }

@@ -28,17 +28,31 @@ enum class severity : std::uint8_t { error, warning };
 
 struct diagnostic {
   severity level = severity::error;
-  std::string file;       // the text's file name; empty when no text is concerned
-  std::size_t line = 0;   // 1-based line in that text; 0 when there is none
-  std::int32_t code = 0;  // the error code; 0 for a warning
-  std::string message;    // the meaning, with the position and cell where known
-  std::string row;        // the text of that line, without its line end
+  std::string file;         // the text's file name; empty when no text is concerned
+  std::size_t line = 0;     // 1-based line in that text; 0 when there is none
+  std::int32_t code = 0;    // the error code; 0 for a warning
+  std::string message;      // the meaning, with the position and cell where known
+  std::string row;          // the text of that line, without its line end
+  bool after_stop = false;  // found by reading on after the build stopped
 };
 
 // Every warning and every error of the journal, in text order (line text,
 // then service text, then those that concern no text).
 std::vector<diagnostic> diagnose(const journal& log, const scenario_model& model,
                                  const description_texts& texts, const text_names& names);
+
+// True when the build stopped reading a text before its end, so that errors
+// further on were never looked for.
+bool stopped_early(const journal& log);
+
+// The errors that reading on finds where the build had stopped: `read_on` is
+// the journal of read_description_texts(..., read_on = true) over the same
+// texts, and `model` the model that reading left. Each comes marked as found
+// after the stop, in text order.
+std::vector<diagnostic> diagnose_after_stop(const journal& build, const journal& read_on,
+                                            const scenario_model& model,
+                                            const description_texts& texts,
+                                            const text_names& names);
 
 // "FILE:LINE: error CODE: MESSAGE", then the row indented on its own line;
 // the parts that are not known are left out. No final line end.

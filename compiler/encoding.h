@@ -15,7 +15,9 @@ namespace compiler {
 inline constexpr std::size_t cell_bytes = 15;
 inline constexpr std::size_t record_fixed_bytes = 34;  // a record is 34 + name length
 
-inline void put_u8(std::string& out, std::uint8_t value) { out.push_back(static_cast<char>(value)); }
+inline void put_u8(std::string& out, std::uint8_t value) {
+  out.push_back(static_cast<char>(value));
+}
 
 inline void put_u16(std::string& out, std::uint16_t value) {
   out.push_back(static_cast<char>(value & 0xFF));

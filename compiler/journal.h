@@ -115,10 +115,18 @@ struct error_recorded {
   // The code was left by an earlier error: this row only ends the reading,
   // and the recorded error takes its position.
   bool carried = false;
-  // For error 25 from a field: why and where it failed.
+  // For error 25 from a field: why and where it failed, and which value of
+  // its row it was (0 for the first after the keyword).
   scenario::field_failure_kind failure = scenario::field_failure_kind::none;
   scenario::number_type number = scenario::number_type::long32;
   std::size_t field_offset = 0;
+  std::int32_t field = -1;
+  // For error 25 that no field raised: what could not be held, and the value.
+  reading_limit limit = reading_limit::none;
+  std::int64_t value = 0;
+  // Found by the reading that goes on after the build stopped, to report
+  // every mistake at once; the build itself never read that far.
+  bool after_stop = false;
 };
 
 // An error with its code, the position it keeps, and its row's entry.

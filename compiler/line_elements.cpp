@@ -126,9 +126,13 @@ tunnel_placement place_tunnel(scenario_model& model, const tunnel_row& row,
 namespace {
 
 // vad / 5 + vas x 20 as one floating expression, rounded.
+std::int64_t packed_value(std::int32_t s_speed, std::int32_t d_speed) {
+  return round_half_even(static_cast<double>(d_speed) / 5.0 + static_cast<double>(s_speed) * 20.0);
+}
+
+// The same, when it fits the 16 bits of its field.
 std::optional<std::int16_t> packed_speeds(std::int32_t s_speed, std::int32_t d_speed) {
-  const std::int64_t value =
-      round_half_even(static_cast<double>(d_speed) / 5.0 + static_cast<double>(s_speed) * 20.0);
+  const std::int64_t value = packed_value(s_speed, d_speed);
   if (value < std::numeric_limits<std::int16_t>::min() ||
       value > std::numeric_limits<std::int16_t>::max()) {
     return std::nullopt;
@@ -161,7 +165,9 @@ placement place_speed_boards(scenario_model& model, const speed_boards_row& row)
     const auto packed = packed_speeds(row.s_speeds[i], row.d_speeds[i]);
     if (!packed) {
       put_speed_boards(cell, boards);
-      done.refused = cell_conflict{error_code::reading_failure, static_cast<std::int32_t>(c), 0};
+      done.refused = cell_conflict{error_code::reading_failure, static_cast<std::int32_t>(c), 0,
+                                   reading_limit::packed_speed,
+                                   packed_value(row.s_speeds[i], row.d_speeds[i])};
       return done;
     }
     *ranks[i] = *packed;
@@ -170,7 +176,8 @@ placement place_speed_boards(scenario_model& model, const speed_boards_row& row)
   if (stripes < std::numeric_limits<std::int16_t>::min() ||
       stripes > std::numeric_limits<std::int16_t>::max()) {
     put_speed_boards(cell, boards);
-    done.refused = cell_conflict{error_code::reading_failure, static_cast<std::int32_t>(c), 0};
+    done.refused = cell_conflict{error_code::reading_failure, static_cast<std::int32_t>(c), 0,
+                                 reading_limit::stripes, stripes};
     return done;
   }
   boards.stripes = static_cast<std::int16_t>(stripes);

@@ -38,12 +38,24 @@ struct line_reading {
   // The rows read into slots 81 ("tre"), 82 ("due") and 83 ("uno").
   std::array<std::int32_t, 3> progressive_rows{-1, -1, -1};
   bool ended_at_error = false;  // an error 15 ended the text before its end
+  bool read_on = false;         // go on after errors, only to find more of them
+  std::size_t row_first_field = 0;
 
   text_place here() const { return {text_id::line_text, row_offset}; }
-  void begin_row(row_keyword keyword) { row = log.add_row(here(), keyword); }
+  void begin_row(row_keyword keyword) {
+    row = log.add_row(here(), keyword);
+    row_first_field = in.fields_read();
+  }
   void fail(error_code code) { log.add_error(here(), error_of(code, std::nullopt, row)); }
   void fail_at(error_code code, std::int32_t position) {
     log.add_error(here(), error_of(code, position, row));
+  }
+  // Error 25 for a value the model cannot hold, or a part the texts lack.
+  void beyond_limit(reading_limit limit, std::int64_t value = 0) {
+    error_recorded error = error_of(error_code::reading_failure, std::nullopt, row);
+    error.limit = limit;
+    error.value = value;
+    log.add_error(here(), error);
   }
   // Error 25 at the field that could not be read.
   void field_failed() {
@@ -52,7 +64,15 @@ struct line_reading {
     error.failure = failure.kind;
     error.number = failure.type;
     error.field_offset = failure.offset;
+    error.field = static_cast<std::int32_t>(failure.index - row_first_field);
     log.add_error(here(), error);
+  }
+  // After an error: false when the reading ends there. A reading that only
+  // looks for further mistakes goes on, unless the text has ended.
+  bool goes_on() {
+    if (!read_on) return false;
+    in.forget_range_failure();
+    return !in.failed();
   }
   // A placement: its cells go to the journal, and a refusal is recorded at
   // the row's position.
@@ -61,6 +81,8 @@ struct line_reading {
     if (!done.refused) return true;
     error_recorded error = error_of(done.refused->code, position, row);
     if (done.refused->code == error_code::reading_failure) error.position.reset();
+    error.limit = done.refused->limit;
+    error.value = done.refused->value;
     error.cell = done.refused->cell;
     error.held_kind = done.refused->held_kind;
     error.held_by = log.owner_of(error.cell);
@@ -100,10 +122,17 @@ bool length_row(line_reading& r) {
   if (r.in.failed()) return r.field_failed(), false;
   r.log.set_row_position(r.row, length);
   r.model.stations.slots[line_parameter_slot].finish = length;
-  if (length > max_line_length_m) return r.fail(error_code::line_too_long), false;
+  if (length > max_line_length_m) {
+    error_recorded error = error_of(error_code::line_too_long, std::nullopt, r.row);
+    error.value = length;
+    r.log.add_error(r.here(), error);
+    return false;
+  }
   // A grid without cell 1 could not take the fixed values: no grid is made,
   // as when the length cannot be read.
-  if (length < min_line_length_m) return r.fail(error_code::reading_failure), false;
+  if (length < min_line_length_m) {
+    return r.beyond_limit(reading_limit::line_too_short, length), false;
+  }
   create_grid(r.settings, r.model, length);
   return true;
 }
@@ -118,7 +147,7 @@ bool general_section(line_reading& r) {
     bool matched = false;
     if (contains_ignoring_case(f, "percorso") && contains_ignoring_case(f, "lunghezza")) {
       matched = true;
-      if (!length_row(r)) return false;
+      if (!length_row(r) && !r.goes_on()) return false;
     }
     const std::array<std::string_view, 3> progressive_names = {"tre", "due", "uno"};
     for (std::size_t i = 0; i < progressive_names.size(); ++i) {
@@ -158,14 +187,23 @@ bool general_section(line_reading& r) {
       station_record& train = slots[train_parameter_slot];
       train.start = from;
       train.finish = to;
-      if (from % 50 != 0) return r.fail(error_code::repetition_from_not_multiple_of_50), false;
-      if (to % 50 != 0) return r.fail(error_code::repetition_to_not_multiple_of_50), false;
+      // Each error ends the reading, or, reading on, is followed by the next.
+      const auto ends = [&](error_code code, std::int32_t value) {
+        error_recorded error = error_of(code, std::nullopt, r.row);
+        error.value = value;
+        r.log.add_error(r.here(), error);
+        return !r.goes_on();
+      };
+      if (from % 50 != 0 && ends(error_code::repetition_from_not_multiple_of_50, from)) {
+        return false;
+      }
+      if (to % 50 != 0 && ends(error_code::repetition_to_not_multiple_of_50, to)) return false;
       if (contains_exact(f, "4")) {
         train.position = 4;
       } else if (contains_exact(f, "9")) {
         train.position = 9;
       } else {
-        return r.fail(error_code::repetition_code_count_missing), false;
+        if (ends(error_code::repetition_code_count_missing, 0)) return false;
       }
       if (to == 0) train.position = 0;
     }
@@ -198,7 +236,7 @@ bool general_section(line_reading& r) {
 row_end check_position(line_reading& r, std::int64_t position, bool placed_on_cell) {
   r.log.set_row_position(r.row, static_cast<std::int32_t>(position));
   if (!r.model.grid.exists()) {
-    r.fail(error_code::reading_failure);
+    r.beyond_limit(reading_limit::no_length_row);
     return row_end::fail;
   }
   if (!within_grid(r.model.grid, position) || (placed_on_cell && position < 0)) {
@@ -269,7 +307,7 @@ row_end curve_row(line_reading& r, std::string_view field) {
   if (r.in.failed()) return failed_field(r);
   if (const row_end checked = check_position(r, p, false); checked != row_end::next) return checked;
   track_plan& plan = r.model.plan;
-  if (!plan.exists()) return r.fail(error_code::reading_failure), row_end::fail;
+  if (!plan.exists()) return r.beyond_limit(reading_limit::no_length_row), row_end::fail;
   const std::optional<double> k = curvature_of(field);
   if (!k) return r.fail(error_code::curve_invalid), row_end::stop;
   // A curve that would run past the plan's last metre is refused whole.
@@ -302,8 +340,9 @@ row_end tunnel_row(line_reading& r) {
     return checked;
   }
   // The tunnel list holds 80 tunnels; an 81st has nowhere to go.
-  if (r.tunnel_ends.size() >= max_tunnel_rows)
-    return r.fail(error_code::reading_failure), row_end::fail;
+  if (r.tunnel_ends.size() >= max_tunnel_rows) {
+    return r.beyond_limit(reading_limit::tunnel_list_full), row_end::fail;
+  }
   const std::optional<std::int32_t> previous_end =
       r.tunnel_ends.empty() ? std::nullopt : std::optional(r.tunnel_ends.back());
   r.tunnel_ends.push_back(end);
@@ -335,7 +374,10 @@ row_end sign_row_read(line_reading& r) {
   row.position = r.in.read_long();
   row.text = r.in.read_text();
   if (r.in.failed()) return failed_field(r);
-  if (row.text.size() > max_name_length) return r.fail(error_code::reading_failure), row_end::fail;
+  if (row.text.size() > max_name_length) {
+    r.beyond_limit(reading_limit::text_too_long, static_cast<std::int64_t>(row.text.size()));
+    return row_end::fail;
+  }
   if (const row_end checked = check_position(r, row.position, true); checked != row_end::next) {
     return checked;
   }
@@ -385,7 +427,7 @@ half_end complete_line(line_reading& r) {
   if (!model.grid.exists()) {
     r.row_offset = r.in.text().size();
     r.row = -1;
-    r.fail(error_code::reading_failure);
+    r.beyond_limit(reading_limit::no_length_row);
     return half_end::failed;
   }
   do {
@@ -417,7 +459,8 @@ bool order_progressive_rows(line_reading& r) {
   const journal_entry* row =
       r.row >= 0 ? &r.log.entries()[static_cast<std::size_t>(r.row)] : nullptr;
   r.row_offset = row != nullptr ? row->place.offset : r.in.cursor();
-  r.fail(error_code::reading_failure);
+  const auto& slot = r.model.stations.slots[progressive_slot_first + order.overflow_slot];
+  r.beyond_limit(reading_limit::progressive_reference, slot.finish);
   return false;
 }
 
@@ -432,14 +475,16 @@ half_end read_line(line_reading& r) {
     return r.log.recorded().code == error_code::reading_failure ? half_end::failed
                                                                 : half_end::stopped;
   }
+  // Without a grid every later row would only fail for the want of one.
+  if (r.read_on && !r.model.grid.exists()) return half_end::failed;
 
-  if (!order_progressive_rows(r)) return half_end::failed;
+  if (!order_progressive_rows(r) && !r.goes_on()) return half_end::failed;
   r.handover.next_sign_slot = sign_slot_first;
   if (r.settings.with_plan) {
     if (!r.model.plan.exists()) {
       r.row_offset = r.in.cursor();
       r.row = -1;
-      r.fail(error_code::reading_failure);
+      r.beyond_limit(reading_limit::no_length_row);
       return half_end::failed;
     }
     // The track starts at the origin, heading along the second coordinate.
@@ -455,6 +500,7 @@ half_end read_line(line_reading& r) {
     r.row_offset = r.in.field_offset();
     r.row = -1;
     const row_end result = profile_row(r, *field);
+    if (result == row_end::next || r.goes_on()) continue;
     if (result == row_end::end_of_text) {
       r.ended_at_error = true;
       break;
@@ -480,9 +526,11 @@ reading_end reading_end_of(half_end end, bool ended_at_error) {
 }  // namespace
 
 half_end read_line_text(const build_settings& settings, std::string_view text,
-                        scenario_model& model, journal& log, line_handover& handover) {
+                        scenario_model& model, journal& log, line_handover& handover,
+                        bool read_on) {
   text_notes notes(log, text_id::line_text, text);
   line_reading r{model, settings, log, field_reader(text, notes.field_notes()), notes, handover};
+  r.read_on = read_on;
   const half_end end = read_line(r);
   notes.flush();
   log.add_stop({text_id::line_text, r.in.cursor()}, reading_end_of(end, r.ended_at_error));

@@ -18,7 +18,10 @@ inline constexpr std::size_t max_tunnel_rows = 80;
 // the journal. On `finished` the service text is to be read next (also after
 // an error 15); on `stopped` the reading ends here and the service text stays
 // as it is; on `failed` (error 25) both texts are to be deleted.
+// With `read_on`, errors do not end the reading: it goes on, only to find
+// further mistakes.
 half_end read_line_text(const build_settings& settings, std::string_view text,
-                        scenario_model& model, journal& log, line_handover& handover);
+                        scenario_model& model, journal& log, line_handover& handover,
+                        bool read_on = false);
 
 }  // namespace compiler

@@ -34,6 +34,10 @@ struct profile {
   // The value before the first row: cells ahead of a first row that does not
   // start at 0 hold 0, as an untouched grid would.
   std::int32_t current = 0;
+  // The row that set `current`, where a value the cells cannot hold is
+  // reported: it is written only when the next row, or the end, comes.
+  std::int32_t row = -1;
+  std::size_t row_offset = 0;
 };
 
 // What only the service half keeps while it reads.
@@ -49,9 +53,21 @@ struct service_reading {
   profile speed{&track_cell::speed_limit, true};
   profile adhesion{&track_cell::adhesion, false};
   bool ended_at_error = false;  // an error 15 ended the text before its end
+  bool read_on = false;         // go on after errors, only to find more of them
+  std::size_t row_first_field = 0;
 
   text_place here() const { return {text_id::service_text, row_offset}; }
-  void begin_row(row_keyword keyword) { row = log.add_row(here(), keyword); }
+  void begin_row(row_keyword keyword) {
+    row = log.add_row(here(), keyword);
+    row_first_field = in.fields_read();
+  }
+  // After an error: false when the reading ends there. A reading that only
+  // looks for further mistakes goes on, unless the text has ended.
+  bool goes_on() {
+    if (!read_on) return false;
+    in.forget_range_failure();
+    return !in.failed();
+  }
   void fail(error_code code) { log.add_error(here(), error_of(code, std::nullopt, row)); }
   void fail_at(error_code code, std::int32_t position) {
     log.add_error(here(), error_of(code, position, row));
@@ -66,13 +82,17 @@ row_end failed_field(service_reading& r) {
   error.failure = failure.kind;
   error.number = failure.type;
   error.field_offset = failure.offset;
+  error.field = static_cast<std::int32_t>(failure.index - r.row_first_field);
   r.log.add_error(r.here(), error);
   return row_end::fail;
 }
 
-// Error 25 for a value the tables cannot hold.
-row_end failure(service_reading& r) {
-  r.fail(error_code::reading_failure);
+// Error 25 for a value the model cannot hold.
+row_end failure(service_reading& r, reading_limit limit, std::int64_t value = 0) {
+  error_recorded error = error_of(error_code::reading_failure, std::nullopt, r.row);
+  error.limit = limit;
+  error.value = value;
+  r.log.add_error(r.here(), error);
   return row_end::fail;
 }
 
@@ -89,9 +109,17 @@ std::optional<std::uint8_t> profile_byte(const profile& p) {
 
 // Writes the current value at the cursor and advances, at least once and
 // while the cursor is below `until`; cells past the grid are never written.
+// A speed whose fifth does not fit a byte is error 25, reported at the row
+// that gave it.
 bool fill_profile(service_reading& r, profile& p, std::int64_t until) {
   const auto value = profile_byte(p);
-  if (!value) return false;
+  if (!value) {
+    error_recorded error = error_of(error_code::reading_failure, std::nullopt, p.row);
+    error.limit = reading_limit::speed_not_a_byte;
+    error.value = p.current;
+    r.log.add_error({text_id::service_text, p.row_offset}, error);
+    return false;
+  }
   const std::int64_t upper = r.model.grid.upper();
   do {
     if (p.cursor <= upper) r.cell(p.cursor).*p.field = *value;
@@ -118,8 +146,10 @@ row_end profile_row(service_reading& r, profile& p, row_keyword keyword) {
     return checked;
   }
   const std::int64_t n = cell_index(position);
-  if (n > 0 && !fill_profile(r, p, n)) return failure(r);
+  if (n > 0 && !fill_profile(r, p, n)) return row_end::fail;
   p.current = value;
+  p.row = r.row;
+  p.row_offset = r.row_offset;
   return row_end::next;
 }
 
@@ -136,7 +166,7 @@ row_end placed(service_reading& r, const placement& done, std::int32_t position)
     r.log.add_error(r.here(), error);
     return row_end::stop;
   }
-  if (!r.log.has_error()) return row_end::next;
+  if (!r.log.has_error() || r.read_on) return row_end::next;
   // The code an earlier error left stays, and takes this row's position.
   error_recorded carried = error_of(r.log.recorded().code, position, r.row);
   carried.carried = true;
@@ -207,7 +237,9 @@ row_end code_cut_row_read(service_reading& r) {
   if (kind == cell_kind::code_cut_without_code) return row_end::next;
   // The kind is written before the code: a code that does not fit 16 bits
   // fails the reading with the kind already in place.
-  if (row.code > std::numeric_limits<std::int16_t>::max()) return failure(r);
+  if (row.code > std::numeric_limits<std::int16_t>::max()) {
+    return failure(r, reading_limit::code_too_large, row.code);
+  }
   put_code_cut(cell, {static_cast<std::int16_t>(row.code)});
   return row_end::next;
 }
@@ -248,7 +280,7 @@ station_values read_station_values(service_reading& r, station_record& record) {
   if (length % 100 != 0) {
     error_recorded error =
         error_of(error_code::station_length_not_multiple_of_100, record.position, r.row);
-    error.cell = static_cast<std::int32_t>(cell_index(record.position));
+    error.value = length;
     r.log.add_error(r.here(), error);
     return {row_end::stop};
   }
@@ -265,11 +297,13 @@ station_values read_station_values(service_reading& r, station_record& record) {
   const std::int64_t seconds = in.read_long();
   if (in.failed()) return {failed_field(r)};
   const auto time = seconds_since_midnight(hours, minutes, seconds);
-  if (!time) return {failure(r)};
+  if (!time) return {failure(r, reading_limit::departure_time)};
   record.departure_time = *time;
   const std::string_view name = in.read_text();
   if (in.failed()) return {failed_field(r)};
-  if (name.size() > max_name_length) return {failure(r)};
+  if (name.size() > max_name_length) {
+    return {failure(r, reading_limit::text_too_long, static_cast<std::int64_t>(name.size()))};
+  }
   record.name.assign(name);
   return {row_end::next, length};
 }
@@ -302,7 +336,7 @@ row_end station_row_read(service_reading& r) {
   const station_values values = read_station_values(r, record);
   if (values.end != row_end::next) return values.end;
   const std::int32_t length = values.length;
-  if (!set_station_area(record, length)) return failure(r);
+  if (!set_station_area(record, length)) return failure(r, reading_limit::station_area);
   if (length < 600) record.flag_b = 0;
   if (r.station_slot == 1) {
     record.flag_c = 0;
@@ -408,7 +442,6 @@ half_end complete_service(service_reading& r) {
   r.row_offset = r.in.text().size();
   const std::int64_t until = std::int64_t{r.model.grid.upper()} - 2;
   if (!fill_profile(r, r.speed, until) || !fill_profile(r, r.adhesion, until)) {
-    r.fail(error_code::reading_failure);
     return half_end::failed;
   }
   const auto& slots = r.model.stations.slots;
@@ -417,6 +450,9 @@ half_end complete_service(service_reading& r) {
     if (slot.start % 50 != 0 || slot.finish % 50 != 0) {
       error_recorded error = error_of(error_code::progressive_not_multiple_of_50, std::nullopt, -1);
       error.concerns = r.handover.progressive_rows[i];
+      error.field = slot.start % 50 != 0 ? 0 : 1;
+      error.value = slot.start % 50 != 0 ? slot.start : slot.finish;
+      error.slot = static_cast<std::int32_t>(progressive_slot_first + i);
       r.log.add_error({}, error);
       break;
     }
@@ -430,6 +466,7 @@ half_end read_service(service_reading& r) {
       r.row_offset = r.in.field_offset();
       r.row = -1;
       const row_end result = service_row(r, *field);
+      if (result == row_end::next || r.goes_on()) continue;
       if (result == row_end::end_of_text) {
         r.ended_at_error = true;
         break;
@@ -444,9 +481,10 @@ half_end read_service(service_reading& r) {
 }  // namespace
 
 half_end read_service_text(std::string_view text, scenario_model& model, journal& log,
-                           const line_handover& handover) {
+                           const line_handover& handover, bool read_on) {
   text_notes notes(log, text_id::service_text, text);
   service_reading r{model, log, field_reader(text, notes.field_notes()), handover, notes};
+  r.read_on = read_on;
   const half_end end = read_service(r);
   notes.flush();
   reading_end how = reading_end::failed;

@@ -15,7 +15,9 @@ namespace compiler {
 // in the journal. Expects the grid to exist (the line half created it).
 // `failed` means error 25: both texts are to be deleted; otherwise the
 // service text is to be deleted.
+// With `read_on`, errors do not end the reading: it goes on, only to find
+// further mistakes.
 half_end read_service_text(std::string_view text, scenario_model& model, journal& log,
-                           const line_handover& handover);
+                           const line_handover& handover, bool read_on = false);
 
 }  // namespace compiler

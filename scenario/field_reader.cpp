@@ -59,8 +59,9 @@ void field_reader::consume_separator() {
 
 bool field_reader::field_available() {
   if (failed()) return false;
+  ++fields_read_;
   if (!at_end()) return true;
-  failure_ = {field_failure_kind::past_end, number_type::long32, cursor_, {}};
+  failure_ = {field_failure_kind::past_end, number_type::long32, cursor_, {}, fields_read_ - 1};
   field_offset_ = cursor_;
   return false;
 }
@@ -222,7 +223,7 @@ std::int64_t field_reader::read_number(number_type type, std::int64_t lowest,
     return 0;
   }
   if (!(rounded >= static_cast<double>(lowest) && rounded <= static_cast<double>(highest))) {
-    failure_ = {field_failure_kind::out_of_range, type, begin, token};
+    failure_ = {field_failure_kind::out_of_range, type, begin, token, fields_read_ - 1};
     return 0;
   }
   if (!integral) note(field_note_kind::number_rounded, begin);

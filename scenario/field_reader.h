@@ -52,6 +52,7 @@ struct field_failure {
   number_type type = number_type::long32;  // for out_of_range
   std::size_t offset = 0;                  // where the field begins
   std::string_view token;                  // the number as written
+  std::size_t index = 0;                   // how many fields were read before it
 };
 
 struct field_note {
@@ -75,6 +76,14 @@ class field_reader {
   // Set by the first field that fails; stays set.
   bool failed() const { return failure_.kind != field_failure_kind::none; }
   const field_failure& failure() const { return failure_; }
+  // Forgets a number out of range, whose field is already passed, so that a
+  // reading that only looks for further mistakes can go on after it.
+  void forget_range_failure() {
+    if (failure_.kind == field_failure_kind::out_of_range) failure_ = {};
+  }
+
+  // How many fields have been asked for so far.
+  std::size_t fields_read() const { return fields_read_; }
 
   // Byte offset where the last field read begins (after its leading blanks).
   std::size_t field_offset() const { return field_offset_; }
@@ -99,6 +108,7 @@ class field_reader {
   std::size_t cursor_ = 0;
   std::size_t field_offset_ = 0;
   field_failure failure_;
+  std::size_t fields_read_ = 0;
 };
 
 // Takes the next candidate keyword field. A field that contains "-" is

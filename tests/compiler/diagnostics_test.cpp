@@ -67,20 +67,20 @@ TEST(Diagnostics, ReaderErrorsNameTheRowLineAndCell) {
   }
   const std::vector<error_case> cases = {
       {"length above the limit", line_text({}, "lunghezza percorso, 1000001"), service_text({}),
-       "L_linea.txt:2: error 1: the line length is above 1000000 m\n"
+       "L_linea.txt:2: error 1: the line length is above 1000000 m: 1000001\n"
        "    lunghezza percorso, 1000001"},
       {"progressive reference not a multiple of 50",
        general({"progressiva chilometrica uno,    24500,    35025,    1"}), service_text({}),
        "L_linea.txt:3: error 2: a start or reference of a kilometric progressive change is not a "
-       "multiple of 50\n"
+       "multiple of 50: reference 35125 (35025 in the text, and 100 m for its flag 1)\n"
        "    progressiva chilometrica uno,    24500,    35025,    1"},
       {"repetition start", general({"ripetizione segnali 4 codici, 25, 60750"}), service_text({}),
        "L_linea.txt:3: error 3: the first number of the signal repetition row is not a multiple "
-       "of 50\n"
+       "of 50: 25\n"
        "    ripetizione segnali 4 codici, 25, 60750"},
       {"repetition end", general({"ripetizione segnali 4 codici, 0, 60775"}), service_text({}),
        "L_linea.txt:3: error 4: the second number of the signal repetition row is not a multiple "
-       "of 50\n"
+       "of 50: 60775\n"
        "    ripetizione segnali 4 codici, 0, 60775"},
       {"repetition count", general({"ripetizione segnali, 0, 60750"}), service_text({}),
        "L_linea.txt:3: error 5: the signal repetition row names neither 4 nor 9 codes\n"
@@ -103,7 +103,8 @@ TEST(Diagnostics, ReaderErrorsNameTheRowLineAndCell) {
        "    stazione, 75, 4, 900, 1,0,0, 4,1,1, 2,1,1, 1, 15,18,0, A"},
       {"station length", line_text({}),
        service_text({"stazione, 1000, 4, 950, 1,0,0, 4,1,1, 2,1,1, 1, 15,18,0, A"}),
-       "L_4816-.txt:2: error 9: a station length is not a multiple of 100, at 1000 m (cell 20)\n"
+       "L_4816-.txt:2: error 9: a station length is not a multiple of 100, at 1000 m: its length "
+       "is 950 m\n"
        "    stazione, 1000, 4, 950, 1,0,0, 4,1,1, 2,1,1, 1, 15,18,0, A"},
       {"no slot left for a station", test_support::line_text(many_signs),
        service_text({first_station}),
@@ -170,9 +171,8 @@ TEST(Diagnostics, ReaderErrorsNameTheRowLineAndCell) {
        "stop\n"
        "    stazione, 0, 4, 100, 1,0,0, 4,1,1, 2,1,1, 1, 15,18,0, A"},
       {"number out of range", line_text({"pendenza, 9999999999, 1"}), service_text({}),
-       "L_linea.txt:4: error 25: the description texts could not be read (missing text, number "
-       "out of range, or a row beyond what the tables hold): \"9999999999\" does not fit a 32-bit "
-       "integer (-2147483648 to 2147483647)\n"
+       "L_linea.txt:4: error 25: position 9999999999 does not fit a 32-bit integer "
+       "(-2147483648..2147483647)\n"
        "    pendenza, 9999999999, 1"},
       {"no general section", text_of({"lunghezza percorso, 63500", "[fine]"}), service_text({}),
        "L_linea.txt: error 102: the line description text has no [generale] section"},
@@ -248,8 +248,10 @@ TEST(Diagnostics, FatalChecksSayWhatHoldsCellOne) {
   EXPECT_EQ(
       formatted(d.diagnostics),
       std::vector<std::string>{
-          "error 1250: the reserved fixed-value fields of cell 1 or slot 85 are already in "
-          "use (cell 1 holds speed boards: an object at the very start of the line takes it)"});
+          "L_linea.txt:4: error 1250: the reserved fixed-value fields of cell 1 or slot 85 are "
+          "already in use (cell 1 holds speed boards: an object at the very start of the line "
+          "takes it)\n"
+          "    indicatori_vmax,  0,  130,  140,  150,  0,  ,  ,  ,  0"});
 }
 
 // Every kind of warning, at the line of what it concerns, and nothing for
