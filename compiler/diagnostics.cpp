@@ -438,8 +438,99 @@ diagnostic error_diagnostic(const report_context& context, const journal_entry& 
   return d;
 }
 
-std::string warning_message(warning_kind kind, std::string_view body, std::size_t offset) {
-  switch (kind) {
+// The name of value `field` of the row at entry `row`: "gradient", "tempo".
+std::string name_of_value(const report_context& context, std::int32_t row, std::int32_t field) {
+  const row_read* read = row_event(context.entry(row));
+  if (read == nullptr || field < 0) return "the value";
+  if (read->keyword == row_keyword::signal) {
+    // The values a signal packs are named by how they are packed.
+    switch (field) {
+      case 1:
+        return "the approach mark sx x 30 + dx x 10 + 4";
+      case 2:
+      case 3:
+      case 4:
+        return fmt::format("s{0} x 10 + d{0}", field - 1);
+      case 5:
+        return "rapp x 10 + sx x 3 + dx";
+      default:
+        break;
+    }
+  }
+  const auto names = value_names(read->keyword);
+  if (static_cast<std::size_t>(field) >= names.size()) return "the value";
+  return std::string(names[static_cast<std::size_t>(field)]);
+}
+
+// Why a value is stored otherwise than written.
+std::string_view why_cut(const report_context& context, const warning_noted& w) {
+  const row_read* read = row_event(context.entry(w.row));
+  if (read == nullptr) return "its field keeps only its low bits";
+  switch (read->keyword) {
+    case row_keyword::speed:
+      return "speeds are kept in units of 5 km/h";
+    case row_keyword::gradient:
+      return "a cell keeps the gradient + 100, modulo 256";
+    case row_keyword::adhesion:
+      return "a cell keeps the adhesion modulo 256";
+    case row_keyword::tunnel:
+      return "a cell keeps the tunnel type's low 8 bits";
+    case row_keyword::signal:
+      return w.field == 1 || w.field == 10 ? "its field keeps only its low 8 bits"
+                                           : "its field keeps only its low 16 bits";
+    default:
+      return "its field keeps only its low 16 bits";
+  }
+}
+
+// The bytes of a UTF-8 sequence at `offset`, as the author meant them and as
+// the files will show them.
+std::string foreign_bytes(std::string_view body, std::size_t offset) {
+  std::size_t end = offset + 1;
+  while (end < body.size() && end < offset + 4 &&
+         (static_cast<unsigned char>(body[end]) & 0xC0) == 0x80) {
+    ++end;
+  }
+  const std::string_view bytes = body.substr(offset, end - offset);
+  std::string hex;
+  for (const char c : bytes) {
+    hex += fmt::format("{}{:02X}", hex.empty() ? "" : " ", static_cast<unsigned char>(c));
+  }
+  return fmt::format("\"{}\" is UTF-8 (bytes {}), which the files store as \"{}\"", bytes, hex,
+                     scenario::from_windows_1252(bytes));
+}
+
+std::string foreign_message(std::string_view body, std::size_t offset, std::int64_t what) {
+  constexpr std::string_view save = "; save the text as Windows-1252 (ANSI)";
+  switch (static_cast<foreign_text>(what)) {
+    case foreign_text::utf16:
+      return fmt::format("the text begins with a UTF-16 byte-order mark: read as it is, no row "
+                         "of it is recognised{}",
+                         save);
+    case foreign_text::utf8_mark:
+      return fmt::format("the text begins with a UTF-8 byte-order mark (EF BB BF){}", save);
+    case foreign_text::nul_bytes:
+      return fmt::format("the text holds NUL bytes, as UTF-16 text does{}", save);
+    case foreign_text::utf8:
+      return fmt::format("{}{}", foreign_bytes(body, offset), save);
+  }
+  return {};
+}
+
+// The line of the row after the one at `offset`, its number and its text:
+// the row that a row too short for its keyword took its values from.
+std::string swallowed_row(const source& text, std::size_t offset) {
+  const std::size_t line = text.lines->line_of(offset);
+  const std::string next = text.lines->row(line + 1);
+  if (next.empty()) return {};
+  return fmt::format(", so the row on line {} (\"{}\") is lost", line + 1, shown(next));
+}
+
+std::string warning_message(const report_context& context, const source& text,
+                            const journal_entry& entry, const warning_noted& w) {
+  const std::string_view body = *text.body;
+  const std::size_t offset = entry.place.offset;
+  switch (w.kind) {
     case warning_kind::unknown_keyword:
       return fmt::format("\"{}\" matches no keyword here and is passed over",
                          shown(field_at(body, offset)));
@@ -464,15 +555,71 @@ std::string warning_message(warning_kind kind, std::string_view body, std::size_
     case warning_kind::values_from_next_line:
       return fmt::format(
           "the \"{}\" row has fewer values than its keyword takes; the rest were "
-          "read from the next line",
-          shown(field_at(body, offset)));
+          "read from the next line{}",
+          shown(field_at(body, offset)), swallowed_row(text, offset));
     case warning_kind::values_left_over:
       return fmt::format(
           "the \"{}\" row has more values than its keyword takes; the rest of the "
           "line is read as keyword fields",
           shown(field_at(body, offset)));
+    case warning_kind::text_empty:
+      return "the text is empty: nothing of it is read";
+    case warning_kind::no_general_section:
+      return "the text has no \"[generale]\" line: it is read to its end and nothing of it is "
+             "taken (no station, speed, adhesion or signal)";
+    case warning_kind::not_windows_1252:
+      return foreign_message(body, offset, w.other);
+    case warning_kind::value_cut:
+      return fmt::format("{} {} is stored as {}: {}", name_of_value(context, w.row, w.field),
+                         w.value, w.other, why_cut(context, w));
+    case warning_kind::beyond_line_end:
+      return fmt::format("{} {} m lies past the line's end at {} m, in the 7000 m margin after it",
+                         name_of_value(context, w.row, w.field), w.value, w.other);
+    case warning_kind::beyond_last_station:
+      return fmt::format(
+          "{} {} m lies past the end of the last station's area at {} m: the train stops before "
+          "it",
+          name_of_value(context, w.row, w.field), w.value, w.other);
+    case warning_kind::curves_overlap:
+      return fmt::format(
+          "the curve starts at {} m, before the previous curve ends at {} m: it bends from "
+          "metre {} on",
+          w.value, w.other, w.other + 1);
+    case warning_kind::unlikely_value: {
+      const row_read* read = row_event(context.entry(w.row));
+      const plausible_range& range =
+          read != nullptr && read->keyword == row_keyword::gradient   ? plausible_gradient
+          : read != nullptr && read->keyword == row_keyword::adhesion ? plausible_adhesion
+                                                                      : plausible_speed;
+      return fmt::format("{} {} {} lies outside what a line can have ({}..{} {}); it is taken "
+                         "as written",
+                         name_of_value(context, w.row, w.field), w.value, range.unit,
+                         range.lowest, range.highest, range.unit);
+    }
+    case warning_kind::name_ends_in_blanks:
+      return fmt::format("the {} ends in blanks, which the scenario table keeps",
+                         name_of_value(context, w.row, w.field));
+    case warning_kind::object_overwritten:
+      break;
   }
   return {};
+}
+
+// A station stop written over an object that an earlier row placed.
+std::optional<diagnostic> overwrite_warning(const report_context& context,
+                                            const journal_entry& entry,
+                                            const object_overwritten& over) {
+  if (over.row < 0 || entry.place.text == text_id::none) return std::nullopt;
+  const journal_entry* earlier = context.entry(over.previous);
+  if (earlier == nullptr || earlier->place.text == text_id::none) return std::nullopt;
+  diagnostic d;
+  d.level = severity::warning;
+  d.kind = warning_kind::object_overwritten;
+  d.message = fmt::format("the {} overwrites the {} in cell {}, placed by {}", kind_name(over.kind),
+                          kind_name(over.previous_kind), over.cell,
+                          where(context, earlier->place, entry.place.text));
+  place_at(d, context, entry.place);
+  return d;
 }
 
 int text_rank(const diagnostic& d, const text_names& names) {
@@ -480,12 +627,17 @@ int text_rank(const diagnostic& d, const text_names& names) {
   return d.file == names.line ? 0 : 1;
 }
 
+// In text order; the count of warnings not listed closes its text.
 void sort_by_text(std::vector<diagnostic>& out, const text_names& names) {
+  const auto line_rank = [](const diagnostic& d) {
+    return d.line == 0 && d.level == severity::warning ? std::numeric_limits<std::size_t>::max()
+                                                       : d.line;
+  };
   std::stable_sort(out.begin(), out.end(), [&](const diagnostic& a, const diagnostic& b) {
     const int rank_a = text_rank(a, names);
     const int rank_b = text_rank(b, names);
     if (rank_a != rank_b) return rank_a < rank_b;
-    return a.line < b.line;
+    return line_rank(a) < line_rank(b);
   });
 }
 
@@ -557,14 +709,32 @@ std::vector<diagnostic> diagnose(const journal& log, const scenario_model& model
   for (const journal_entry& entry : log.entries()) {
     if (const auto* warning = std::get_if<warning_noted>(&entry.event)) {
       const source* text = context.of(entry.place.text);
-      if (text == nullptr || !text->holds(entry.place.offset)) continue;
+      if (text == nullptr || !text->body) continue;
       diagnostic d;
       d.level = severity::warning;
-      d.message = warning_message(warning->kind, *text->body, entry.place.offset);
+      d.kind = warning->kind;
+      d.message = warning_message(context, *text, entry, *warning);
       place_at(d, context, entry.place);
       out.push_back(std::move(d));
+    } else if (const auto* over = std::get_if<object_overwritten>(&entry.event)) {
+      if (auto d = overwrite_warning(context, entry, *over)) out.push_back(std::move(*d));
     } else if (const auto* error = std::get_if<error_recorded>(&entry.event)) {
       out.push_back(error_diagnostic(context, entry, *error));
+    }
+  }
+  // What the journal only counted, once a kind of warning passed its cap.
+  for (const text_id text : {text_id::line_text, text_id::service_text}) {
+    for (std::size_t k = 0; k < journal::warning_kinds_counted; ++k) {
+      const auto kind = static_cast<warning_kind>(k);
+      const std::size_t more = log.warnings_not_kept(text, kind);
+      if (more == 0) continue;
+      diagnostic d;
+      d.level = severity::warning;
+      d.kind = kind;
+      d.file = std::string(context.of(text)->name);
+      d.message = fmt::format("{} more warnings like the {} above are not listed", more,
+                              journal::warnings_kept_per_kind);
+      out.push_back(std::move(d));
     }
   }
   sort_by_text(out, names);

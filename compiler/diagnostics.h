@@ -34,6 +34,7 @@ struct diagnostic {
   std::string message;      // the meaning, with the position and cell where known
   std::string row;          // the text of that line, without its line end
   bool after_stop = false;  // found by reading on after the build stopped
+  warning_kind kind = warning_kind::unknown_keyword;  // for a warning
 };
 
 // Every warning and every error of the journal, in text order (line text,

@@ -14,6 +14,10 @@ bool holds_object(std::uint8_t kind) {
 
 }  // namespace
 
+static_assert(static_cast<std::size_t>(warning_kind::name_ends_in_blanks) + 1 ==
+                  journal::warning_kinds_counted,
+              "every warning kind has its count");
+
 std::int32_t journal::owner_of(std::int32_t cell) const {
   if (cell < 0 || static_cast<std::size_t>(cell) >= owners_.size()) return -1;
   return owners_[static_cast<std::size_t>(cell)];
@@ -63,8 +67,17 @@ std::int32_t journal::add_error(text_place place, const error_recorded& error) {
   return static_cast<std::int32_t>(entries_.size() - 1);
 }
 
-void journal::add_warning(text_place place, warning_kind kind) {
-  entries_.push_back({place, warning_noted{kind}});
+void journal::add_warning(text_place place, const warning_noted& warning) {
+  std::size_t& seen = warnings_seen_[static_cast<std::size_t>(place.text)]
+                                    [static_cast<std::size_t>(warning.kind)];
+  ++seen;
+  if (seen <= warnings_kept_per_kind) entries_.push_back({place, warning});
+}
+
+std::size_t journal::warnings_not_kept(text_id text, warning_kind kind) const {
+  const std::size_t seen =
+      warnings_seen_[static_cast<std::size_t>(text)][static_cast<std::size_t>(kind)];
+  return seen > warnings_kept_per_kind ? seen - warnings_kept_per_kind : 0;
 }
 
 void journal::add_stop(text_place place, reading_end how) {

@@ -8,10 +8,12 @@
 // The recorded error keeps its last-writer-wins meaning: the code of the last
 // error, with the position of the last error that keeps one.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -63,7 +65,33 @@ enum class warning_kind : std::uint8_t {
   number_rounded,           // a number with a decimal point or exponent, rounded to a whole one
   values_from_next_line,    // a row too short for its keyword took values from the next line
   values_left_over,         // a row too long for its keyword left values to be read as keywords
+  text_empty,               // a text with nothing in it
+  no_general_section,       // a service text without "[generale]": nothing of it is read
+  not_windows_1252,         // UTF-8 sequences, a byte-order mark or NUL bytes in a text
+  object_overwritten,       // an object written over another one placed by an earlier row
+  value_cut,                // a value stored modulo 256, or cut to its field's width
+  beyond_line_end,          // a position past the line's length, in its 7000 m margin
+  beyond_last_station,      // an object past the end of the last station's area
+  curves_overlap,           // a curve that starts before the previous one ends
+  unlikely_value,           // a speed, gradient or adhesion outside what a line can have
+  name_ends_in_blanks,      // a station name or sign text with blanks at its end
 };
+
+// What kind of not-Windows-1252 text a not_windows_1252 warning found, in its
+// `other`.
+enum class foreign_text : std::uint8_t { utf16, utf8_mark, nul_bytes, utf8 };
+
+// The plausible bounds of the values a line can have; a value outside them
+// is taken as written, with a warning.
+struct plausible_range {
+  std::string_view what;  // "speed", "gradient", "adhesion"
+  std::int32_t lowest;
+  std::int32_t highest;
+  std::string_view unit;
+};
+inline constexpr plausible_range plausible_speed{"speed", 0, 350, "km/h"};
+inline constexpr plausible_range plausible_gradient{"gradient", -60, 60, "per mille"};
+inline constexpr plausible_range plausible_adhesion{"adhesion", 0, 100, "%"};
 
 // How the reading of a text ended.
 enum class reading_end : std::uint8_t {
@@ -141,6 +169,10 @@ inline error_recorded error_of(error_code code, std::optional<std::int32_t> posi
 
 struct warning_noted {
   warning_kind kind;
+  std::int32_t field = -1;  // the value of the row concerned, 0 for the first after the keyword
+  std::int64_t value = 0;   // the value written
+  std::int64_t other = 0;   // what it became, or the bound it passed
+  std::int32_t row = -1;    // the entry of the row concerned
 };
 
 struct reading_stopped {
@@ -183,7 +215,13 @@ class journal {
   // Appends an error and makes it the recorded one; the fatal 1250 and 1251
   // are reported, not recorded.
   std::int32_t add_error(text_place place, const error_recorded& error);
-  void add_warning(text_place place, warning_kind kind);
+  // Warnings of one kind in one text are kept up to a cap and then only
+  // counted: a text of a million wrong rows must not make a million reports.
+  void add_warning(text_place place, const warning_noted& warning);
+  static constexpr std::size_t warnings_kept_per_kind = 1000;
+  static constexpr std::size_t warning_kinds_counted = 17;
+  // How many warnings of a kind in a text were counted past the cap.
+  std::size_t warnings_not_kept(text_id text, warning_kind kind) const;
   void add_stop(text_place place, reading_end how);
 
  private:
@@ -192,6 +230,8 @@ class journal {
   std::vector<journal_entry> entries_;
   std::vector<std::int32_t> owners_;  // by cell, the entry that placed its object
   recorded_error recorded_;
+  // Warnings by text (none, line, service) and kind: kept, then counted.
+  std::array<std::array<std::size_t, warning_kinds_counted>, 3> warnings_seen_{};
 };
 
 // The error entries, in the order they were recorded.

@@ -40,6 +40,7 @@ struct line_reading {
   bool ended_at_error = false;  // an error 15 ended the text before its end
   bool read_on = false;         // go on after errors, only to find more of them
   std::size_t row_first_field = 0;
+  std::optional<std::int64_t> previous_curve_end = std::nullopt;  // where the last curve ended
 
   text_place here() const { return {text_id::line_text, row_offset}; }
   void begin_row(row_keyword keyword) {
@@ -261,6 +262,11 @@ row_end gradient_row(line_reading& r) {
   const std::int32_t v = r.in.read_long();
   if (r.in.failed()) return failed_field(r);
   if (const row_end checked = check_position(r, p, false); checked != row_end::next) return checked;
+  check_within_line(r.log, r.here(), r.row, r.model, p);
+  check_plausible(r.log, r.here(), r.row, plausible_gradient, 1, v);
+  if (std::int64_t{v} + 100 < 0 || std::int64_t{v} + 100 > 255) {
+    warn(r.log, r.here(), r.row, warning_kind::value_cut, 1, v, ((std::int64_t{v} + 100) % 256 + 256) % 256);
+  }
   const std::int64_t n = cell_index(p);
   if (n > 0) {
     // The cells up to n - 1 keep the gradient of the previous row; a row
@@ -313,6 +319,11 @@ row_end curve_row(line_reading& r, std::string_view field) {
   // A curve that would run past the plan's last metre is refused whole.
   const std::int64_t curve_end = std::int64_t{p} + l;
   if (curve_end > plan.upper) return r.fail(error_code::curve_invalid), row_end::stop;
+  check_within_line(r.log, r.here(), r.row, r.model, p);
+  if (r.previous_curve_end && p < *r.previous_curve_end) {
+    warn(r.log, r.here(), r.row, warning_kind::curves_overlap, 0, p, *r.previous_curve_end);
+  }
+  r.previous_curve_end = curve_end;
 
   std::int64_t m = plan.filled;
   bool past_limit = false;
@@ -348,6 +359,10 @@ row_end tunnel_row(line_reading& r) {
   r.tunnel_ends.push_back(end);
   const tunnel_placement done = place_tunnel(r.model, {start, end, type}, previous_end);
   r.log.add_writes(r.here(), r.row, done.markers);
+  check_within_line(r.log, r.here(), r.row, r.model, start);
+  if (done.type < 0 || done.type > 255) {
+    warn(r.log, r.here(), r.row, warning_kind::value_cut, 2, done.type, done.type & 0xFF);
+  }
   return row_end::next;
 }
 
@@ -364,6 +379,12 @@ row_end speed_boards_row_read(line_reading& r) {
     return checked;
   }
   const placement done = place_speed_boards(r.model, row);
+  check_within_line(r.log, r.here(), r.row, r.model, row.position);
+  for (std::int32_t i = 0; i < 3; ++i) {
+    const auto side = static_cast<std::size_t>(i);
+    check_plausible(r.log, r.here(), r.row, plausible_speed, 1 + i, row.s_speeds[side]);
+    check_plausible(r.log, r.here(), r.row, plausible_speed, 5 + i, row.d_speeds[side]);
+  }
   if (r.placed(done, row.position)) return row_end::next;
   return done.refused->code == error_code::reading_failure ? row_end::fail : row_end::stop;
 }
@@ -389,6 +410,10 @@ row_end sign_row_read(line_reading& r) {
   }
   if (!r.placed(place_sign(r.model, row, r.handover.next_sign_slot), row.position)) {
     return row_end::stop;
+  }
+  check_within_line(r.log, r.here(), r.row, r.model, row.position);
+  if (row.text.ends_with(' ') || row.text.ends_with('\t')) {
+    warn(r.log, r.here(), r.row, warning_kind::name_ends_in_blanks, 1, 0);
   }
   r.handover.next_sign_slot -= 1;
   return row_end::next;
@@ -528,6 +553,7 @@ reading_end reading_end_of(half_end end, bool ended_at_error) {
 half_end read_line_text(const build_settings& settings, std::string_view text,
                         scenario_model& model, journal& log, line_handover& handover,
                         bool read_on) {
+  check_text_form(log, text_id::line_text, text);
   text_notes notes(log, text_id::line_text, text);
   line_reading r{model, settings, log, field_reader(text, notes.field_notes()), notes, handover};
   r.read_on = read_on;

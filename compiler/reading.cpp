@@ -32,7 +32,49 @@ warning_kind warning_of(scenario::field_note_kind kind) {
   return warning_kind::non_numeric_number;
 }
 
+// The length of a UTF-8 sequence of two or more bytes at `at`, or 0.
+std::size_t utf8_sequence_at(std::string_view body, std::size_t at) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(body[i]); };
+  const unsigned char lead = byte(at);
+  std::size_t length = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) length = 2;
+  if (lead >= 0xE0 && lead <= 0xEF) length = 3;
+  if (lead >= 0xF0 && lead <= 0xF4) length = 4;
+  if (length == 0 || at + length > body.size()) return 0;
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((byte(at + i) & 0xC0) != 0x80) return 0;
+  }
+  return length;
+}
+
 }  // namespace
+
+void check_text_form(journal& log, text_id text, std::string_view body) {
+  const auto foreign = [&](foreign_text what, std::size_t at) {
+    warn(log, {text, at}, -1, warning_kind::not_windows_1252, -1, 0, static_cast<std::int64_t>(what));
+  };
+  if (body.find_first_not_of(" \t\r\n") == std::string_view::npos) {
+    warn(log, {text, 0}, -1, warning_kind::text_empty, -1, 0);
+    return;
+  }
+  if (body.starts_with("\xFF\xFE") || body.starts_with("\xFE\xFF")) {
+    foreign(foreign_text::utf16, 0);
+    return;
+  }
+  if (body.starts_with("\xEF\xBB\xBF")) foreign(foreign_text::utf8_mark, 0);
+  if (const std::size_t nul = body.find('\0'); nul != std::string_view::npos) {
+    foreign(foreign_text::nul_bytes, nul);
+  }
+  // One warning for the first UTF-8 sequence: an author who saved the text
+  // as UTF-8 did so for all of it.
+  for (std::size_t at = body.starts_with("\xEF\xBB\xBF") ? 3 : 0; at < body.size(); ++at) {
+    if (static_cast<unsigned char>(body[at]) < 0x80) continue;
+    if (utf8_sequence_at(body, at) != 0) {
+      foreign(foreign_text::utf8, at);
+      return;
+    }
+  }
+}
 
 std::size_t text_notes::line_end(std::size_t offset) {
   if (offset < known_line_.begin || offset > known_line_.end) {
@@ -102,7 +144,7 @@ void text_notes::flush() {
       ++next_span;
     }
     const bool quiet = follows_from_row(n.kind) && n.offset < quiet_until;
-    if (!quiet) log_.add_warning({text_, n.offset}, n.kind);
+    if (!quiet) log_.add_warning({text_, n.offset}, warning_noted{n.kind});
   }
   own_.clear();
   field_notes_.clear();

@@ -37,6 +37,40 @@ inline bool within_grid(const route_grid& grid, std::int64_t position, std::int6
   return position + margin <= std::int64_t{cell_length_m} * grid.upper();
 }
 
+// A warning about a value of the row at `place`.
+inline void warn(journal& log, text_place place, std::int32_t row, warning_kind kind,
+                 std::int32_t field, std::int64_t value, std::int64_t other = 0) {
+  warning_noted warning{kind};
+  warning.row = row;
+  warning.field = field;
+  warning.value = value;
+  warning.other = other;
+  log.add_warning(place, warning);
+}
+
+// Warns when `value` lies outside what a line can have.
+inline void check_plausible(journal& log, text_place place, std::int32_t row,
+                            const plausible_range& range, std::int32_t field, std::int64_t value) {
+  if (value < range.lowest) {
+    warn(log, place, row, warning_kind::unlikely_value, field, value, range.lowest);
+  }
+  if (value > range.highest) {
+    warn(log, place, row, warning_kind::unlikely_value, field, value, range.highest);
+  }
+}
+
+// Warns about a position past the line's end, inside its margin.
+inline void check_within_line(journal& log, text_place place, std::int32_t row,
+                              const scenario_model& model, std::int64_t position) {
+  const std::int32_t length = model.stations.slots[line_parameter_slot].finish;
+  if (position > length) warn(log, place, row, warning_kind::beyond_line_end, 0, position, length);
+}
+
+// Warns when a text is empty or is not Windows-1252 text: a byte-order mark,
+// NUL bytes (as UTF-16 has), or UTF-8 sequences, each stored as the single
+// bytes they are.
+void check_text_form(journal& log, text_id text, std::string_view body);
+
 // The warnings of one text while it is read: the reader's own and those the
 // field reader gathers as it cuts fields. They go to the journal in text
 // order when the text is done, less the ones that only follow from a row

@@ -150,7 +150,24 @@ row_end profile_row(service_reading& r, profile& p, row_keyword keyword) {
   p.current = value;
   p.row = r.row;
   p.row_offset = r.row_offset;
+  check_within_line(r.log, r.here(), r.row, r.model, position);
+  if (p.in_units_of_5) {
+    check_plausible(r.log, r.here(), r.row, plausible_speed, 1, value);
+    const std::int64_t stored = round_half_even(static_cast<double>(value) / 5.0) * 5;
+    if (stored != value) warn(r.log, r.here(), r.row, warning_kind::value_cut, 1, value, stored);
+  } else {
+    check_plausible(r.log, r.here(), r.row, plausible_adhesion, 1, value);
+    if (value < 0 || value > 255) {
+      warn(r.log, r.here(), r.row, warning_kind::value_cut, 1, value, (value % 256 + 256) % 256);
+    }
+  }
   return row_end::next;
+}
+
+// Warns about each value of a row that its field keeps only the low bits
+// of: `field` is its place in the row, `stored` what the field holds.
+void check_cut(service_reading& r, std::int32_t field, std::int64_t value, std::int64_t stored) {
+  if (value != stored) warn(r.log, r.here(), r.row, warning_kind::value_cut, field, value, stored);
 }
 
 // After a placer call: its cells go to the journal, and a refusal, or any
@@ -185,7 +202,18 @@ row_end signal_row_read(service_reading& r) {
   if (const row_end checked = check_position(r, row.position, true); checked != row_end::next) {
     return checked;
   }
-  return placed(r, place_signal(r.model, row).done, row.position);
+  const signal_placement done = place_signal(r.model, row);
+  if (!done.done.refused) {
+    check_within_line(r.log, r.here(), r.row, r.model, row.position);
+    const std::int64_t pairs[][3] = {{2, row.s1, row.d1}, {3, row.s2, row.d2}, {4, row.s3, row.d3}};
+    for (const auto& [field, s, d] : pairs) check_cut(r, static_cast<std::int32_t>(field), s * 10 + d, signal_pair(s, d));
+    const std::int64_t repeat = std::int64_t{row.rapp} * 10 + signal_sides(row.sx, row.dx);
+    check_cut(r, 5, repeat, low16(repeat));
+    if (row.sx == 2) check_cut(r, 10, done.time, low8(done.time));
+    const std::int64_t mark = signal_sides(row.sx, row.dx) * 10 + 4;
+    check_cut(r, 1, mark, low8(mark));
+  }
+  return placed(r, done.done, row.position);
 }
 
 row_end slowdown_row_read(service_reading& r) {
@@ -208,7 +236,13 @@ row_end slowdown_row_read(service_reading& r) {
     r.log.add_error(r.here(), error);
     return row_end::end_of_text;
   }
-  return placed(r, place_slowdown(r.model, row), row.start);
+  const placement done = place_slowdown(r.model, row);
+  check_within_line(r.log, r.here(), r.row, r.model, row.start);
+  check_plausible(r.log, r.here(), r.row, plausible_speed, 1, row.speed);
+  check_cut(r, 1, row.speed, low16(row.speed));
+  check_cut(r, 3, row.f_tt, low16(row.f_tt));
+  check_cut(r, 5, row.d_v, low16(row.d_v));
+  return placed(r, done, row.start);
 }
 
 row_end code_cut_row_read(service_reading& r) {
@@ -222,6 +256,7 @@ row_end code_cut_row_read(service_reading& r) {
   if (const row_end checked = check_position(r, row.position, true); checked != row_end::next) {
     return checked;
   }
+  check_within_line(r.log, r.here(), r.row, r.model, row.position);
   const std::int64_t c = cell_index(row.position);
   track_cell& cell = r.cell(c);
   placement done;
@@ -305,6 +340,9 @@ station_values read_station_values(service_reading& r, station_record& record) {
     return {failure(r, reading_limit::text_too_long, static_cast<std::int64_t>(name.size()))};
   }
   record.name.assign(name);
+  if (name.ends_with(' ') || name.ends_with('\t')) {
+    warn(r.log, r.here(), r.row, warning_kind::name_ends_in_blanks, 16, 0);
+  }
   return {row_end::next, length};
 }
 
@@ -326,6 +364,7 @@ row_end station_row_read(service_reading& r) {
     r.fail_at(error_code::position_beyond_grid, position);
     return row_end::end_of_text;
   }
+  check_within_line(r.log, r.here(), r.row, r.model, position);
   if (position % 50 != 0) {
     error_recorded error =
         error_of(error_code::station_position_not_multiple_of_50, position, r.row);
@@ -461,7 +500,13 @@ half_end complete_service(service_reading& r) {
 }
 
 half_end read_service(service_reading& r) {
-  if (scenario::skip_to_marker(r.in, "[generale]")) {
+  const bool general = scenario::skip_to_marker(r.in, "[generale]");
+  // An empty text has had its warning; one with text but no "[generale]" is
+  // read to its end without a row taken.
+  if (!general && r.in.text().find_first_not_of(" \t\r\n") != std::string_view::npos) {
+    warn(r.log, {text_id::service_text, 0}, -1, warning_kind::no_general_section, -1, 0);
+  }
+  if (general) {
     while (auto field = scenario::next_keyword_field(r.in, 2)) {
       r.row_offset = r.in.field_offset();
       r.row = -1;
@@ -482,6 +527,7 @@ half_end read_service(service_reading& r) {
 
 half_end read_service_text(std::string_view text, scenario_model& model, journal& log,
                            const line_handover& handover, bool read_on) {
+  check_text_form(log, text_id::service_text, text);
   text_notes notes(log, text_id::service_text, text);
   service_reading r{model, log, field_reader(text, notes.field_notes()), handover, notes};
   r.read_on = read_on;

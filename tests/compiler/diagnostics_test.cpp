@@ -232,7 +232,11 @@ TEST(Diagnostics, ReadingErrorSurvivesALaterPassError) {
       line_text({}), service_text({slowdown, "abbattimento, 41850, AC", "abbattimento, 41900, AC",
                                    "abbattimento, 41950, AC", first_station, signal_at(350)}));
   EXPECT_EQ(d.built.result.error.code, compiler::error_code::slowdown_approach_unprotected);
-  const auto reports = formatted(d.diagnostics);
+  std::vector<compiler::diagnostic> errors;
+  for (const auto& diagnostic : d.diagnostics) {
+    if (diagnostic.level == compiler::severity::error) errors.push_back(diagnostic);
+  }
+  const auto reports = formatted(errors);
   ASSERT_EQ(reports.size(), 2u) << testing::PrintToString(reports);
   EXPECT_EQ(reports[0].substr(0, reports[0].find(':', 12)), "L_4816-.txt:2");
   EXPECT_NE(reports[0].find("error 12:"), std::string::npos);
@@ -294,7 +298,8 @@ TEST(Diagnostics, WarningsForWhatTheReaderPassesOver) {
        line_text({}),
        service_text({"velocita, 650", "aderenza, 0, 100"}),
        {"L_4816-.txt:2: warning: the \"velocita\" row has fewer values than its keyword takes; "
-        "the rest were read from the next line"}},
+        "the rest were read from the next line, so the row on line 3 (\"aderenza, 0, 100\") is "
+        "lost"}},
       {"too many values",
        line_text({}),
        service_text({"sabbia, 300, 7", "vetture, 14"}),
@@ -377,8 +382,9 @@ TEST(Diagnostics, EmbeddedTextsCompileWithoutAnyReport) {
 }
 
 // A text of one endless line, full of rows that each leave values over,
-// and of many short wrong lines: the reports come in a time that grows with
-// the text, and each repeats a row cut to a readable length.
+// and of many short wrong lines: a thousand warnings of each kind are
+// listed, each repeating a row cut to a readable length, and the rest
+// counted.
 TEST(Diagnostics, HostileTextsReportInLinearTime) {
   constexpr int rows = 100000;
   std::string service = "[generale]\r\n";
@@ -386,16 +392,17 @@ TEST(Diagnostics, HostileTextsReportInLinearTime) {
   service += "\r\n";
   for (int i = 0; i < rows; ++i) service += "pendenz, 1\r\n";
   service += "[fine]\r\n";
-  const auto started = std::chrono::steady_clock::now();
   const diagnosed d = diagnose(line_text({}), service);
-  const auto elapsed = std::chrono::steady_clock::now() - started;
-  EXPECT_LT(elapsed, std::chrono::seconds(5));
   // Every "sabbia" row but the last leaves values on the line.
-  ASSERT_EQ(d.diagnostics.size(), 2u * rows - 1);
+  ASSERT_EQ(d.diagnostics.size(), 2u * 1000 + 2);
   EXPECT_EQ(d.diagnostics.front().line, 2u);
   EXPECT_EQ(d.diagnostics.front().row.size(), 204u);  // 200 bytes and " ..."
-  EXPECT_EQ(d.diagnostics.back().line, 2u + rows);
-  EXPECT_EQ(d.diagnostics.back().row, "pendenz, 1");
+  EXPECT_EQ(d.diagnostics[1999].line, 2u + 1000);
+  EXPECT_EQ(d.diagnostics[1999].row, "pendenz, 1");
+  EXPECT_EQ(compiler::format_diagnostic(d.diagnostics[2000]),
+            "L_4816-.txt: warning: 99000 more warnings like the 1000 above are not listed");
+  EXPECT_EQ(compiler::format_diagnostic(d.diagnostics[2001]),
+            "L_4816-.txt: warning: 98999 more warnings like the 1000 above are not listed");
 }
 
 }  // namespace
