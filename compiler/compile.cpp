@@ -45,31 +45,36 @@ error_code store_fixed_values_and_codes(scenario_model& model, journal& log) {
 
 // Objects past the end of the last station's area, where the service ends:
 // the train never reaches them. The last station is the one whose stop cell
-// lies furthest on.
+// lies furthest on; a service of one station has none.
 void check_objects_past_last_station(const scenario_model& model, journal& log) {
   std::int64_t last_stop = -1;
   std::int32_t last_finish = 0;
+  std::size_t stops = 0;
   for (const journal_entry& entry : log.entries()) {
     const auto* placed = std::get_if<object_placed>(&entry.event);
     const auto* over = std::get_if<object_overwritten>(&entry.event);
     const std::int32_t cell = placed != nullptr ? placed->cell : over != nullptr ? over->cell : -1;
     const std::uint8_t kind = placed != nullptr ? placed->kind : over != nullptr ? over->kind : 0;
-    if (kind != kind_value(cell_kind::station_stop) || cell <= last_stop) continue;
-    const auto slot = static_cast<std::size_t>(model.grid.cells[static_cast<std::size_t>(cell)].param1);
+    if (kind != kind_value(cell_kind::station_stop)) continue;
+    ++stops;
+    if (cell <= last_stop) continue;
+    const auto slot =
+        static_cast<std::size_t>(model.grid.cells[static_cast<std::size_t>(cell)].param1);
     if (slot >= model.stations.slots.size()) continue;
     last_stop = cell;
     last_finish = model.stations.slots[slot].finish;
   }
-  if (last_stop < 0) return;
+  // A service needs a first and a last station before a place can lie past
+  // its end.
+  if (stops < 2) return;
   const std::size_t count = log.entries().size();
   for (std::size_t i = 0; i < count; ++i) {
     const journal_entry entry = log.entries()[i];
     const auto* row = std::get_if<row_read>(&entry.event);
     if (row == nullptr || row->position <= last_finish) continue;
-    const bool object = row->keyword == row_keyword::signal ||
-                        row->keyword == row_keyword::slowdown ||
-                        row->keyword == row_keyword::speed_boards ||
-                        row->keyword == row_keyword::code_cut;
+    const bool object =
+        row->keyword == row_keyword::signal || row->keyword == row_keyword::slowdown ||
+        row->keyword == row_keyword::speed_boards || row->keyword == row_keyword::code_cut;
     if (!object) continue;
     warning_noted warning{warning_kind::beyond_last_station};
     warning.row = static_cast<std::int32_t>(i);

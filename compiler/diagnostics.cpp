@@ -504,9 +504,10 @@ std::string foreign_message(std::string_view body, std::size_t offset, std::int6
   constexpr std::string_view save = "; save the text as Windows-1252 (ANSI)";
   switch (static_cast<foreign_text>(what)) {
     case foreign_text::utf16:
-      return fmt::format("the text begins with a UTF-16 byte-order mark: read as it is, no row "
-                         "of it is recognised{}",
-                         save);
+      return fmt::format(
+          "the text begins with a UTF-16 byte-order mark: read as it is, no row "
+          "of it is recognised{}",
+          save);
     case foreign_text::utf8_mark:
       return fmt::format("the text begins with a UTF-8 byte-order mark (EF BB BF){}", save);
     case foreign_text::nul_bytes:
@@ -569,9 +570,16 @@ std::string warning_message(const report_context& context, const source& text,
              "taken (no station, speed, adhesion or signal)";
     case warning_kind::not_windows_1252:
       return foreign_message(body, offset, w.other);
-    case warning_kind::value_cut:
-      return fmt::format("{} {} is stored as {}: {}", name_of_value(context, w.row, w.field),
-                         w.value, w.other, why_cut(context, w));
+    case warning_kind::value_cut: {
+      const row_read* read = row_event(context.entry(w.row));
+      // A cell's gradient byte reads back as the byte less 100.
+      const std::string read_back =
+          read != nullptr && read->keyword == row_keyword::gradient
+              ? fmt::format(", which reads as {} per mille", w.other - 100)
+              : std::string();
+      return fmt::format("{} {} is stored as {}{}: {}", name_of_value(context, w.row, w.field),
+                         w.value, w.other, read_back, why_cut(context, w));
+    }
     case warning_kind::beyond_line_end:
       return fmt::format("{} {} m lies past the line's end at {} m, in the 7000 m margin after it",
                          name_of_value(context, w.row, w.field), w.value, w.other);
@@ -591,10 +599,11 @@ std::string warning_message(const report_context& context, const source& text,
           read != nullptr && read->keyword == row_keyword::gradient   ? plausible_gradient
           : read != nullptr && read->keyword == row_keyword::adhesion ? plausible_adhesion
                                                                       : plausible_speed;
-      return fmt::format("{} {} {} lies outside what a line can have ({}..{} {}); it is taken "
-                         "as written",
-                         name_of_value(context, w.row, w.field), w.value, range.unit,
-                         range.lowest, range.highest, range.unit);
+      return fmt::format(
+          "{} {} {} lies outside what a line can have ({}..{} {}); it is taken "
+          "as written",
+          name_of_value(context, w.row, w.field), w.value, range.unit, range.lowest, range.highest,
+          range.unit);
     }
     case warning_kind::name_ends_in_blanks:
       return fmt::format("the {} ends in blanks, which the scenario table keeps",
@@ -676,7 +685,68 @@ bool beyond_reach(const reach& r, const text_place& place) {
   return text->stopped_at && place.offset >= *text->stopped_at;
 }
 
+constexpr warning_explanation warning_table[] = {
+    {warning_kind::unknown_keyword, "unknown-keyword",
+     "a field that matches no keyword, and the values after it on its line",
+     "correct the keyword's spelling"},
+    {warning_kind::dash_field_dropped, "dash-field-dropped",
+     "a field that holds \"-\" is dropped, and the field after it read as the keyword",
+     "take the \"-\" out of the keyword, or the value left over before it"},
+    {warning_kind::progressive_in_capitals, "progressive-in-capitals",
+     "a general row recognised only in lower case, written otherwise",
+     "write the keyword in lower case"},
+    {warning_kind::non_numeric_number, "not-a-number", "a value that is not a number reads as 0",
+     "write the number"},
+    {warning_kind::number_rounded, "number-rounded",
+     "a number written with a point or an exponent is rounded to a whole one",
+     "write whole numbers, without a thousands point"},
+    {warning_kind::values_from_next_line, "values-from-next-line",
+     "a row with too few values takes the rest from the next line, which is lost",
+     "give the row all its values"},
+    {warning_kind::values_left_over, "values-left-over",
+     "a row with too many values: the rest of its line is read as keywords",
+     "take the extra values out"},
+    {warning_kind::text_empty, "text-empty", "the text is empty", "write the text"},
+    {warning_kind::no_general_section, "no-general-section",
+     "a service text without \"[generale]\": nothing of it is read",
+     "begin the text with a \"[generale]\" line"},
+    {warning_kind::not_windows_1252, "not-windows-1252",
+     "UTF-8 or UTF-16 text, a byte-order mark or NUL bytes: each byte is stored as a character",
+     "save the text as Windows-1252 (ANSI)"},
+    {warning_kind::object_overwritten, "object-overwritten",
+     "a station stop written over an object an earlier row placed",
+     "move the object or the station"},
+    {warning_kind::value_cut, "value-cut",
+     "a value stored otherwise than written: modulo 256, cut to its field's bits, or in units "
+     "of 5 km/h",
+     "keep the value within its field"},
+    {warning_kind::beyond_line_end, "beyond-line-end",
+     "a position past the line's length, in the 7000 m margin after it",
+     "move the row within the line, or lengthen the line"},
+    {warning_kind::beyond_last_station, "beyond-last-station",
+     "an object past the end of the last station's area, which the train never reaches",
+     "move the object before the terminus"},
+    {warning_kind::curves_overlap, "curves-overlap",
+     "a curve that starts before the previous one ends: it bends only from where that one ends",
+     "start each curve after the previous one ends"},
+    {warning_kind::unlikely_value, "unlikely-value",
+     "a speed (0..350 km/h), gradient (-60..60 per mille) or adhesion (0..100 %) outside what "
+     "a line can have",
+     "check the value"},
+    {warning_kind::name_ends_in_blanks, "name-ends-in-blanks",
+     "a station name or sign text ending in blanks, which the table keeps", "take the blanks off"},
+};
+
+static_assert(std::size(warning_table) == journal::warning_kinds_counted,
+              "every warning kind is explained");
+
 }  // namespace
+
+std::span<const warning_explanation> warning_explanations() { return warning_table; }
+
+std::string_view warning_name(warning_kind kind) {
+  return warning_table[static_cast<std::size_t>(kind)].name;
+}
 
 line_index::line_index(std::string_view text) : text_(text) {
   starts_.push_back(0);
@@ -697,8 +767,12 @@ std::string line_index::row(std::size_t line) const {
   const std::size_t begin = starts_[line - 1];
   std::size_t end = line < starts_.size() ? starts_[line] : text_.size();
   while (end > begin && (text_[end - 1] == '\r' || text_[end - 1] == '\n')) --end;
-  if (end - begin <= max_row_bytes) return std::string(text_.substr(begin, end - begin));
-  return std::string(text_.substr(begin, max_row_bytes)) + " ...";
+  std::string row(text_.substr(begin, std::min(end - begin, max_row_bytes)));
+  // A NUL or another control byte would upset the terminal that shows it.
+  for (char& c : row) {
+    if (static_cast<unsigned char>(c) < 0x20 && c != '\t') c = '?';
+  }
+  return end - begin <= max_row_bytes ? row : row + " ...";
 }
 
 std::vector<diagnostic> diagnose(const journal& log, const scenario_model& model,
@@ -768,6 +842,20 @@ std::vector<diagnostic> diagnose_after_stop(const journal& build, const journal&
     d.after_stop = true;
     out.push_back(std::move(d));
   }
+  sort_by_text(out, names);
+  return out;
+}
+
+std::vector<diagnostic> author_report(const build_settings& settings,
+                                      const description_texts& texts, const journal& log,
+                                      const scenario_model& model, const text_names& names) {
+  std::vector<diagnostic> out = diagnose(log, model, texts, names);
+  if (!stopped_early(log)) return out;
+  scenario_model read_on_model;
+  journal read_on_log;
+  read_description_texts(settings, texts, read_on_model, read_on_log, true);
+  std::vector<diagnostic> more = diagnose_after_stop(log, read_on_log, read_on_model, texts, names);
+  out.insert(out.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
   sort_by_text(out, names);
   return out;
 }

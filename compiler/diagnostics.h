@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,6 +43,20 @@ struct diagnostic {
 std::vector<diagnostic> diagnose(const journal& log, const scenario_model& model,
                                  const description_texts& texts, const text_names& names);
 
+// What an author needs to know about one kind of warning: its name in the
+// JSON report and the guide, what it means and what to do.
+struct warning_explanation {
+  warning_kind kind;
+  std::string_view name;     // "unknown-keyword", ...
+  std::string_view meaning;  // one line in plain words
+  std::string_view fix;      // the usual change to the texts
+};
+
+// Every kind of warning, in the order of warning_kind.
+std::span<const warning_explanation> warning_explanations();
+
+std::string_view warning_name(warning_kind kind);
+
 // True when the build stopped reading a text before its end, so that errors
 // further on were never looked for.
 bool stopped_early(const journal& log);
@@ -54,6 +69,13 @@ std::vector<diagnostic> diagnose_after_stop(const journal& build, const journal&
                                             const scenario_model& model,
                                             const description_texts& texts,
                                             const text_names& names);
+
+// Everything an author is told of a compile: the journal's warnings and
+// errors, and, when the build stopped reading early, the errors that reading
+// on finds past that point.
+std::vector<diagnostic> author_report(const build_settings& settings,
+                                      const description_texts& texts, const journal& log,
+                                      const scenario_model& model, const text_names& names);
 
 // "FILE:LINE: error CODE: MESSAGE", then the row indented on its own line;
 // the parts that are not known are left out. No final line end.

@@ -68,8 +68,8 @@ std::int32_t journal::add_error(text_place place, const error_recorded& error) {
 }
 
 void journal::add_warning(text_place place, const warning_noted& warning) {
-  std::size_t& seen = warnings_seen_[static_cast<std::size_t>(place.text)]
-                                    [static_cast<std::size_t>(warning.kind)];
+  std::size_t& seen =
+      warnings_seen_[static_cast<std::size_t>(place.text)][static_cast<std::size_t>(warning.kind)];
   ++seen;
   if (seen <= warnings_kept_per_kind) entries_.push_back({place, warning});
 }

@@ -41,6 +41,7 @@ struct line_reading {
   bool read_on = false;         // go on after errors, only to find more of them
   std::size_t row_first_field = 0;
   std::optional<std::int64_t> previous_curve_end = std::nullopt;  // where the last curve ended
+  std::size_t general_offset = 0;  // where "[generale]" stands, where a length row belongs
 
   text_place here() const { return {text_id::line_text, row_offset}; }
   void begin_row(row_keyword keyword) {
@@ -51,8 +52,10 @@ struct line_reading {
   void fail_at(error_code code, std::int32_t position) {
     log.add_error(here(), error_of(code, position, row));
   }
-  // Error 25 for a value the model cannot hold, or a part the texts lack.
+  // Error 25 for a value the model cannot hold, or a part the texts lack. A
+  // missing length row is reported where it belongs, at "[generale]".
   void beyond_limit(reading_limit limit, std::int64_t value = 0) {
+    if (limit == reading_limit::no_length_row) row_offset = general_offset;
     error_recorded error = error_of(error_code::reading_failure, std::nullopt, row);
     error.limit = limit;
     error.value = value;
@@ -265,7 +268,8 @@ row_end gradient_row(line_reading& r) {
   check_within_line(r.log, r.here(), r.row, r.model, p);
   check_plausible(r.log, r.here(), r.row, plausible_gradient, 1, v);
   if (std::int64_t{v} + 100 < 0 || std::int64_t{v} + 100 > 255) {
-    warn(r.log, r.here(), r.row, warning_kind::value_cut, 1, v, ((std::int64_t{v} + 100) % 256 + 256) % 256);
+    warn(r.log, r.here(), r.row, warning_kind::value_cut, 1, v,
+         ((std::int64_t{v} + 100) % 256 + 256) % 256);
   }
   const std::int64_t n = cell_index(p);
   if (n > 0) {
@@ -496,6 +500,7 @@ half_end read_line(line_reading& r) {
     r.fail(error_code::general_section_missing);
     return half_end::stopped;
   }
+  r.general_offset = r.in.field_offset();
   if (!general_section(r)) {
     return r.log.recorded().code == error_code::reading_failure ? half_end::failed
                                                                 : half_end::stopped;

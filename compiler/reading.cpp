@@ -51,7 +51,8 @@ std::size_t utf8_sequence_at(std::string_view body, std::size_t at) {
 
 void check_text_form(journal& log, text_id text, std::string_view body) {
   const auto foreign = [&](foreign_text what, std::size_t at) {
-    warn(log, {text, at}, -1, warning_kind::not_windows_1252, -1, 0, static_cast<std::int64_t>(what));
+    warn(log, {text, at}, -1, warning_kind::not_windows_1252, -1, 0,
+         static_cast<std::int64_t>(what));
   };
   if (body.find_first_not_of(" \t\r\n") == std::string_view::npos) {
     warn(log, {text, 0}, -1, warning_kind::text_empty, -1, 0);

@@ -206,7 +206,8 @@ row_end signal_row_read(service_reading& r) {
   if (!done.done.refused) {
     check_within_line(r.log, r.here(), r.row, r.model, row.position);
     const std::int64_t pairs[][3] = {{2, row.s1, row.d1}, {3, row.s2, row.d2}, {4, row.s3, row.d3}};
-    for (const auto& [field, s, d] : pairs) check_cut(r, static_cast<std::int32_t>(field), s * 10 + d, signal_pair(s, d));
+    for (const auto& [field, s, d] : pairs)
+      check_cut(r, static_cast<std::int32_t>(field), s * 10 + d, signal_pair(s, d));
     const std::int64_t repeat = std::int64_t{row.rapp} * 10 + signal_sides(row.sx, row.dx);
     check_cut(r, 5, repeat, low16(repeat));
     if (row.sx == 2) check_cut(r, 10, done.time, low8(done.time));

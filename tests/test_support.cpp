@@ -82,8 +82,8 @@ std::size_t rows_read(const compiler::journal& log, compiler::row_keyword keywor
 
 std::vector<std::string> reports(const compiled& c) {
   std::vector<std::string> out;
-  for (const auto& d :
-       compiler::diagnose(c.log, c.model, c.texts, {"L_linea.txt", "L_4816-.txt"})) {
+  for (const auto& d : compiler::author_report(compiler::embedded_settings({}), c.texts, c.log,
+                                               c.model, {"L_linea.txt", "L_4816-.txt"})) {
     out.push_back(compiler::format_diagnostic(d));
   }
   return out;

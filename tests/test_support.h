@@ -64,7 +64,8 @@ compiled compile(std::optional<std::string> line, std::optional<std::string> ser
 std::size_t rows_read(const compiler::journal& log, compiler::row_keyword keyword);
 
 // The reports of a compile, formatted, with the texts named L_linea.txt and
-// L_4816-.txt.
+// L_4816-.txt: what the journal holds, and what reading on past the build's
+// stop finds.
 std::vector<std::string> reports(const compiled& c);
 
 // The embedded texts, as the build writes them.
