@@ -60,6 +60,8 @@ command_action define_build(CLI::App& sub, const context& ctx) {
   sub.add_flag("--no-plan", options->no_plan, "build without the track plan and its _linea.dat");
   sub.add_flag("--no-window", options->no_window,
                "say \"Attendere\" and report errors on the terminal, even on a desktop");
+  sub.add_flag("--force", options->force,
+               "replace description texts in DIR that differ from the embedded ones");
   return [options, ctx] { return run_build_command(*options, ctx.program, ctx.out, ctx.err); };
 }
 

@@ -225,12 +225,13 @@ inspected inspect_file(const std::string& file, const filters& f) {
         file);
     return result;
   }
+  const std::string_view kind_name = compiler::output_file_kind_name(*kind);
   std::string bytes;
-  if (auto failure = scenario::read_whole_file(path, bytes)) {
+  if (auto failure = scenario::read_whole_file(
+          path, bytes, {compiler::max_file_size(*kind), fmt::format("a {}", kind_name)})) {
     result.failure = failure->describe();
     return result;
   }
-  const std::string_view kind_name = compiler::output_file_kind_name(*kind);
   result.value = {{"file", file}, {"kind", kind_name}, {"bytes", bytes.size()}};
   std::ostringstream text;
   text << fmt::format("{}: {}, {} bytes\n", file, kind_name, bytes.size());

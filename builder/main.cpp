@@ -14,13 +14,17 @@
 
 int main(int argc, char** argv) {
   const char* program = argc > 0 ? argv[0] : nullptr;
-  if (argc > 1) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    return static_cast<int>(builder::run_command_line(args, program, std::cout, std::cerr));
-  }
-  compiler::build_state state = compiler::make_build_state(compiler::embedded_route_base_name,
-                                                           compiler::embedded_train_number,
-                                                           scenario::program_directory(program));
-  const auto notice = builder::make_waiting_notice(true, std::cout, std::cerr);
-  return static_cast<int>(builder::run_build(state, *notice, std::cerr));
+  return static_cast<int>(builder::run_guarded(
+      [&] {
+        if (argc > 1) {
+          const std::vector<std::string> args(argv + 1, argv + argc);
+          return builder::run_command_line(args, program, std::cout, std::cerr);
+        }
+        compiler::build_state state = compiler::make_build_state(
+            compiler::embedded_route_base_name, compiler::embedded_train_number,
+            scenario::program_directory(program));
+        const auto notice = builder::make_waiting_notice(true, std::cout, std::cerr);
+        return builder::run_build(state, *notice, std::cerr);
+      },
+      std::cerr));
 }

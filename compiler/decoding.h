@@ -36,6 +36,11 @@ inline constexpr std::size_t max_grid_cells =
 inline constexpr std::size_t min_plan_metres = grid_margin_m + 1;
 inline constexpr std::size_t max_plan_metres = max_line_length_m + grid_margin_m + 1;
 
+// The most bytes a file of the kind can have: the files of the longest line,
+// with every name as long as its length field allows and every plan element a
+// real. A larger file is refused before it is read.
+std::uint64_t max_file_size(output_file_kind kind);
+
 // ".dat": 15 bytes a cell, cells 0 to G.
 decode_status decode_route_grid(std::string_view bytes, route_grid& grid);
 
@@ -83,9 +88,9 @@ struct plan_run {
 };
 
 struct plan_points {
-  std::string_view bytes;       // the checked file, kept by the caller
-  std::size_t metres = 0;       // metres 0 to plan_upper
-  std::vector<plan_run> runs;   // in the order of the file
+  std::string_view bytes;      // the checked file, kept by the caller
+  std::size_t metres = 0;      // metres 0 to plan_upper
+  std::vector<plan_run> runs;  // in the order of the file
   // How many metres from 0 on hold both coordinates, as finite numbers.
   std::size_t drawable = 0;
   // The bounds of the drawable points; all 0 when there is none.
@@ -177,8 +182,8 @@ void for_each_plan_point(const plan_points& plan, std::size_t count, Visit&& vis
     const plan_run& yr = plan.runs[y_run];
     const std::size_t x_element = m;
     const std::size_t y_element = plan.metres + m;
-    const std::size_t block = std::min({count - m, plan.run_end(x_run) - x_element,
-                                        plan.run_end(y_run) - y_element});
+    const std::size_t block =
+        std::min({count - m, plan.run_end(x_run) - x_element, plan.run_end(y_run) - y_element});
     const char* x = plan.bytes.data() + plan.offset_of(x_run, x_element);
     const char* y = plan.bytes.data() + plan.offset_of(y_run, y_element);
     switch (xr.tag) {

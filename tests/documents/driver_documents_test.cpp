@@ -165,15 +165,17 @@ TEST(BuildSequence, DocumentsAreWrittenAfterTheDescriptionTextsAndBeforeTheCompi
   const std::string order = "Vescara_Ormeda_4816_rallentamenti.txt";
   const std::string card = "Vescara_Ormeda_4816_scheda_treno.txt";
 
-  // Each step with the files on disk as it begins.
+  // Each step with the files on disk as it begins; the folder's lock file
+  // stands there from the start to the end of the run, and goes with it.
+  const std::string lock(scenario::folder_lock_name);
   const std::vector<std::pair<std::string, std::set<std::string>>> expected = {
-      {"dati_linea", {}},
-      {"dati_treno", {line_text}},
-      {"dati_note", {line_text, service_text}},
-      {"dati_rallentamenti", {line_text, service_text, note}},
-      {"dati_scheda", {line_text, service_text, note, order}},
-      {"memorizza_percorso", {line_text, service_text, note, order, card}},
-      {"write_output_files", {note, order, card}},
+      {"dati_linea", {lock}},
+      {"dati_treno", {lock, line_text}},
+      {"dati_note", {lock, line_text, service_text}},
+      {"dati_rallentamenti", {lock, line_text, service_text, note}},
+      {"dati_scheda", {lock, line_text, service_text, note, order}},
+      {"memorizza_percorso", {lock, line_text, service_text, note, order, card}},
+      {"write_output_files", {lock, note, order, card}},
   };
 
   const temporary_directory dir;

@@ -71,7 +71,9 @@ TEST(FuzzCorpus, EveryInputThatEverFailedNowCompilesWithinTheRules) {
   ASSERT_FALSE(inputs.empty()) << regression_directory();
   for (const fs::path& path : inputs) {
     std::string data;
-    ASSERT_FALSE(scenario::read_whole_file(path, data).has_value()) << path;
+    ASSERT_FALSE(
+        scenario::read_whole_file(path, data, {std::uint64_t{1} << 20, "a fuzz input"}).has_value())
+        << path;
     const auto problem = fuzzing::compile_and_check(data);
     EXPECT_FALSE(problem.has_value()) << path.filename() << ": " << problem.value_or("");
   }
