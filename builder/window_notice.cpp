@@ -1,14 +1,14 @@
 #include "builder/window_notice.h"
 
+#include <algorithm>
+#include <string>
+
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
 #include <FL/x.H>
-
-#include <algorithm>
-#include <string>
 
 namespace builder {
 

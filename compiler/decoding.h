@@ -88,9 +88,9 @@ struct plan_run {
 };
 
 struct plan_points {
-  std::string_view bytes;      // the checked file, kept by the caller
-  std::size_t metres = 0;      // metres 0 to plan_upper
-  std::vector<plan_run> runs;  // in the order of the file
+  std::string_view bytes;       // the checked file, kept by the caller
+  std::size_t metres = 0;       // metres 0 to plan_upper
+  std::vector<plan_run> runs;   // in the order of the file
   // How many metres from 0 on hold both coordinates, as finite numbers.
   std::size_t drawable = 0;
   // The bounds of the drawable points; all 0 when there is none.
@@ -182,8 +182,8 @@ void for_each_plan_point(const plan_points& plan, std::size_t count, Visit&& vis
     const plan_run& yr = plan.runs[y_run];
     const std::size_t x_element = m;
     const std::size_t y_element = plan.metres + m;
-    const std::size_t block =
-        std::min({count - m, plan.run_end(x_run) - x_element, plan.run_end(y_run) - y_element});
+    const std::size_t block = std::min({count - m, plan.run_end(x_run) - x_element,
+                                        plan.run_end(y_run) - y_element});
     const char* x = plan.bytes.data() + plan.offset_of(x_run, x_element);
     const char* y = plan.bytes.data() + plan.offset_of(y_run, y_element);
     switch (xr.tag) {
