@@ -1,6 +1,7 @@
 #include "compiler/reading.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace compiler {
 
@@ -69,6 +70,7 @@ std::size_t text_notes::line_end(std::size_t offset) {
 }
 
 void text_notes::record(reading_note_kind kind, std::size_t offset) {
+  settle_if_many(offset);
   own_.push_back({kind, text_, offset});
   // The values of a row whose keyword is not taken are read as further
   // keyword fields; the note on the row says all there is to say.
@@ -79,6 +81,7 @@ void text_notes::record(reading_note_kind kind, std::size_t offset) {
 }
 
 void text_notes::check_row_shape(std::size_t row_offset, const scenario::field_reader& in) {
+  settle_if_many(row_offset);
   const std::size_t row_line_end = line_end(row_offset);
   const std::size_t last_field = in.field_offset();
   if (last_field > row_line_end) {
@@ -114,12 +117,35 @@ void text_notes::forget_non_numeric(const scenario::field_reader& in, std::strin
   }
 }
 
-void text_notes::flush() {
-  if (!enabled()) return;
-  for (const scenario::field_note& note : field_notes_) {
-    own_.push_back({reading_kind(note.kind), text_, note.offset});
+void text_notes::hand_over(const reading_note& note) {
+  const auto kind = static_cast<std::size_t>(note.kind);
+  if (!is_warning(note.kind)) {
+    notes_->push_back(note);
+  } else if (kept_[kind] < warnings_kept_per_kind) {
+    ++kept_[kind];
+    last_kept_[kind] = notes_->size();
+    notes_->push_back(note);
+  } else {
+    ++(*notes_)[last_kept_[kind]].more;
   }
-  std::stable_sort(own_.begin(), own_.end(), [](const reading_note& a, const reading_note& b) {
+}
+
+void text_notes::settle_before(std::size_t limit) {
+  // The settled notes, the reader's own first where two share an offset.
+  std::vector<reading_note> ready;
+  const auto settled = [&](std::size_t offset) { return offset < limit; };
+  auto own_end = std::stable_partition(own_.begin(), own_.end(),
+                                       [&](const reading_note& n) { return settled(n.offset); });
+  ready.assign(own_.begin(), own_end);
+  own_.erase(own_.begin(), own_end);
+  auto field_end = std::stable_partition(
+      field_notes_.begin(), field_notes_.end(),
+      [&](const scenario::field_note& n) { return settled(n.offset); });
+  for (auto note = field_notes_.begin(); note != field_end; ++note) {
+    ready.push_back({reading_kind(note->kind), text_, note->offset});
+  }
+  field_notes_.erase(field_notes_.begin(), field_end);
+  std::stable_sort(ready.begin(), ready.end(), [](const reading_note& a, const reading_note& b) {
     return a.offset < b.offset;
   });
   // One sweep over notes and spans, both in text order, so that a text full
@@ -127,18 +153,20 @@ void text_notes::flush() {
   std::sort(quiet_.begin(), quiet_.end(),
             [](const span& a, const span& b) { return a.begin < b.begin; });
   std::size_t next_span = 0;
-  std::size_t quiet_until = 0;  // the furthest end of the spans begun so far
-  for (const reading_note& note : own_) {
+  for (const reading_note& note : ready) {
     while (next_span < quiet_.size() && quiet_[next_span].begin <= note.offset) {
-      quiet_until = std::max(quiet_until, quiet_[next_span].end);
+      quiet_until_ = std::max(quiet_until_, quiet_[next_span].end);
       ++next_span;
     }
-    const bool quiet = follows_from_row(note.kind) && note.offset < quiet_until;
-    if (!quiet) notes_->push_back(note);
+    const bool quiet = follows_from_row(note.kind) && note.offset < quiet_until_;
+    if (!quiet) hand_over(note);
   }
-  own_.clear();
-  field_notes_.clear();
-  quiet_.clear();
+  quiet_.erase(quiet_.begin(), quiet_.begin() + static_cast<std::ptrdiff_t>(next_span));
+}
+
+void text_notes::flush() {
+  if (!enabled()) return;
+  settle_before(std::numeric_limits<std::size_t>::max());
 }
 
 }  // namespace compiler

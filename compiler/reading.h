@@ -3,6 +3,7 @@
 // the line half to the service half, how a half ended, and the recording of
 // an error with the row that raised it.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -57,7 +58,15 @@ struct reading_note {
   reading_note_kind kind;
   error_source text;
   std::size_t offset;  // byte offset in the text: the row's keyword field, or the field noted
+  // On the last warning of its kind kept for a text: how many more of that
+  // kind the text gave, counted and not kept.
+  std::size_t more = 0;
 };
+
+// A text full of mistakes would otherwise give a warning a row, and hold
+// them all in memory: past this many of one kind in one text, the rest are
+// only counted.
+inline constexpr std::size_t warnings_kept_per_kind = 1000;
 
 // Collects notes when not null; collecting never changes what is read.
 using reading_notes = std::vector<reading_note>;
@@ -103,6 +112,17 @@ class text_notes {
   void flush();
 
  private:
+  static constexpr std::size_t kind_count =
+      static_cast<std::size_t>(reading_note_kind::slowdown_row) + 1;
+  // Notes held back before some are handed over: a later row can only quiet
+  // notes at or after its own start, so those before it are settled.
+  static constexpr std::size_t settle_every = 4096;
+
+  void settle_before(std::size_t limit);
+  void hand_over(const reading_note& note);
+  void settle_if_many(std::size_t row_offset) {
+    if (own_.size() + field_notes_.size() >= settle_every) settle_before(row_offset);
+  }
   void record(reading_note_kind kind, std::size_t offset);
   void check_row_shape(std::size_t row_offset, const scenario::field_reader& in);
   void quiet_line_from(std::size_t offset);
@@ -122,6 +142,9 @@ class text_notes {
   // The line last looked up: many rows can share one line, and finding its
   // end again for each would cost the line's length every time.
   span known_line_{0, 0};
+  std::size_t quiet_until_ = 0;  // the furthest end of the spans already applied
+  std::array<std::size_t, kind_count> kept_{};       // warnings handed over, by kind
+  std::array<std::size_t, kind_count> last_kept_{};  // where the last of each went
 };
 
 }  // namespace compiler
