@@ -138,9 +138,9 @@ void text_notes::settle_before(std::size_t limit) {
                                        [&](const reading_note& n) { return settled(n.offset); });
   ready.assign(own_.begin(), own_end);
   own_.erase(own_.begin(), own_end);
-  auto field_end = std::stable_partition(
-      field_notes_.begin(), field_notes_.end(),
-      [&](const scenario::field_note& n) { return settled(n.offset); });
+  auto field_end =
+      std::stable_partition(field_notes_.begin(), field_notes_.end(),
+                            [&](const scenario::field_note& n) { return settled(n.offset); });
   for (auto note = field_notes_.begin(); note != field_end; ++note) {
     ready.push_back({reading_kind(note->kind), text_, note->offset});
   }
