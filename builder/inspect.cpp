@@ -214,29 +214,15 @@ struct inspected {
   std::string failure;  // why it could not be inspected; empty when it was
 };
 
-inspected inspect_file(const std::string& file, const filters& f) {
+inspected inspect_bytes(const std::string& file, compiler::output_file_kind kind,
+                        std::string_view bytes, const filters& f) {
   inspected result;
-  const std::filesystem::path path(file);
-  const auto kind = compiler::output_file_kind_of(path.filename().string());
-  if (!kind) {
-    result.failure = fmt::format(
-        "{}: cannot tell the kind of file from its name (expected "
-        "ROUTE_linea.dat, ROUTE_TRAIN.sim or ROUTE_TRAIN.dat)",
-        file);
-    return result;
-  }
-  const std::string_view kind_name = compiler::output_file_kind_name(*kind);
-  std::string bytes;
-  if (auto failure = scenario::read_whole_file(
-          path, bytes, {compiler::max_file_size(*kind), fmt::format("a {}", kind_name)})) {
-    result.failure = failure->describe();
-    return result;
-  }
+  const std::string_view kind_name = compiler::output_file_kind_name(kind);
   result.value = {{"file", file}, {"kind", kind_name}, {"bytes", bytes.size()}};
   std::ostringstream text;
   text << fmt::format("{}: {}, {} bytes\n", file, kind_name, bytes.size());
   compiler::decode_status status;
-  switch (*kind) {
+  switch (kind) {
     case compiler::output_file_kind::route_grid: {
       compiler::route_grid grid;
       status = compiler::decode_route_grid(bytes, grid);
@@ -263,11 +249,33 @@ inspected inspect_file(const std::string& file, const filters& f) {
     }
   }
   if (status) {
+    result.value = json();
     result.failure = fmt::format("{}: not a {}: {}", file, kind_name, *status);
     return result;
   }
   result.text = text.str();
   return result;
+}
+
+inspected inspect_file(const std::string& file, const filters& f) {
+  inspected result;
+  const std::filesystem::path path(file);
+  const auto kind = compiler::output_file_kind_of(path.filename().string());
+  if (!kind) {
+    result.failure = fmt::format(
+        "{}: cannot tell the kind of file from its name (expected "
+        "ROUTE_linea.dat, ROUTE_TRAIN.sim or ROUTE_TRAIN.dat)",
+        file);
+    return result;
+  }
+  const std::string_view kind_name = compiler::output_file_kind_name(*kind);
+  std::string bytes;
+  if (auto failure = scenario::read_whole_file(
+          path, bytes, {compiler::max_file_size(*kind), fmt::format("a {}", kind_name)})) {
+    result.failure = failure->describe();
+    return result;
+  }
+  return inspect_bytes(file, *kind, bytes, f);
 }
 
 bool parse_number(std::string_view text, std::int64_t& value) {
@@ -317,6 +325,14 @@ std::optional<std::uint8_t> parse_kind(std::string_view text) {
     }
   }
   return std::nullopt;
+}
+
+inspection inspect_file_bytes(const std::string& file, compiler::output_file_kind kind,
+                              std::string_view bytes) {
+  inspected result = inspect_bytes(file, kind, bytes, filters{});
+  if (!result.failure.empty()) return {{}, {}, std::move(result.failure)};
+  return {
+      std::move(result.text), result.value.dump(2, ' ', false, json::error_handler_t::replace), {}};
 }
 
 exit_status run_inspect_command(const inspect_options& options, std::ostream& out,

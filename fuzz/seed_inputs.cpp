@@ -120,8 +120,7 @@ std::string replaced(const std::string& text, std::string_view from, std::string
   std::string out;
   out.reserve(text.size());
   std::size_t start = 0;
-  for (std::size_t at = text.find(from); at != std::string::npos;
-       at = text.find(from, start)) {
+  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, start)) {
     out.append(text, start, at - start);
     out.append(to);
     start = at + from.size();
