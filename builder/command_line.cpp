@@ -28,7 +28,10 @@ constexpr std::string_view program_name = "scenario-builder";
 constexpr std::string_view exit_status_help =
     "Exit status:\n"
     "  0  clean: no error recorded (warnings do not count)\n"
-    "  1  usage error, or a file that could not be read or written (the message names it)\n"
+    "  1  usage error; a file that could not be read, written or deleted; an input\n"
+    "     that is not a regular file or is too large; an output over an input or over\n"
+    "     someone's description text; the output folder held by another run; out of\n"
+    "     memory (the message names it)\n"
     "  2  an error code was recorded; the binary files are written all the same\n"
     "  3  fatal error (1250, 1251, or the reading stopped before the line length was\n"
     "     known): no binary file written";

@@ -41,7 +41,7 @@ std::string join_input(char control, std::string_view line, std::string_view ser
 // a compile's cost grows with the line: at the longest line one input would
 // cost as much as a thousand short ones. The rules that concern the line's
 // end at its greatest length are held by the corpus the unit tests replay.
-inline constexpr std::int64_t fuzzed_line_length_cap = 5000;
+inline constexpr std::int64_t fuzzed_line_length_cap = 2000;
 
 // True when the input's line text declares a line longer than the cap, as
 // far as a look at its general section tells; such an input is passed over.

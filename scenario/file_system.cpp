@@ -216,7 +216,7 @@ file_status replace_with(const fs::path& temporary, const fs::path& path) {
       // stay beside it under the temporary name.
       if (unlink(temporary.c_str()) != 0) {
         return file_failure{temporary,
-                            fmt::format("holds the content {} replaced, and cannot be deleted: {}",
+                            fmt::format("holds the older content of {} and cannot be deleted: {}",
                                         path.filename().string(), std::strerror(errno))};
       }
       return std::nullopt;
@@ -539,8 +539,6 @@ folder_lock::~folder_lock() { release(); }
 
 #ifdef _WIN32
 
-bool folder_lock::held() const { return handle_ != nullptr; }
-
 void folder_lock::release() noexcept {
   // Opened to be deleted on close: the last run to let go removes it.
   if (handle_ != nullptr) CloseHandle(static_cast<HANDLE>(handle_));
@@ -603,8 +601,6 @@ file_status lock_folder(const fs::path& directory, std::string_view holder,
 }
 
 #else
-
-bool folder_lock::held() const { return descriptor_ >= 0; }
 
 void folder_lock::release() noexcept {
   if (descriptor_ < 0) return;

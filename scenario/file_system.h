@@ -90,9 +90,11 @@ file_status read_file_bytes(const std::filesystem::path& path, file_bytes& bytes
 // a temporary file beside `path`, and takes the name only once it is whole:
 // a file already there swaps names with it and is deleted. Either the new
 // content is there whole, or the older file (if any) is left as it was and
-// nothing else is left behind. A directory, pipe or device at `path` is
-// refused; a symbolic link there is replaced, never written through. A
-// replaced file that cannot be deleted afterwards is a failure naming it.
+// nothing else is left behind; a process killed in the instant a file has
+// the temporary name leaves it, for remove_stale_temporaries. A directory,
+// pipe or device at `path` is refused; a symbolic link there is replaced,
+// never written through. A replaced file that cannot be deleted afterwards
+// is a failure naming it.
 file_status write_file_atomically(const std::filesystem::path& path, std::string_view bytes);
 
 // The next piece of a file's content; an empty piece ends it. A piece stays
@@ -145,8 +147,6 @@ class folder_lock {
   folder_lock(folder_lock&& other) noexcept;
   folder_lock& operator=(folder_lock&& other) noexcept;
   ~folder_lock();
-
-  bool held() const;
 
  private:
   friend file_status lock_folder(const std::filesystem::path& directory, std::string_view holder,
