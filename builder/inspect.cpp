@@ -328,8 +328,8 @@ std::optional<std::uint8_t> parse_kind(std::string_view text) {
 }
 
 inspection inspect_file_bytes(const std::string& file, compiler::output_file_kind kind,
-                              std::string_view bytes) {
-  inspected result = inspect_bytes(file, kind, bytes, filters{});
+                              std::string_view bytes, index_range cells, index_range slots) {
+  inspected result = inspect_bytes(file, kind, bytes, filters{cells, slots, std::nullopt});
   if (!result.failure.empty()) return {{}, {}, std::move(result.failure)};
   return {
       std::move(result.text), result.value.dump(2, ' ', false, json::error_handler_t::replace), {}};

@@ -172,17 +172,20 @@ output_file_kind inspect_kind(std::string_view data) {
   }
 }
 
-std::string inspect_input(output_file_kind kind, std::string_view file) {
+std::string inspect_input(output_file_kind kind, std::string_view file, unsigned char window) {
   const char control = kind == output_file_kind::track_plan      ? 'p'
                        : kind == output_file_kind::station_table ? 's'
                                                                  : 'g';
-  return std::string(1, control) + std::string(file);
+  return std::string{control, static_cast<char>(window)} + std::string(file);
 }
 
 std::optional<std::string> inspect_and_check(std::string_view data) {
   const output_file_kind kind = inspect_kind(data);
-  const std::string_view file = data.empty() ? data : data.substr(1);
-  const builder::inspection shown = builder::inspect_file_bytes("F", kind, file);
+  const std::int64_t window = data.size() < 2 ? 0 : static_cast<unsigned char>(data[1]);
+  const std::string_view file = data.substr(std::min<std::size_t>(2, data.size()));
+  const builder::index_range cells{80 * window, 80 * window + 31};
+  const builder::index_range slots{window, window + 15};
+  const builder::inspection shown = builder::inspect_file_bytes("F", kind, file, cells, slots);
   if (shown.failure.empty() == shown.text.empty() || shown.text.empty() != shown.json.empty()) {
     return fmt::format("inspect gave a table of {} bytes, JSON of {} and a refusal of {}",
                        shown.text.size(), shown.json.size(), shown.failure.size());
@@ -222,6 +225,8 @@ std::vector<named_input> inspect_seed_inputs() {
   std::vector<named_input> seeds;
   for (const auto& [name, files] : seed_builds()) {
     seeds.push_back({name + "_grid", inspect_input(output_file_kind::route_grid, files.grid)});
+    seeds.push_back(
+        {name + "_grid_end", inspect_input(output_file_kind::route_grid, files.grid, 2)});
     seeds.push_back({name + "_table", inspect_input(output_file_kind::station_table, files.table)});
     if (!files.plan.empty()) {
       seeds.push_back({name + "_plan", inspect_input(output_file_kind::track_plan, files.plan)});

@@ -3,9 +3,13 @@
 // them: decoded, shown as inspect shows them, and drawn into the route page.
 // Everything happens in memory.
 //
-// An inspect input is a control byte followed by one file's bytes: 'p' a
-// track plan, 's' a scenario table, 'g' a cell grid (any other byte picks one
-// by its value).
+// An inspect input is a control byte, a window byte and one file's bytes.
+// The control byte names the kind of file: 'p' a track plan, 's' a scenario
+// table, 'g' a cell grid (any other byte picks one by its value). The window
+// byte w picks the cells and slots shown, as --cells and --slots would: 32
+// cells from cell 80 × w, 16 slots from slot w. The whole file is decoded
+// all the same; showing every cell of a grid in JSON would cost a hundred
+// times its decoding.
 //
 // A view input is the grid and the table, each preceded by its length in 4
 // little-endian bytes, then the plan: the rest of the input, none when it is
@@ -23,7 +27,8 @@ namespace fuzzing {
 
 // The kind an inspect input names, and its file's bytes.
 compiler::output_file_kind inspect_kind(std::string_view data);
-std::string inspect_input(compiler::output_file_kind kind, std::string_view file);
+std::string inspect_input(compiler::output_file_kind kind, std::string_view file,
+                          unsigned char window = 0);
 
 // Decodes the file with every decoder that reads its kind and shows it as
 // inspect does. Checks that the two plan decoders agree, on the refusal and
