@@ -174,10 +174,21 @@ json coordinate_json(const compiler::plan_value& v) {
   return v.value;
 }
 
-json plan_json(const compiler::decoded_plan& plan) {
-  const compiler::plan_summary s = compiler::summarize_plan(plan);
+// A plan is summed up and sampled once for both its table and its JSON: a
+// long line's plan is a million metres.
+struct plan_digest {
+  compiler::plan_summary summary;
+  std::vector<std::size_t> samples;
+};
+
+plan_digest digest_of(const compiler::decoded_plan& plan) {
+  return {compiler::summarize_plan(plan), sample_metres(plan)};
+}
+
+json plan_json(const compiler::decoded_plan& plan, const plan_digest& digest) {
+  const compiler::plan_summary& s = digest.summary;
   json samples = json::array();
-  for (const std::size_t m : sample_metres(plan)) {
+  for (const std::size_t m : digest.samples) {
     samples.push_back(
         {{"metre", m}, {"x", coordinate_json(plan.x[m])}, {"y", coordinate_json(plan.y[m])}});
   }
@@ -190,8 +201,9 @@ json plan_json(const compiler::decoded_plan& plan) {
           {"samples", std::move(samples)}};
 }
 
-void print_plan(std::ostream& out, const compiler::decoded_plan& plan) {
-  const compiler::plan_summary s = compiler::summarize_plan(plan);
+void print_plan(std::ostream& out, const compiler::decoded_plan& plan,
+                const plan_digest& digest) {
+  const compiler::plan_summary& s = digest.summary;
   out << fmt::format("metres        {} (0 to {})\n", s.metres, s.metres - 1);
   out << fmt::format("type tags     {} int16, {} double, {} empty\n", s.integers, s.reals, s.empty);
   out << fmt::format("points        {}\n", s.points);
@@ -199,7 +211,7 @@ void print_plan(std::ostream& out, const compiler::decoded_plan& plan) {
   out << fmt::format("bounding box  x {:.3f} to {:.3f}, y {:.3f} to {:.3f}\n", s.min_x, s.max_x,
                      s.min_y, s.max_y);
   table t{{"metre", "x", "y"}, {false, false, false}, {}};
-  for (const std::size_t m : sample_metres(plan)) {
+  for (const std::size_t m : digest.samples) {
     t.rows.push_back(
         {number(static_cast<std::int64_t>(m)), coordinate(plan.x[m]), coordinate(plan.y[m])});
   }
@@ -243,8 +255,9 @@ inspected inspect_bytes(const std::string& file, compiler::output_file_kind kind
       compiler::decoded_plan plan;
       status = compiler::decode_track_plan(bytes, plan);
       if (status) break;
-      result.value.update(plan_json(plan));
-      print_plan(text, plan);
+      const plan_digest digest = digest_of(plan);
+      result.value.update(plan_json(plan, digest));
+      print_plan(text, plan, digest);
       break;
     }
   }
