@@ -236,6 +236,18 @@ TEST(Attacks, EndWithAClearMessageTheDocumentedStatusAndNothingLost) {
        [](const fs::path& dir) {
          EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 6);
        }},
+      {"a text of the build's own that cannot be looked at when the compile reads it",
+       [](const fs::path& dir) {
+         // A link to itself: the system can tell only that it cannot tell,
+         // as with a disk that fails; never that the text is missing.
+         return build_with(dir, builder::default_lock_wait, [dir](std::string_view step) {
+           if (step != "memorizza_percorso") return;
+           fs::remove(dir / line_text);
+           fs::create_symlink(line_text, dir / line_text);
+         });
+       },
+       exit_status::usage_or_file, line_text + ": Too many levels of symbolic links",
+       [](const fs::path& dir) { EXPECT_FALSE(fs::exists(dir / grid_file)); }},
       {"a pipe as the line text",
        [&](const fs::path& dir) {
          EXPECT_EQ(mkfifo((dir / "Alpe_linea.txt").c_str(), 0644), 0);
