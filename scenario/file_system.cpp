@@ -503,6 +503,18 @@ file_failure folder_in_use(const fs::path& directory, const std::string& holder,
                                   holder_words(holder), static_cast<double>(wait.count()) / 1000)};
 }
 
+// A file at the lock file's name that holds anything but a holder's name
+// is someone's, however unlikely its name: it is never written over.
+constexpr std::string_view holder_prefix = "scenario-builder";
+
+bool foreign(std::string_view content) {
+  return !content.empty() && !content.starts_with(holder_prefix);
+}
+
+file_failure foreign_lock_file(const fs::path& path) {
+  return file_failure{path, "exists and is no lock file of this program: move it away"};
+}
+
 std::string holder_text(std::string_view holder) {
 #ifdef _WIN32
   const auto process = static_cast<unsigned long>(GetCurrentProcessId());
@@ -540,8 +552,14 @@ folder_lock::~folder_lock() { release(); }
 #ifdef _WIN32
 
 void folder_lock::release() noexcept {
-  // Opened to be deleted on close: the last run to let go removes it.
-  if (handle_ != nullptr) CloseHandle(static_cast<HANDLE>(handle_));
+  if (handle_ == nullptr) return;
+  // Deleted once closed, while still held: a run that opened it meanwhile
+  // may take it, but no run can open it anew until it is gone.
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = TRUE;
+  SetFileInformationByHandle(static_cast<HANDLE>(handle_), FileDispositionInfo, &disposition,
+                             sizeof disposition);
+  CloseHandle(static_cast<HANDLE>(handle_));
   handle_ = nullptr;
 }
 
@@ -555,13 +573,12 @@ file_status lock_folder(const fs::path& directory, std::string_view holder,
   OVERLAPPED locked_byte{};
   locked_byte.OffsetHigh = 1;
   while (true) {
-    const HANDLE file =
-        CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                    FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
     const bool timed_out = std::chrono::steady_clock::now() >= deadline;
     if (file == INVALID_HANDLE_VALUE) {
-      // A lock file that its last holder closed is refused until the system
+      // A lock file that its last holder let go is refused until the system
       // has deleted it.
       if (GetLastError() == ERROR_ACCESS_DENIED && !timed_out) {
         std::this_thread::sleep_for(lock_poll);
@@ -573,6 +590,17 @@ file_status lock_folder(const fs::path& directory, std::string_view holder,
     }
     if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
                    &locked_byte)) {
+      std::string found(holder_prefix.size(), '\0');
+      DWORD count = 0;
+      OVERLAPPED at_start{};
+      if (!ReadFile(file, found.data(), static_cast<DWORD>(found.size()), &count, &at_start)) {
+        count = 0;
+      }
+      found.resize(count);
+      if (foreign(found)) {
+        CloseHandle(file);
+        return foreign_lock_file(path);
+      }
       const std::string text = holder_text(holder);
       DWORD written = 0;
       OVERLAPPED start{};
@@ -628,6 +656,10 @@ file_status lock_folder(const fs::path& directory, std::string_view holder,
       struct stat named {};
       if (fstat(file.value, &held) == 0 && stat(path.c_str(), &named) == 0 &&
           held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+        std::string found(holder_prefix.size(), '\0');
+        const ssize_t count = pread(file.value, found.data(), found.size(), 0);
+        found.resize(count > 0 ? static_cast<std::size_t>(count) : 0);
+        if (foreign(found)) return foreign_lock_file(path);
         // Naming the holder is a courtesy to a run that waits: its failure
         // changes nothing.
         const std::string text = holder_text(holder);

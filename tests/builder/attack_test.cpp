@@ -248,6 +248,16 @@ TEST(Attacks, EndWithAClearMessageTheDocumentedStatusAndNothingLost) {
        },
        exit_status::usage_or_file, line_text + ": Too many levels of symbolic links",
        [](const fs::path& dir) { EXPECT_FALSE(fs::exists(dir / grid_file)); }},
+      {"a file of someone's under the lock file's name",
+       [](const fs::path& dir) {
+         write_file(dir / scenario::folder_lock_name, "my notes");
+         return build_into(dir);
+       },
+       exit_status::usage_or_file, ".scenario-builder.lock: exists and is no lock file",
+       [](const fs::path& dir) {
+         EXPECT_EQ(read_file(dir / scenario::folder_lock_name), "my notes");
+         EXPECT_FALSE(fs::exists(dir / line_text));
+       }},
       {"a pipe as the line text",
        [&](const fs::path& dir) {
          EXPECT_EQ(mkfifo((dir / "Alpe_linea.txt").c_str(), 0644), 0);
@@ -382,7 +392,9 @@ TEST(Attacks, EndWithAClearMessageTheDocumentedStatusAndNothingLost) {
       EXPECT_NE(result.err.find(a.message), std::string::npos) << result.err;
     }
     a.check(dir.path());
-    EXPECT_FALSE(fs::exists(dir.path() / scenario::folder_lock_name));
+    if (a.name != "a file of someone's under the lock file's name") {
+      EXPECT_FALSE(fs::exists(dir.path() / scenario::folder_lock_name));
+    }
     if (a.name != "temporaries a killed run left") {
       EXPECT_TRUE(no_temporary_in(dir.path()));
     }
