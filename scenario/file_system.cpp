@@ -553,8 +553,9 @@ folder_lock::~folder_lock() { release(); }
 
 void folder_lock::release() noexcept {
   if (handle_ == nullptr) return;
-  // Deleted once closed, while still held: a run that opened it meanwhile
-  // may take it, but no run can open it anew until it is gone.
+  // Deleted once closed, while still held (the handle was opened with the
+  // right to delete it): a run that opened it meanwhile may take it, but no
+  // run can open it anew until it is gone.
   FILE_DISPOSITION_INFO disposition{};
   disposition.DeleteFile = TRUE;
   SetFileInformationByHandle(static_cast<HANDLE>(handle_), FileDispositionInfo, &disposition,
@@ -573,7 +574,7 @@ file_status lock_folder(const fs::path& directory, std::string_view holder,
   OVERLAPPED locked_byte{};
   locked_byte.OffsetHigh = 1;
   while (true) {
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
     const bool timed_out = std::chrono::steady_clock::now() >= deadline;
