@@ -17,6 +17,7 @@
 #else
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -341,6 +342,24 @@ file_bytes file_bytes::copy_of(std::string_view bytes) {
   return copy;
 }
 
+namespace {
+
+// A plan file of a long line is 20 MB read into a buffer just allocated: with
+// the system's small pages the read stops in the kernel for every 4 kB of
+// it. Huge pages under the buffer's whole 2 MB pages cut that by 512; the
+// advice changes no byte, and where there are no such pages it does nothing.
+void advise_huge_pages([[maybe_unused]] char* data, [[maybe_unused]] std::size_t bytes) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  constexpr std::uintptr_t huge_page = std::uintptr_t{2} << 20;
+  const auto begin = reinterpret_cast<std::uintptr_t>(data);
+  const std::uintptr_t first = (begin + huge_page - 1) & ~(huge_page - 1);
+  const std::uintptr_t last = (begin + bytes) & ~(huge_page - 1);
+  if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#endif
+}
+
+}  // namespace
+
 file_status read_file_bytes(const fs::path& path, file_bytes& bytes, size_bound bound) {
   std::unique_ptr<char[]> buffer;
   std::size_t filled = 0;
@@ -348,6 +367,7 @@ file_status read_file_bytes(const fs::path& path, file_bytes& bytes, size_bound 
       path, bound,
       [&](std::size_t size, std::size_t kept) {
         auto grown = std::make_unique_for_overwrite<char[]>(size);
+        advise_huge_pages(grown.get(), size);
         if (kept > 0) std::memcpy(grown.get(), buffer.get(), kept);
         buffer = std::move(grown);
         return buffer.get();
