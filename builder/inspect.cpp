@@ -201,8 +201,7 @@ json plan_json(const compiler::decoded_plan& plan, const plan_digest& digest) {
           {"samples", std::move(samples)}};
 }
 
-void print_plan(std::ostream& out, const compiler::decoded_plan& plan,
-                const plan_digest& digest) {
+void print_plan(std::ostream& out, const compiler::decoded_plan& plan, const plan_digest& digest) {
   const compiler::plan_summary& s = digest.summary;
   out << fmt::format("metres        {} (0 to {})\n", s.metres, s.metres - 1);
   out << fmt::format("type tags     {} int16, {} double, {} empty\n", s.integers, s.reals, s.empty);

@@ -327,8 +327,8 @@ std::vector<diagnostic> diagnose(const build_state& state, const compile_result&
     d.level = severity::warning;
     d.message = warning_message(note.kind, *text->body, note.offset);
     if (note.more > 0) {
-      d.message += fmt::format(" ({} more warnings of this kind in this text are not shown)",
-                               note.more);
+      d.message +=
+          fmt::format(" ({} more warnings of this kind in this text are not shown)", note.more);
     }
     place_at(d, *text, note.offset);
     out.push_back(std::move(d));
