@@ -14,6 +14,7 @@
 #include "scenario/file_system.h"
 #include "scenario/line_text.h"
 #include "scenario/service_text.h"
+#include "scenario/text_file.h"
 
 namespace builder {
 
@@ -47,11 +48,21 @@ exit_status file_error(std::ostream& err, std::string_view what,
   return exit_status::usage_or_file;
 }
 
-// The same file whatever way it is written, as far as the path alone tells.
-fs::path comparable(const fs::path& path) {
-  std::error_code error;
-  const fs::path absolute = fs::absolute(path, error);
-  return (error ? path : absolute).lexically_normal();
+// The first output that is one of the inputs (the same file, by identity),
+// as a refusal naming both; a failure when the system cannot tell.
+std::optional<std::string> output_over_input(const std::vector<fs::path>& outputs,
+                                             const std::vector<fs::path>& inputs) {
+  for (const fs::path& output : outputs) {
+    for (const fs::path& input : inputs) {
+      const scenario::sameness answer = scenario::same_file(output, input);
+      if (answer.failure) return answer.failure->describe();
+      if (answer.same) {
+        return fmt::format("refusing to write {}: it is {}, which this run reads", output.string(),
+                           input.string());
+      }
+    }
+  }
+  return std::nullopt;
 }
 
 nlohmann::json to_json(const compiler::diagnostic& d) {
@@ -110,7 +121,9 @@ exit_status run_build_command(const build_options& options, const char* program,
   compiler::build_settings settings = compiler::embedded_settings(directory);
   settings.with_plan = !options.no_plan;
   const auto notice = make_waiting_notice(!options.no_window, out, err);
-  return run_build(settings, *notice, err);
+  build_choices choices;
+  choices.replace_texts = options.force;
+  return run_build(settings, *notice, err, {}, choices);
 }
 
 exit_status run_compile_command(const compile_options& options, std::ostream& out,
@@ -146,20 +159,32 @@ exit_status run_compile_command(const compile_options& options, std::ostream& ou
     return usage_error(err, fmt::format("the train number \"{}\" {}", train, *problem));
   }
 
-  // 2. The texts, read into memory; the files themselves are left alone.
+  // 2. The output folder, this run's alone until the end, so that two
+  // compiles into it never leave a mixed set.
+  scenario::folder_lock lock;
+  if (!options.dry_run) {
+    if (auto failure = scenario::lock_folder(fs::path(options.out), "scenario-builder compile",
+                                             default_lock_wait, lock)) {
+      return file_error(err, "cannot take the output folder", *failure);
+    }
+  }
+
+  // 3. The texts, read into memory; the files themselves are left alone.
   compiler::description_texts texts;
   std::string bytes;
-  if (auto failure = scenario::read_whole_file(line_path, bytes)) {
+  if (auto failure =
+          scenario::read_whole_file(line_path, bytes, scenario::description_text_bound)) {
     return file_error(err, "cannot read the line text", *failure);
   }
   texts.line = std::move(bytes);
   bytes = {};
-  if (auto failure = scenario::read_whole_file(service_path, bytes)) {
+  if (auto failure =
+          scenario::read_whole_file(service_path, bytes, scenario::description_text_bound)) {
     return file_error(err, "cannot read the service text", *failure);
   }
   texts.service = std::move(bytes);
 
-  // 3. The compile, with every note the reading can give.
+  // 4. The compile, with every note the reading can give.
   const compiler::build_settings settings{route, train, fs::path(options.out), !options.no_plan};
   compiler::scenario_model model;
   compiler::journal log;
@@ -174,15 +199,16 @@ exit_status run_compile_command(const compile_options& options, std::ostream& ou
   const exit_status status = log.has_error() ? exit_status::build_error : exit_status::clean;
   if (options.dry_run) return status;
 
-  // 4. The outputs, never over one of the texts just read.
+  // 5. The outputs, never over one of the texts just read, whatever way
+  // their paths are spelt.
   const std::vector<fs::path> paths = compiler::output_file_paths(settings);
-  for (const fs::path& path : paths) {
-    const fs::path target = comparable(path);
-    if (target == comparable(line_path) || target == comparable(service_path)) {
-      return usage_error(err, fmt::format("refusing to write {}: it is one of the texts being "
-                                          "compiled",
-                                          path.string()));
-    }
+  if (auto refusal = output_over_input(paths, {line_path, service_path})) {
+    return usage_error(err, *refusal);
+  }
+  std::vector<std::string> file_names;
+  for (const fs::path& path : paths) file_names.push_back(path.filename().string());
+  if (auto failure = scenario::remove_stale_temporaries(fs::path(options.out), file_names)) {
+    return file_error(err, "cannot clear the output folder", *failure);
   }
   if (auto failure = compiler::write_output_files(settings, model)) {
     return file_error(err, "cannot write the binary files", *failure);
@@ -200,10 +226,17 @@ exit_status run_export_command(const export_options& options, std::ostream& out,
   const std::string train = compiler::embedded_train_number;
   const fs::path line_path = directory / scenario::line_text_file_name(route);
   const fs::path service_path = directory / scenario::service_text_file_name(route, train);
+  scenario::folder_lock lock;
+  if (auto failure = scenario::lock_folder(directory, "scenario-builder export-sources",
+                                           default_lock_wait, lock)) {
+    return file_error(err, "cannot take the output folder", *failure);
+  }
   if (!options.force) {
     // An author may already have edited an earlier export.
     for (const fs::path& path : {line_path, service_path}) {
-      if (scenario::file_exists(path)) {
+      const scenario::existence found = scenario::check_existence(path);
+      if (found.failure) return file_error(err, "cannot look for the texts", *found.failure);
+      if (found.exists) {
         return usage_error(err,
                            fmt::format("{} exists; give --force to replace it", path.string()));
       }

@@ -16,6 +16,7 @@ struct build_options {
   std::string out;  // empty: the program's own directory
   bool no_plan = false;
   bool no_window = false;  // the terminal notice even where a display is at hand
+  bool force = false;      // replace description texts that differ from the embedded ones
 };
 
 struct compile_options {
@@ -39,7 +40,9 @@ exit_status run_build_command(const build_options& options, const char* program,
                               std::ostream& err);
 
 // Compiles the author's two texts into the three binary files. The texts are
-// only read: nothing the author wrote is deleted, moved or changed.
+// only read: nothing the author wrote is deleted, moved or changed, and no
+// output is written over a file that is one of the texts, however its path
+// is spelt.
 exit_status run_compile_command(const compile_options& options, std::ostream& out,
                                 std::ostream& err);
 

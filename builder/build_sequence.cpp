@@ -2,7 +2,11 @@
 
 #include <fmt/format.h>
 
+#include <exception>
+#include <new>
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "compiler/compile.h"
 #include "compiler/diagnostics.h"
@@ -13,6 +17,7 @@
 #include "scenario/file_system.h"
 #include "scenario/line_text.h"
 #include "scenario/service_text.h"
+#include "scenario/text_file.h"
 
 namespace builder {
 
@@ -23,9 +28,11 @@ namespace {
 scenario::file_status load_text(const std::filesystem::path& path,
                                 std::optional<std::string>& text) {
   text.reset();
-  if (!scenario::file_exists(path)) return std::nullopt;
   std::string bytes;
-  if (auto failure = scenario::read_whole_file(path, bytes)) return failure;
+  if (auto failure = scenario::read_whole_file(path, bytes, scenario::description_text_bound)) {
+    if (failure->not_found) return std::nullopt;
+    return failure;
+  }
   text = std::move(bytes);
   return std::nullopt;
 }
@@ -35,10 +42,41 @@ exit_status file_failure(std::ostream& err, const scenario::file_failure& failur
   return exit_status::usage_or_file;
 }
 
+// A file at a description text's name whose bytes are not those the build is
+// about to write is someone's work: an author's edited export, say. A copy
+// of the build's own text, as a build that was stopped leaves, is replaced.
+std::optional<exit_status> refuse_to_replace(const std::filesystem::path& path,
+                                             std::string_view own_text, std::ostream& err) {
+  std::string bytes;
+  if (auto failure = scenario::read_whole_file(path, bytes, scenario::description_text_bound)) {
+    if (failure->not_found) return std::nullopt;
+    return file_failure(err, *failure);
+  }
+  if (bytes == own_text) return std::nullopt;
+  err << "cannot complete the build: " << path.string()
+      << ": differs from the text this build writes and may be someone's work; move it away, "
+         "build into another folder with 'build --out DIR', or replace it with 'build --force'\n";
+  return exit_status::usage_or_file;
+}
+
+// Every file the build writes in its directory.
+std::vector<std::string> build_file_names(const compiler::build_settings& settings) {
+  const std::string& route = settings.route_base_name;
+  const std::string& train = settings.train_number;
+  return {scenario::line_text_file_name(route),
+          scenario::service_text_file_name(route, train),
+          documents::notes_page_file_name(route, train),
+          documents::slowdown_order_file_name(route, train),
+          documents::timetable_card_file_name(route, train),
+          compiler::track_plan_file_name(route),
+          compiler::station_table_file_name(route, train),
+          compiler::route_grid_file_name(route, train)};
+}
+
 }  // namespace
 
 exit_status run_build(const compiler::build_settings& settings, waiting_notice& notice,
-                      std::ostream& err, const step_hook& hook) {
+                      std::ostream& err, const step_hook& hook, const build_choices& choices) {
   auto step = [&](std::string_view name) {
     if (hook) hook(name);
   };
@@ -55,6 +93,24 @@ exit_status run_build(const compiler::build_settings& settings, waiting_notice& 
   const std::string service_name = scenario::service_text_file_name(route, train);
   const auto line_path = directory / line_name;
   const auto service_path = directory / service_name;
+
+  // The directory is this run's alone until the end: a second build would
+  // delete this one's texts and write its files over these.
+  scenario::folder_lock lock;
+  if (auto failure =
+          scenario::lock_folder(directory, "scenario-builder build", choices.lock_wait, lock)) {
+    return file_failure(err, *failure);
+  }
+  if (auto failure = scenario::remove_stale_temporaries(directory, build_file_names(settings))) {
+    return file_failure(err, *failure);
+  }
+  if (!choices.replace_texts) {
+    const std::string own_line = scenario::encode_line_list(scenario::line_text_lines()).bytes;
+    const std::string own_service =
+        scenario::encode_line_list(scenario::service_text_lines()).bytes;
+    if (auto refused = refuse_to_replace(line_path, own_line, err)) return *refused;
+    if (auto refused = refuse_to_replace(service_path, own_service, err)) return *refused;
+  }
 
   step("write_line_text");
   if (auto failure = scenario::write_line_text(directory, route)) {
@@ -120,6 +176,19 @@ exit_status run_build(const compiler::build_settings& settings, waiting_notice& 
   err << report;
   if (result.error.code != compiler::error_code::none) return exit_status::build_error;
   return exit_status::clean;
+}
+
+exit_status run_guarded(const std::function<exit_status()>& run, std::ostream& err) {
+  try {
+    return run();
+  } catch (const std::bad_alloc&) {
+    err << "scenario-builder: out of memory: the input is larger than this machine can take\n";
+  } catch (const std::exception& failure) {
+    err << "scenario-builder: stopped by an unexpected failure: " << failure.what() << '\n';
+  } catch (...) {
+    err << "scenario-builder: stopped by an unexpected failure\n";
+  }
+  return exit_status::usage_or_file;
 }
 
 }  // namespace builder

@@ -25,7 +25,10 @@ constexpr std::string_view program_name = "scenario-builder";
 constexpr std::string_view exit_status_help =
     "Exit status:\n"
     "  0  clean: no error recorded (warnings do not count)\n"
-    "  1  usage error, or a file that could not be read or written (the message names it)\n"
+    "  1  usage error; a file that could not be read, written or deleted; an input\n"
+    "     that is not a regular file or is too large; an output over an input or over\n"
+    "     someone's description text; the output folder held by another run; out of\n"
+    "     memory (the message names it)\n"
     "  2  an error code was recorded; the binary files are written all the same\n"
     "  3  fatal error (1250, 1251, or the reading stopped before the line length was\n"
     "     known): no binary file written";
@@ -57,6 +60,8 @@ command_action define_build(CLI::App& sub, const context& ctx) {
   sub.add_flag("--no-plan", options->no_plan, "build without the track plan and its _linea.dat");
   sub.add_flag("--no-window", options->no_window,
                "say \"Attendere\" and report errors on the terminal, even on a desktop");
+  sub.add_flag("--force", options->force,
+               "replace description texts in DIR that differ from the embedded ones");
   return [options, ctx] { return run_build_command(*options, ctx.program, ctx.out, ctx.err); };
 }
 

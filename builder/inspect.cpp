@@ -178,10 +178,21 @@ json coordinate_json(const compiler::plan_value& v) {
   return v.value;
 }
 
-json plan_json(const compiler::decoded_plan& plan) {
-  const compiler::plan_summary s = compiler::summarize_plan(plan);
+// A plan is summed up and sampled once for both its table and its JSON: a
+// long line's plan is a million metres.
+struct plan_digest {
+  compiler::plan_summary summary;
+  std::vector<std::size_t> samples;
+};
+
+plan_digest digest_of(const compiler::decoded_plan& plan) {
+  return {compiler::summarize_plan(plan), sample_metres(plan)};
+}
+
+json plan_json(const compiler::decoded_plan& plan, const plan_digest& digest) {
+  const compiler::plan_summary& s = digest.summary;
   json samples = json::array();
-  for (const std::size_t m : sample_metres(plan)) {
+  for (const std::size_t m : digest.samples) {
     samples.push_back(
         {{"metre", m}, {"x", coordinate_json(plan.x[m])}, {"y", coordinate_json(plan.y[m])}});
   }
@@ -194,8 +205,8 @@ json plan_json(const compiler::decoded_plan& plan) {
           {"samples", std::move(samples)}};
 }
 
-void print_plan(std::ostream& out, const compiler::decoded_plan& plan) {
-  const compiler::plan_summary s = compiler::summarize_plan(plan);
+void print_plan(std::ostream& out, const compiler::decoded_plan& plan, const plan_digest& digest) {
+  const compiler::plan_summary& s = digest.summary;
   out << fmt::format("metres        {} (0 to {})\n", s.metres, s.metres - 1);
   out << fmt::format("type tags     {} int16, {} double, {} empty\n", s.integers, s.reals, s.empty);
   out << fmt::format("points        {}\n", s.points);
@@ -203,7 +214,7 @@ void print_plan(std::ostream& out, const compiler::decoded_plan& plan) {
   out << fmt::format("bounding box  x {:.3f} to {:.3f}, y {:.3f} to {:.3f}\n", s.min_x, s.max_x,
                      s.min_y, s.max_y);
   table t{{"metre", "x", "y"}, {false, false, false}, {}};
-  for (const std::size_t m : sample_metres(plan)) {
+  for (const std::size_t m : digest.samples) {
     t.rows.push_back(
         {number(static_cast<std::int64_t>(m)), coordinate(plan.x[m]), coordinate(plan.y[m])});
   }
@@ -218,28 +229,15 @@ struct inspected {
   std::string failure;  // why it could not be inspected; empty when it was
 };
 
-inspected inspect_file(const std::string& file, const filters& f) {
+inspected inspect_bytes(const std::string& file, compiler::output_file_kind kind,
+                        std::string_view bytes, const filters& f) {
   inspected result;
-  const std::filesystem::path path(file);
-  const auto kind = compiler::output_file_kind_of(path.filename().string());
-  if (!kind) {
-    result.failure = fmt::format(
-        "{}: cannot tell the kind of file from its name (expected "
-        "ROUTE_linea.dat, ROUTE_TRAIN.sim or ROUTE_TRAIN.dat)",
-        file);
-    return result;
-  }
-  std::string bytes;
-  if (auto failure = scenario::read_whole_file(path, bytes)) {
-    result.failure = failure->describe();
-    return result;
-  }
-  const std::string_view kind_name = compiler::output_file_kind_name(*kind);
+  const std::string_view kind_name = compiler::output_file_kind_name(kind);
   result.value = {{"file", file}, {"kind", kind_name}, {"bytes", bytes.size()}};
   std::ostringstream text;
   text << fmt::format("{}: {}, {} bytes\n", file, kind_name, bytes.size());
   compiler::decode_status status;
-  switch (*kind) {
+  switch (kind) {
     case compiler::output_file_kind::route_grid: {
       compiler::route_grid grid;
       status = compiler::decode_route_grid(bytes, grid);
@@ -260,17 +258,40 @@ inspected inspect_file(const std::string& file, const filters& f) {
       compiler::decoded_plan plan;
       status = compiler::decode_track_plan(bytes, plan);
       if (status) break;
-      result.value.update(plan_json(plan));
-      print_plan(text, plan);
+      const plan_digest digest = digest_of(plan);
+      result.value.update(plan_json(plan, digest));
+      print_plan(text, plan, digest);
       break;
     }
   }
   if (status) {
+    result.value = json();
     result.failure = fmt::format("{}: not a {}: {}", file, kind_name, *status);
     return result;
   }
   result.text = text.str();
   return result;
+}
+
+inspected inspect_file(const std::string& file, const filters& f) {
+  inspected result;
+  const std::filesystem::path path(file);
+  const auto kind = compiler::output_file_kind_of(path.filename().string());
+  if (!kind) {
+    result.failure = fmt::format(
+        "{}: cannot tell the kind of file from its name (expected "
+        "ROUTE_linea.dat, ROUTE_TRAIN.sim or ROUTE_TRAIN.dat)",
+        file);
+    return result;
+  }
+  const std::string_view kind_name = compiler::output_file_kind_name(*kind);
+  std::string bytes;
+  if (auto failure = scenario::read_whole_file(
+          path, bytes, {compiler::max_file_size(*kind), fmt::format("a {}", kind_name)})) {
+    result.failure = failure->describe();
+    return result;
+  }
+  return inspect_bytes(file, *kind, bytes, f);
 }
 
 // A whole number of decimal digits, nothing else.
@@ -332,6 +353,14 @@ std::optional<std::uint8_t> parse_kind(std::string_view text) {
     }
   }
   return std::nullopt;
+}
+
+inspection inspect_file_bytes(const std::string& file, compiler::output_file_kind kind,
+                              std::string_view bytes, index_range cells, index_range slots) {
+  inspected result = inspect_bytes(file, kind, bytes, filters{cells, slots, std::nullopt});
+  if (!result.failure.empty()) return {{}, {}, std::move(result.failure)};
+  return {
+      std::move(result.text), result.value.dump(2, ' ', false, json::error_handler_t::replace), {}};
 }
 
 exit_status run_inspect_command(const inspect_options& options, std::ostream& out,

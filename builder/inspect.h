@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "builder/build_sequence.h"
+#include "compiler/decoding.h"
 
 namespace builder {
 
@@ -34,6 +35,18 @@ std::optional<index_range> parse_index_range(std::string_view text);
 
 // A kind given by its number or its name ("signal", "speed-boards", ...).
 std::optional<std::uint8_t> parse_kind(std::string_view text);
+
+// What inspect shows of `bytes` as a file of `kind` named `file`, with
+// `--cells` and `--slots` as given: its table and its JSON, or why it cannot
+// be such a file (the other two are then empty).
+struct inspection {
+  std::string text;
+  std::string json;
+  std::string failure;
+};
+inspection inspect_file_bytes(const std::string& file, compiler::output_file_kind kind,
+                              std::string_view bytes, index_range cells = {},
+                              index_range slots = {});
 
 exit_status run_inspect_command(const inspect_options& options, std::ostream& out,
                                 std::ostream& err);

@@ -14,12 +14,16 @@
 
 int main(int argc, char** argv) {
   const char* program = argc > 0 ? argv[0] : nullptr;
-  if (argc > 1) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    return static_cast<int>(builder::run_command_line(args, program, std::cout, std::cerr));
-  }
-  const compiler::build_settings settings =
-      compiler::embedded_settings(scenario::program_directory(program));
-  const auto notice = builder::make_waiting_notice(true, std::cout, std::cerr);
-  return static_cast<int>(builder::run_build(settings, *notice, std::cerr));
+  return static_cast<int>(builder::run_guarded(
+      [&] {
+        if (argc > 1) {
+          const std::vector<std::string> args(argv + 1, argv + argc);
+          return builder::run_command_line(args, program, std::cout, std::cerr);
+        }
+        const compiler::build_settings settings =
+            compiler::embedded_settings(scenario::program_directory(program));
+        const auto notice = builder::make_waiting_notice(true, std::cout, std::cerr);
+        return builder::run_build(settings, *notice, std::cerr);
+      },
+      std::cerr));
 }

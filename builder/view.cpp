@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "compiler/model.h"
+#include "compiler/output_files.h"
 #include "scenario/file_system.h"
 #include "viewer/route_files.h"
 #include "viewer/route_page.h"
@@ -24,9 +25,25 @@ exit_status run_view_command(const view_options& options, std::ostream& out, std
     err << "scenario-builder: " << *failure << '\n';
     return exit_status::usage_or_file;
   }
-  const std::filesystem::path page_path =
-      options.page.empty() ? directory / fmt::format("{}_{}.html", route, train)
-                           : std::filesystem::path(options.page);
+  const std::filesystem::path page_path = options.page.empty()
+                                              ? directory / fmt::format("{}_{}.html", route, train)
+                                              : std::filesystem::path(options.page);
+  // The page never takes the place of one of the files it shows, whatever
+  // way its path is spelt.
+  for (const std::string& input :
+       {compiler::route_grid_file_name(route, train),
+        compiler::station_table_file_name(route, train), compiler::track_plan_file_name(route)}) {
+    const scenario::sameness answer = scenario::same_file(page_path, directory / input);
+    if (answer.failure) {
+      err << "scenario-builder: " << answer.failure->describe() << '\n';
+      return exit_status::usage_or_file;
+    }
+    if (answer.same) {
+      err << fmt::format("scenario-builder: refusing to write {}: it is {}, which this run reads\n",
+                         page_path.string(), (directory / input).string());
+      return exit_status::usage_or_file;
+    }
+  }
   const std::string page = viewer::route_page(view);
   if (auto failure = scenario::write_file_atomically(page_path, page)) {
     err << "scenario-builder: " << failure->describe() << '\n';

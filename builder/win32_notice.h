@@ -21,7 +21,7 @@ class win32_notice final : public waiting_notice {
   static std::unique_ptr<win32_notice> open();
 
   // Takes ownership of the window and the label's font.
-  win32_notice(HWND__* form1, HFONT__* label_font);
+  win32_notice(HWND__* waiting_window, HFONT__* label_font);
   win32_notice(const win32_notice&) = delete;
   win32_notice& operator=(const win32_notice&) = delete;
   ~win32_notice() override;
@@ -35,7 +35,7 @@ class win32_notice final : public waiting_notice {
   void show_error(std::string_view text) override;
 
  private:
-  HWND__* form1_;
+  HWND__* waiting_window_;
   HFONT__* label_font_;
 };
 

@@ -50,6 +50,18 @@ std::string_view output_file_kind_name(output_file_kind kind) {
   return "unknown";
 }
 
+std::uint64_t max_file_size(output_file_kind kind) {
+  switch (kind) {
+    case output_file_kind::track_plan:
+      return std::uint64_t{2} * max_plan_metres * plan_element_size(plan_tag::real);
+    case output_file_kind::station_table:
+      return std::uint64_t{station_slot_count} * (record_fixed_bytes + max_name_length);
+    case output_file_kind::route_grid:
+      return std::uint64_t{max_grid_cells} * cell_bytes;
+  }
+  return 0;
+}
+
 decode_status decode_route_grid(std::string_view bytes, route_grid& grid) {
   if (bytes.size() % cell_bytes != 0) {
     return fmt::format("{} bytes is not a whole number of {}-byte cells", bytes.size(), cell_bytes);

@@ -36,6 +36,11 @@ inline constexpr std::size_t max_grid_cells =
 inline constexpr std::size_t min_plan_metres = min_line_length_m + grid_margin_m + 1;
 inline constexpr std::size_t max_plan_metres = max_line_length_m + grid_margin_m + 1;
 
+// The most bytes a file of the kind can have: the files of the longest line,
+// with every name as long as its length field allows and every plan element a
+// real. A larger file is refused before it is read.
+std::uint64_t max_file_size(output_file_kind kind);
+
 // ".dat": 15 bytes a cell, cells 0 to G.
 decode_status decode_route_grid(std::string_view bytes, route_grid& grid);
 

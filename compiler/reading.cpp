@@ -1,6 +1,7 @@
 #include "compiler/reading.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace compiler {
 
@@ -85,6 +86,7 @@ std::size_t text_notes::line_end(std::size_t offset) {
 }
 
 void text_notes::record(warning_kind kind, std::size_t offset) {
+  settle_if_many(offset);
   own_.push_back({kind, offset});
   // The values of a row whose keyword is not taken are read as further
   // keyword fields; the note on the row says all there is to say.
@@ -94,6 +96,7 @@ void text_notes::record(warning_kind kind, std::size_t offset) {
 }
 
 void text_notes::check_row(std::size_t row_offset, const scenario::field_reader& in) {
+  settle_if_many(row_offset);
   const std::size_t row_line_end = line_end(row_offset);
   const std::size_t last_field = in.field_offset();
   if (last_field > row_line_end) {
@@ -129,27 +132,37 @@ void text_notes::allow_word(const scenario::field_reader& in, std::string_view w
   }
 }
 
-void text_notes::flush() {
-  for (const scenario::field_note& n : field_notes_) own_.push_back({warning_of(n.kind), n.offset});
-  std::stable_sort(own_.begin(), own_.end(),
+void text_notes::settle_before(std::size_t limit) {
+  // The settled notes, the reader's own first where two share an offset.
+  std::vector<note> ready;
+  const auto settled = [&](std::size_t offset) { return offset < limit; };
+  const auto own_end =
+      std::stable_partition(own_.begin(), own_.end(), [&](const note& n) { return settled(n.offset); });
+  ready.assign(own_.begin(), own_end);
+  own_.erase(own_.begin(), own_end);
+  const auto field_end =
+      std::stable_partition(field_notes_.begin(), field_notes_.end(),
+                            [&](const scenario::field_note& n) { return settled(n.offset); });
+  for (auto n = field_notes_.begin(); n != field_end; ++n) ready.push_back({warning_of(n->kind), n->offset});
+  field_notes_.erase(field_notes_.begin(), field_end);
+  std::stable_sort(ready.begin(), ready.end(),
                    [](const note& a, const note& b) { return a.offset < b.offset; });
   // One sweep over notes and spans, both in text order, so that a text full
   // of mistakes costs no more than its length.
   std::sort(quiet_.begin(), quiet_.end(),
             [](const span& a, const span& b) { return a.begin < b.begin; });
   std::size_t next_span = 0;
-  std::size_t quiet_until = 0;  // the furthest end of the spans begun so far
-  for (const note& n : own_) {
+  for (const note& n : ready) {
     while (next_span < quiet_.size() && quiet_[next_span].begin <= n.offset) {
-      quiet_until = std::max(quiet_until, quiet_[next_span].end);
+      quiet_until_ = std::max(quiet_until_, quiet_[next_span].end);
       ++next_span;
     }
-    const bool quiet = follows_from_row(n.kind) && n.offset < quiet_until;
+    const bool quiet = follows_from_row(n.kind) && n.offset < quiet_until_;
     if (!quiet) log_.add_warning({text_, n.offset}, warning_noted{n.kind});
   }
-  own_.clear();
-  field_notes_.clear();
-  quiet_.clear();
+  quiet_.erase(quiet_.begin(), quiet_.begin() + static_cast<std::ptrdiff_t>(next_span));
 }
+
+void text_notes::flush() { settle_before(std::numeric_limits<std::size_t>::max()); }
 
 }  // namespace compiler

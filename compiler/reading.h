@@ -113,6 +113,15 @@ class text_notes {
 
   void record(warning_kind kind, std::size_t offset);
   std::size_t line_end(std::size_t offset);
+  // Hands over the notes before `limit`. A note can only be quieted by a
+  // span that starts at or before it, and every span starts at or after the
+  // row that makes it, so the notes before a row's start are settled: a text
+  // of a million wrong rows never holds a million notes at once.
+  void settle_before(std::size_t limit);
+  void settle_if_many(std::size_t row_offset) {
+    if (own_.size() + field_notes_.size() >= settle_every) settle_before(row_offset);
+  }
+  static constexpr std::size_t settle_every = 4096;
 
   journal& log_;
   text_id text_;
@@ -120,6 +129,7 @@ class text_notes {
   std::vector<note> own_;
   std::vector<scenario::field_note> field_notes_;
   std::vector<span> quiet_;
+  std::size_t quiet_until_ = 0;  // the furthest end of the spans passed so far
   // The line last looked up: many rows can share one line, and finding its
   // end again for each would cost the line's length every time.
   span known_line_{0, 0};

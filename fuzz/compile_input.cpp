@@ -8,6 +8,7 @@
 #include "compiler/diagnostics.h"
 #include "compiler/encoding.h"
 #include "compiler/rounding.h"
+#include "scenario/field_reader.h"
 #include "scenario/line_text.h"
 #include "scenario/service_text.h"
 
@@ -105,7 +106,12 @@ std::optional<std::string> check_encodings(const compiler::scenario_model& model
   if (table.size() != compiler::station_slot_count * compiler::record_fixed_bytes + names) {
     return fmt::format("table file of {} bytes for names of {} bytes", table.size(), names);
   }
-  const std::string plan = compiler::encode_track_plan(model.plan);
+  // Into one buffer kept from run to run: a fresh one for each run would be
+  // zero-filled, and its pages faulted in, every time.
+  static thread_local std::string plan;
+  plan.clear();
+  compiler::append_track_plan_elements(plan, model.plan, 0,
+                                       compiler::track_plan_element_count(model.plan));
   if (plan.size() != compiler::track_plan_file_size(model.plan)) {
     return fmt::format("plan file of {} bytes, {} expected", plan.size(),
                        compiler::track_plan_file_size(model.plan));
@@ -210,6 +216,27 @@ std::string join_input(char control, std::string_view line, std::string_view ser
   data += separator;
   data += service;
   return data;
+}
+
+bool beyond_fuzzed_line_length(std::string_view data) {
+  const compile_input input = split_input(data);
+  if (!input.texts.line) return false;
+  // The general section, read as the line reader reads it: a length row may
+  // come more than once, and the longest one counts.
+  scenario::field_reader in(*input.texts.line);
+  if (!scenario::skip_to_marker(in, "[generale]")) return false;
+  std::int64_t longest = 0;
+  while (const auto field = scenario::next_keyword_field(in, 10)) {
+    const std::string_view f = *field;
+    if (scenario::contains_ignoring_case(f, "percorso") &&
+        scenario::contains_ignoring_case(f, "lunghezza")) {
+      longest = std::max<std::int64_t>(longest, in.read_long());
+    }
+    if (scenario::contains_exact(f, "[") && scenario::contains_exact(f, "]") && f.front() != '-') {
+      break;
+    }
+  }
+  return longest > fuzzed_line_length_cap;
 }
 
 std::optional<std::string> compile_and_check(std::string_view data) {

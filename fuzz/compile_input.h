@@ -36,6 +36,17 @@ compile_input split_input(std::string_view data);
 // The inverse of split_input for inputs whose line text holds no NUL.
 std::string join_input(char control, std::string_view line, std::string_view service);
 
+// The longest line the fuzzer compiles. Every metre of a line and of the
+// margin after it is a step of the track plan and an element of its file, so
+// a compile's cost grows with the line: at the longest line one input would
+// cost as much as a thousand short ones. The rules that concern the line's
+// end at its greatest length are held by the corpus the unit tests replay.
+inline constexpr std::int64_t fuzzed_line_length_cap = 2000;
+
+// True when the input's line text declares a line longer than the cap, as
+// far as a look at its general section tells; such an input is passed over.
+bool beyond_fuzzed_line_length(std::string_view data);
+
 // Compiles the input and checks what every compile must keep: a known error
 // code, a report for every error, a journal that says what each cell holds,
 // a grid sized from the line length, buffers of exactly the sizes the file

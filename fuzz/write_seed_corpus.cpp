@@ -1,9 +1,12 @@
-// Writes the seed inputs, one file each, into the directory given as the
-// only argument.
+// Writes the seed inputs of each harness, one file each, into a folder of
+// the harness's name (compile, inspect, view) under the directory given as
+// the only argument.
 
 #include <cstdio>
 #include <filesystem>
+#include <vector>
 
+#include "fuzz/binary_input.h"
 #include "fuzz/seed_inputs.h"
 #include "scenario/file_system.h"
 
@@ -13,12 +16,20 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::filesystem::path directory = argv[1];
-  std::error_code error;
-  std::filesystem::create_directories(directory, error);
-  for (const fuzzing::named_input& seed : fuzzing::seed_inputs()) {
-    if (const auto failure = scenario::write_file_atomically(directory / seed.name, seed.data)) {
-      std::fprintf(stderr, "%s\n", failure->describe().c_str());
-      return 1;
+  const std::vector<std::pair<const char*, std::vector<fuzzing::named_input>>> corpora = {
+      {"compile", fuzzing::seed_inputs()},
+      {"inspect", fuzzing::inspect_seed_inputs()},
+      {"view", fuzzing::view_seed_inputs()},
+  };
+  for (const auto& [harness, seeds] : corpora) {
+    std::error_code error;
+    std::filesystem::create_directories(directory / harness, error);
+    for (const fuzzing::named_input& seed : seeds) {
+      if (const auto failure =
+              scenario::write_file_atomically(directory / harness / seed.name, seed.data)) {
+        std::fprintf(stderr, "%s\n", failure->describe().c_str());
+        return 1;
+      }
     }
   }
   return 0;

@@ -4,6 +4,7 @@
 // written as single-byte Windows-1252 text with CR LF after every line; the
 // end mark itself is never written.
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -15,6 +16,10 @@
 namespace scenario {
 
 inline constexpr std::string_view end_mark = "riferimento fine del file";
+
+// The largest description text read. The texts of a scenario of the longest
+// line are a few megabytes; a larger file is refused before it is read.
+inline constexpr size_bound description_text_bound{std::uint64_t{64} << 20, "a description text"};
 
 // A list holds at most this many entries, the end mark included.
 inline constexpr std::size_t line_list_capacity = 1001;

@@ -9,12 +9,29 @@ std::string escape_html(std::string_view text) {
   out.reserve(text.size());
   for (const char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out.push_back(c);
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      // A NUL cannot stand in a page: a browser drops it or shows it as a
+      // replacement character, and the name would read otherwise than the
+      // file holds it. It is shown as the symbol for null.
+      case '\0':
+        out += "&#x2400;";
+        break;
+      default:
+        out.push_back(c);
     }
   }
   return out;

@@ -15,14 +15,29 @@ std::string refusal(const std::filesystem::path& path, compiler::output_file_kin
                      reason);
 }
 
+scenario::size_bound bound_of(compiler::output_file_kind kind, const std::string& of_what) {
+  return {compiler::max_file_size(kind), of_what};
+}
+
 template <typename Decoded, typename Decoder>
 std::optional<std::string> read_one(const std::filesystem::path& path,
                                     compiler::output_file_kind kind, Decoder decode,
                                     Decoded& decoded) {
   scenario::file_bytes bytes;
-  if (auto failure = scenario::read_file_bytes(path, bytes)) return failure->describe();
+  const std::string of_what = fmt::format("a {}", compiler::output_file_kind_name(kind));
+  if (auto failure = scenario::read_file_bytes(path, bytes, bound_of(kind, of_what))) {
+    return failure->describe();
+  }
   if (auto status = decode(bytes.view(), decoded)) return refusal(path, kind, *status);
   return std::nullopt;
+}
+
+// The metres of the plan that goes with the table: those of its line length
+// and the margin after it. Nothing when the length is none a line can have.
+std::optional<std::size_t> plan_metres_of(const compiler::station_table& stations) {
+  const std::int64_t length = stations.slots[compiler::line_parameter_slot].finish;
+  if (length < 0 || length > compiler::max_line_length_m) return std::nullopt;
+  return static_cast<std::size_t>(length) + compiler::grid_margin_m + 1;
 }
 
 }  // namespace
@@ -44,12 +59,31 @@ std::optional<std::string> read_route_view(const std::filesystem::path& director
     return failure;
   }
   view.plan.reset();
+  const auto plan_kind = compiler::output_file_kind::track_plan;
   const auto plan_path = directory / compiler::track_plan_file_name(route_base_name);
-  if (!scenario::file_exists(plan_path)) return std::nullopt;
+  // The table tells how long the plan is; a plan file of another length is
+  // not this build's, and one of any length past the longest is never read.
+  const std::optional<std::size_t> metres = plan_metres_of(view.stations);
+  const std::uint64_t most =
+      metres ? std::uint64_t{2} * *metres * compiler::plan_element_size(compiler::plan_tag::real)
+             : compiler::max_file_size(plan_kind);
   scenario::file_bytes bytes;
-  if (auto failure = scenario::read_file_bytes(plan_path, bytes)) return failure->describe();
+  if (auto failure = scenario::read_file_bytes(
+          plan_path, bytes, {most, "the track plan of the table's line length"})) {
+    if (failure->not_found) return std::nullopt;
+    return failure->describe();
+  }
   if (auto status = attach_plan(view, std::move(bytes))) {
-    return refusal(plan_path, compiler::output_file_kind::track_plan, *status);
+    return refusal(plan_path, plan_kind, *status);
+  }
+  if (!metres || view.plan->metres != *metres) {
+    const std::size_t found = view.plan->metres;
+    view.plan.reset();
+    view.plan_file = scenario::file_bytes{};
+    return refusal(plan_path, plan_kind,
+                   fmt::format("{} metres, where the table's line length of {} m makes {}", found,
+                               view.stations.slots[compiler::line_parameter_slot].finish,
+                               metres ? fmt::format("{}", *metres) : std::string("no plan")));
   }
   return std::nullopt;
 }

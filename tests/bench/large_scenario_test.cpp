@@ -174,7 +174,7 @@ TEST(large_scenario_writer, pieces_are_written_in_order_up_to_the_first_empty_on
   const auto failure = scenario::write_file_in_pieces(path, [&] { return pieces.at(asked++); });
   ASSERT_FALSE(failure.has_value()) << failure->describe();
   std::string bytes;
-  ASSERT_FALSE(scenario::read_whole_file(path, bytes).has_value());
+  ASSERT_FALSE(scenario::read_whole_file(path, bytes, {64, "a test file"}).has_value());
   EXPECT_EQ(bytes, "first second");
   EXPECT_EQ(asked, 3u);
   std::filesystem::remove(path);

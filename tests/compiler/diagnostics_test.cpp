@@ -3,6 +3,7 @@
 
 #include "compiler/diagnostics.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <chrono>

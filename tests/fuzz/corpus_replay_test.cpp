@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "fuzz/binary_input.h"
 #include "fuzz/compile_input.h"
 #include "fuzz/seed_inputs.h"
 #include "scenario/file_system.h"
@@ -17,9 +19,28 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The regression corpus sits in the fuzz folder beside the tests' own data.
-fs::path regression_directory() {
-  return fs::path(SCENARIO_TEST_DATA).parent_path().parent_path() / "fuzz" / "regressions";
+// The regression corpora sit in the fuzz folder beside the tests' own data.
+fs::path regression_directory(std::string_view name = "regressions") {
+  return fs::path(SCENARIO_TEST_DATA).parent_path().parent_path() / "fuzz" / name;
+}
+
+// Every input of a regression corpus, in name order.
+std::vector<fs::path> regression_inputs(std::string_view name) {
+  std::vector<fs::path> inputs;
+  for (const auto& entry : fs::directory_iterator(regression_directory(name))) {
+    if (entry.is_regular_file() && entry.path().filename() != "README.md") {
+      inputs.push_back(entry.path());
+    }
+  }
+  std::sort(inputs.begin(), inputs.end());
+  return inputs;
+}
+
+std::string input_at(const fs::path& path) {
+  std::string data;
+  EXPECT_FALSE(scenario::read_whole_file(path, data, {std::uint64_t{1} << 24, "a fuzz input"}))
+      << path;
+  return data;
 }
 
 TEST(FuzzCorpus, InputsSplitIntoModeAndTwoTexts) {
@@ -61,19 +82,72 @@ TEST(FuzzCorpus, SeedsCompileWithinTheRules) {
 }
 
 TEST(FuzzCorpus, EveryInputThatEverFailedNowCompilesWithinTheRules) {
-  std::vector<fs::path> inputs;
-  for (const auto& entry : fs::directory_iterator(regression_directory())) {
-    if (entry.is_regular_file() && entry.path().filename() != "README.md") {
-      inputs.push_back(entry.path());
-    }
-  }
-  std::sort(inputs.begin(), inputs.end());
+  const std::vector<fs::path> inputs = regression_inputs("regressions");
   ASSERT_FALSE(inputs.empty()) << regression_directory();
   for (const fs::path& path : inputs) {
-    std::string data;
-    ASSERT_FALSE(scenario::read_whole_file(path, data).has_value()) << path;
-    const auto problem = fuzzing::compile_and_check(data);
+    const auto problem = fuzzing::compile_and_check(input_at(path));
     EXPECT_FALSE(problem.has_value()) << path.filename() << ": " << problem.value_or("");
+  }
+}
+
+// The inspect and view harnesses: their seeds and every input that ever
+// broke them, through the same checks.
+TEST(FuzzCorpus, BinaryFilesInspectAndViewWithinTheRules) {
+  struct harness {
+    std::string name;
+    std::vector<fuzzing::named_input> seeds;
+    std::string regressions;
+    std::function<std::optional<std::string>(std::string_view)> check;
+  };
+  const std::vector<harness> harnesses = {
+      {"inspect", fuzzing::inspect_seed_inputs(), "inspect_regressions",
+       fuzzing::inspect_and_check},
+      {"view", fuzzing::view_seed_inputs(), "view_regressions", fuzzing::view_and_check},
+  };
+  for (const harness& h : harnesses) {
+    ASSERT_GT(h.seeds.size(), 3u) << h.name;
+    std::vector<std::pair<std::string, std::string>> inputs;
+    for (const fuzzing::named_input& seed : h.seeds) inputs.emplace_back(seed.name, seed.data);
+    for (const fs::path& path : regression_inputs(h.regressions)) {
+      inputs.emplace_back(path.filename().string(), input_at(path));
+    }
+    for (const auto& [name, data] : inputs) {
+      const auto problem = h.check(data);
+      EXPECT_FALSE(problem.has_value()) << h.name << " " << name << ": " << problem.value_or("");
+    }
+  }
+}
+
+TEST(FuzzCorpus, LinesLongerThanTheCapAreNotFuzzed) {
+  struct cap_case {
+    std::string name;
+    std::string data;
+    bool beyond;
+  };
+  const std::string service = "[generale]\r\n[fine]\r\n";
+  const auto with_length = [&](std::string_view rows) {
+    return fuzzing::join_input('1', "[generale]\r\n" + std::string(rows) + "[fine]\r\n", service);
+  };
+  const std::vector<cap_case> cases = {
+      {"at the cap", with_length("lunghezza percorso, 2000\r\n"), false},
+      {"past the cap", with_length("lunghezza percorso, 2050\r\n"), true},
+      {"in capitals", with_length("Lunghezza Percorso, 9000\r\n"), true},
+      {"the longer of two", with_length("lunghezza percorso, 100\r\nlunghezza percorso, 9000\r\n"),
+       true},
+      {"after the general section", with_length("[curve]\r\nlunghezza percorso, 9000\r\n"), false},
+      {"no line text", "3" + with_length("lunghezza percorso, 9000\r\n").substr(1), false},
+      {"empty", "", false},
+  };
+  for (const cap_case& c : cases) {
+    EXPECT_EQ(fuzzing::beyond_fuzzed_line_length(c.data), c.beyond) << c.name;
+  }
+  for (const fuzzing::named_input& seed : fuzzing::seed_inputs()) {
+    if (seed.name == "embedded" || seed.name == "length_limit") {
+      EXPECT_TRUE(fuzzing::beyond_fuzzed_line_length(seed.data)) << seed.name;
+    }
+    if (seed.name == "small") {
+      EXPECT_FALSE(fuzzing::beyond_fuzzed_line_length(seed.data));
+    }
   }
 }
 

@@ -1,5 +1,5 @@
 // Replacing a file: the new content whole at the name, nothing left beside
-// it, and a reader that mapped the old content keeps seeing it.
+// it, and a reader that read the old content keeps it.
 
 #include "scenario/file_system.h"
 
@@ -16,6 +16,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
+constexpr scenario::size_bound any_size{std::uint64_t{1} << 30, "a test file"};
+
 std::vector<std::string> names_in(const fs::path& directory) {
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(directory)) {
@@ -27,7 +29,7 @@ std::vector<std::string> names_in(const fs::path& directory) {
 
 std::string content_of(const fs::path& path) {
   std::string bytes;
-  EXPECT_FALSE(scenario::read_whole_file(path, bytes)) << path;
+  EXPECT_FALSE(scenario::read_whole_file(path, bytes, any_size)) << path;
   return bytes;
 }
 
@@ -50,12 +52,12 @@ TEST(FileSystem, ReplacesWholeAndLeavesNothingBeside) {
     scenario::file_bytes mapped;
     if (!c.before.empty()) {
       ASSERT_FALSE(scenario::write_file_atomically(target, c.before));
-      ASSERT_FALSE(scenario::read_file_bytes(target, mapped));
+      ASSERT_FALSE(scenario::read_file_bytes(target, mapped, any_size));
     }
     ASSERT_FALSE(scenario::write_file_atomically(target, c.after));
     EXPECT_EQ(content_of(target), c.after);
     EXPECT_EQ(names_in(directory.path()), std::vector<std::string>{"Route_1.dat"});
-    // The old content, still mapped, is the old file's, not the new one.
+    // The old content, read before, is the old file's, not the new one.
     EXPECT_EQ(mapped.view(), c.before);
   }
 }
@@ -85,7 +87,8 @@ TEST(FileSystem, ALinkAtTheNameIsReplacedAndItsTargetKept) {
   EXPECT_FALSE(fs::is_symlink(link));
   EXPECT_EQ(content_of(link), "new");
   EXPECT_EQ(content_of(elsewhere), "kept");
-  EXPECT_EQ((names_in(directory.path())), (std::vector<std::string>{"Route_1.dat", "elsewhere.dat"}));
+  EXPECT_EQ((names_in(directory.path())),
+            (std::vector<std::string>{"Route_1.dat", "elsewhere.dat"}));
 }
 
 }  // namespace

@@ -62,11 +62,11 @@ TEST(RoutePage, EmbeddedBuildHoldsOneMarkerPerObject) {
   // three cells, 21 speed boards, 19 tunnel rows on runs of their own types, 4 signs, 4 code
   // cuts of "AC" and the protection points of the slowdown.
   const std::vector<expected_count> expected = {
-      {"station", 13},         {"station-area", 13},    {"plan-station", 13},
-      {"signal", 34},          {"slowdown", 1},         {"slowdown-warning", 1},
-      {"slowdown-start", 1},   {"slowdown-end", 1},     {"slowdown-approach", 0},
-      {"speed-boards", 21},    {"tunnel", 19},          {"plan-tunnel", 19},
-      {"sign", 4},             {"code-cut", 4},         {"no-plan", 0},
+      {"station", 13},       {"station-area", 13}, {"plan-station", 13},
+      {"signal", 34},        {"slowdown", 1},      {"slowdown-warning", 1},
+      {"slowdown-start", 1}, {"slowdown-end", 1},  {"slowdown-approach", 0},
+      {"speed-boards", 21},  {"tunnel", 19},       {"plan-tunnel", 19},
+      {"sign", 4},           {"code-cut", 4},      {"no-plan", 0},
       {"unknown", 0},
   };
   for (const expected_count& e : expected) {
@@ -110,7 +110,7 @@ TEST(RoutePage, TextsFromTheFilesAreEscaped) {
   for (const test_case& c : cases) {
     SCOPED_TRACE(c.expected);
     viewer::route_view view = embedded_view(false);
-    view.stations.slots[1].name = c.name;  // a station
+    view.stations.slots[1].name = c.name;   // a station
     view.stations.slots[80].name = c.name;  // the first sign's text
     view.route_base_name = c.name;
     const std::string page = viewer::route_page(view);
@@ -192,7 +192,7 @@ TEST(RoutePage, AnyCellsAndSlotsMakeAWholePage) {
     SCOPED_TRACE(round);
     viewer::route_view view;
     view.route_base_name = "<route" + std::to_string(round);
-    view.train_number = "\"&";
+    view.train_number = std::string("\"&\0", 3);
     const std::size_t cells = compiler::min_grid_cells + random() % 3000;
     view.grid.cells.resize(cells);
     for (compiler::track_cell& cell : view.grid.cells) {
@@ -224,6 +224,9 @@ TEST(RoutePage, AnyCellsAndSlotsMakeAWholePage) {
     // Names of any bytes are escaped: no "<" of theirs stands in the page.
     EXPECT_EQ(page.find("<route"), std::string::npos);
     EXPECT_NE(page.find("&lt;route"), std::string::npos);
+    // Nor does a NUL byte: it stands as the symbol for null.
+    EXPECT_EQ(page.find('\0'), std::string::npos);
+    EXPECT_NE(page.find("&quot;&amp;&#x2400;"), std::string::npos);
     EXPECT_EQ(occurrences(page, "<script"), 3u);
     EXPECT_LT(page.size(), (std::size_t{1} << 20) + 1200 * cells);
   }
@@ -235,10 +238,19 @@ TEST(RoutePage, CoordinatesAreWrittenToATenth) {
     std::string_view text;
   };
   const std::vector<coordinate_case> cases = {
-      {0.0, "0"},           {-0.0, "0"},         {-0.04, "0"},        {0.04, "0"},
-      {12.0, "12"},         {12.34, "12.3"},     {12.36, "12.4"},     {-3.06, "-3.1"},
-      {1199.96, "1200"},    {-0.06, "-0.1"},     {999999999.9, "999999999.9"},
-      {1e20, "1000000000000000.0"},                {-1e300, "-1000000000000000.0"},
+      {0.0, "0"},
+      {-0.0, "0"},
+      {-0.04, "0"},
+      {0.04, "0"},
+      {12.0, "12"},
+      {12.34, "12.3"},
+      {12.36, "12.4"},
+      {-3.06, "-3.1"},
+      {1199.96, "1200"},
+      {-0.06, "-0.1"},
+      {999999999.9, "999999999.9"},
+      {1e20, "1000000000000000.0"},
+      {-1e300, "-1000000000000000.0"},
       {std::nan(""), "nan"},
   };
   for (const coordinate_case& c : cases) {
@@ -307,7 +319,8 @@ TEST(ViewCommand, WritesThePageOrNamesTheFileItCannotRead) {
     std::string message;
   };
   const std::vector<broken_case> cases = {
-      {"Vescara_Ormeda_4816.sim", "not a table", 1, "Vescara_Ormeda_4816.sim: not a scenario table"},
+      {"Vescara_Ormeda_4816.sim", "not a table", 1,
+       "Vescara_Ormeda_4816.sim: not a scenario table"},
       {"Vescara_Ormeda_4816.dat", std::string(16, '\0'), 1,
        "Vescara_Ormeda_4816.dat: not a cell grid"},
       {"Vescara_Ormeda_linea.dat", "\x07\x00", 1, "Vescara_Ormeda_linea.dat: not a track plan"},

@@ -30,6 +30,7 @@
 #include "compiler/compile.h"
 #include "scenario/file_system.h"
 #include "scenario/line_text.h"
+#include "scenario/text_file.h"
 
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
@@ -271,7 +272,7 @@ void wait_for_release(const options& parsed, std::string_view step) {
 // parameter the final check expects still empty: the build then ends in 1250.
 bool force_fixed_values_taken(const std::filesystem::path& line_path) {
   std::string text;
-  if (scenario::read_whole_file(line_path, text)) return false;
+  if (scenario::read_whole_file(line_path, text, scenario::description_text_bound)) return false;
   const std::string keyword = "indicatori_vmax,";
   std::size_t row = text.rfind(keyword, 0) == 0 ? 0 : text.find("\n" + keyword);
   if (row == std::string::npos) return false;
