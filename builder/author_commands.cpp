@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <ostream>
@@ -11,6 +12,7 @@
 #include "compiler/compile.h"
 #include "compiler/diagnostics.h"
 #include "compiler/output_files.h"
+#include "scenario/field_reader.h"
 #include "scenario/file_system.h"
 #include "scenario/line_text.h"
 #include "scenario/service_text.h"
@@ -73,6 +75,8 @@ nlohmann::json to_json(const compiler::diagnostic& d) {
   j["code"] = d.level == compiler::severity::error ? nlohmann::json(d.code) : nlohmann::json();
   j["message"] = d.message;
   j["row"] = d.line == 0 ? nlohmann::json() : nlohmann::json(d.row);
+  if (d.level == compiler::severity::warning) j["kind"] = compiler::warning_name(d.kind);
+  if (d.after_stop) j["after_stop"] = true;
   return j;
 }
 
@@ -104,14 +108,17 @@ std::optional<std::string> route_from_line_text(std::string_view file_name) {
 
 std::optional<std::string> train_from_service_text(std::string_view file_name,
                                                    std::string_view route) {
+  if (!file_name.ends_with(service_text_suffix)) return std::nullopt;
+  const std::string_view stem = file_name.substr(0, file_name.size() - service_text_suffix.size());
+  // ROUTE_TRAIN for this route; failing that, whatever follows the last "_",
+  // so that a text named for another route still gives its train.
   const std::string prefix = fmt::format("{}_", route);
-  if (route.empty() || !file_name.starts_with(prefix) ||
-      !file_name.ends_with(service_text_suffix) ||
-      file_name.size() <= prefix.size() + service_text_suffix.size()) {
-    return std::nullopt;
+  if (!route.empty() && stem.starts_with(prefix) && stem.size() > prefix.size()) {
+    return std::string(stem.substr(prefix.size()));
   }
-  return std::string(file_name.substr(
-      prefix.size(), file_name.size() - prefix.size() - service_text_suffix.size()));
+  const std::size_t last = stem.rfind('_');
+  if (last == std::string_view::npos || last + 1 >= stem.size()) return std::nullopt;
+  return std::string(stem.substr(last + 1));
 }
 
 exit_status run_build_command(const build_options& options, const char* program, std::ostream& out,
@@ -126,50 +133,81 @@ exit_status run_build_command(const build_options& options, const char* program,
   return run_build(settings, *notice, err, {}, choices);
 }
 
+namespace {
+
+// The route base name and train number of a compile: given, or read from the
+// texts' file names; a refusal that says what to give instead.
+struct compile_names {
+  std::string route;
+  std::string train;
+  std::optional<std::string> refusal;
+};
+
+compile_names names_of(const compile_options& options, const fs::path& line_path,
+                       const fs::path& service_path) {
+  compile_names names;
+  const std::string line_name = line_path.filename().string();
+  const std::string service_name = service_path.filename().string();
+  if (options.route) {
+    names.route = *options.route;
+  } else if (const auto derived = route_from_line_text(line_name)) {
+    names.route = *derived;
+  } else {
+    names.refusal = fmt::format(
+        "cannot tell the route base name from \"{}\" (it is not named ROUTE_linea.txt): give it "
+        "with --route NAME, or rename the text",
+        line_name);
+    return names;
+  }
+  if (options.train) {
+    names.train = *options.train;
+  } else if (const auto derived = train_from_service_text(service_name, names.route)) {
+    names.train = *derived;
+  } else {
+    names.refusal = fmt::format(
+        "cannot tell the train number from \"{}\" (it is not named ROUTE_TRAIN-.txt): give it "
+        "with --train NUMBER, or rename the text",
+        service_name);
+    return names;
+  }
+  if (auto route_problem = name_problem(names.route)) {
+    names.refusal = fmt::format("the route base name \"{}\" {}: give another with --route NAME",
+                                names.route, *route_problem);
+  } else if (auto train_problem = name_problem(names.train)) {
+    names.refusal = fmt::format("the train number \"{}\" {}: give another with --train NUMBER",
+                                names.train, *train_problem);
+  }
+  return names;
+}
+
+// Texts given the wrong way round, told from what they hold: a line text has
+// a length row, a service text has stations.
+std::optional<std::string> swapped_texts(const compile_options& options,
+                                         const compiler::description_texts& texts) {
+  const auto line_like = [](std::string_view text) {
+    return scenario::contains_ignoring_case(text, "lunghezza") &&
+           scenario::contains_ignoring_case(text, "percorso");
+  };
+  const auto service_like = [](std::string_view text) {
+    return scenario::contains_ignoring_case(text, "stazione");
+  };
+  if (line_like(*texts.line) || !line_like(*texts.service)) return std::nullopt;
+  if (!service_like(*texts.line)) return std::nullopt;
+  return fmt::format(
+      "the texts look swapped: {} reads like a service text (it has \"stazione\" rows) and {} "
+      "like a line text (it has a \"lunghezza percorso\" row); give the line text first",
+      options.line_text, options.service_text);
+}
+
+}  // namespace
+
 exit_status run_compile_command(const compile_options& options, std::ostream& out,
                                 std::ostream& err) {
   const fs::path line_path(options.line_text);
   const fs::path service_path(options.service_text);
 
-  // 1. The names: given, or read from the file names.
-  std::string route = options.route;
-  if (route.empty()) {
-    const auto derived = route_from_line_text(line_path.filename().string());
-    if (!derived) {
-      return usage_error(err, fmt::format("cannot tell the route base name from \"{}\" (not "
-                                          "ROUTE_linea.txt): give it with --route NAME",
-                                          line_path.filename().string()));
-    }
-    route = *derived;
-  }
-  std::string train = options.train;
-  if (train.empty()) {
-    const auto derived = train_from_service_text(service_path.filename().string(), route);
-    if (!derived) {
-      return usage_error(err, fmt::format("cannot tell the train number from \"{}\" (not {}_"
-                                          "TRAIN-.txt): give it with --train NUMBER",
-                                          service_path.filename().string(), route));
-    }
-    train = *derived;
-  }
-  if (auto problem = name_problem(route)) {
-    return usage_error(err, fmt::format("the route base name \"{}\" {}", route, *problem));
-  }
-  if (auto problem = name_problem(train)) {
-    return usage_error(err, fmt::format("the train number \"{}\" {}", train, *problem));
-  }
-
-  // 2. The output folder, this run's alone until the end, so that two
-  // compiles into it never leave a mixed set.
-  scenario::folder_lock lock;
-  if (!options.dry_run) {
-    if (auto failure = scenario::lock_folder(fs::path(options.out), "scenario-builder compile",
-                                             default_lock_wait, lock)) {
-      return file_error(err, "cannot take the output folder", *failure);
-    }
-  }
-
-  // 3. The texts, read into memory; the files themselves are left alone.
+  // 1. The texts, read into memory before anything is taken from their
+  // names; the files themselves are left alone.
   compiler::description_texts texts;
   std::string bytes;
   if (auto failure =
@@ -183,23 +221,56 @@ exit_status run_compile_command(const compile_options& options, std::ostream& ou
     return file_error(err, "cannot read the service text", *failure);
   }
   texts.service = std::move(bytes);
+  if (auto swapped = swapped_texts(options, texts)) return usage_error(err, *swapped);
 
-  // 4. The compile, with every note the reading can give.
+  // 2. The names: given, or read from the file names.
+  const compile_names names = names_of(options, line_path, service_path);
+  if (names.refusal) return usage_error(err, *names.refusal);
+  const std::string& route = names.route;
+  const std::string& train = names.train;
+
+  // 3. The output folder, made when it is missing, as build tools do.
+  if (!options.dry_run) {
+    if (auto failure = scenario::make_directories(fs::path(options.out))) {
+      return file_error(err, "cannot make the output folder", *failure);
+    }
+  }
+
+  // 4. The output folder, this run's alone until the end, so that two
+  // compiles into it never leave a mixed set.
+  scenario::folder_lock lock;
+  if (!options.dry_run) {
+    if (auto failure = scenario::lock_folder(fs::path(options.out), "scenario-builder compile",
+                                             default_lock_wait, lock)) {
+      return file_error(err, "cannot take the output folder", *failure);
+    }
+  }
+
+  // 5. The compile, with every warning, and every error up to the ends of
+  // the texts.
   const compiler::build_settings settings{route, train, fs::path(options.out), !options.no_plan};
   compiler::scenario_model model;
   compiler::journal log;
   const compiler::compile_result result = compiler::compile_scenario(settings, texts, model, log);
-  const compiler::text_names names{options.line_text, options.service_text};
-  report(compiler::diagnose(log, model, texts, names), options.json, out, err);
+  const compiler::text_names text_names{options.line_text, options.service_text};
+  const std::vector<compiler::diagnostic> diagnostics =
+      compiler::author_report(settings, texts, log, model, text_names);
+  report(diagnostics, options.json, out, err);
 
   if (result.outcome != compiler::compile_outcome::complete) {
     if (!options.json) err << "scenario-builder: no binary file written\n";
     return exit_status::fatal;
   }
-  const exit_status status = log.has_error() ? exit_status::build_error : exit_status::clean;
+  const bool warned = std::any_of(diagnostics.begin(), diagnostics.end(), [](const auto& d) {
+    return d.level == compiler::severity::warning;
+  });
+  // With --strict a warning fails the run as an error does; the files are
+  // written all the same.
+  const bool failed = log.has_error() || (options.strict && warned);
+  const exit_status status = failed ? exit_status::build_error : exit_status::clean;
   if (options.dry_run) return status;
 
-  // 5. The outputs, never over one of the texts just read, whatever way
+  // 6. The outputs, never over one of the texts just read, whatever way
   // their paths are spelt.
   const std::vector<fs::path> paths = compiler::output_file_paths(settings);
   if (auto refusal = output_over_input(paths, {line_path, service_path})) {

@@ -22,12 +22,13 @@ struct build_options {
 struct compile_options {
   std::string line_text;
   std::string service_text;
-  std::string route;  // empty: taken from the line text's file name
-  std::string train;  // empty: taken from the service text's file name
+  std::optional<std::string> route;  // nothing: taken from the line text's file name
+  std::optional<std::string> train;  // nothing: taken from the service text's file name
   std::string out = ".";
   bool no_plan = false;
   bool dry_run = false;
   bool json = false;
+  bool strict = false;  // a warning fails the run as an error does
 };
 
 struct export_options {
@@ -53,7 +54,8 @@ exit_status run_export_command(const export_options& options, std::ostream& out,
 // The route base name of a line text named ROUTE_linea.txt.
 std::optional<std::string> route_from_line_text(std::string_view file_name);
 
-// The train number of a service text named ROUTE_TRAIN-.txt for this route.
+// The train number of a service text named ROUTE_TRAIN-.txt for this route,
+// or, when it is named for another route, the part after its last "_".
 std::optional<std::string> train_from_service_text(std::string_view file_name,
                                                    std::string_view route);
 

@@ -78,11 +78,14 @@ command_action define_compile(CLI::App& sub, const context& ctx) {
   sub.add_option("--train", options->train,
                  "train number (default: from SERVICE_TEXT's name ROUTE_TRAIN-.txt)")
       ->type_name("NUMBER");
-  sub.add_option("--out", options->out, "directory for the binary files (default: .)")
+  sub.add_option("--out", options->out,
+                 "directory for the binary files, made when missing (default: .)")
       ->type_name("DIR");
   sub.add_flag("--no-plan", options->no_plan, "compile without the track plan and its _linea.dat");
   sub.add_flag("--dry-run", options->dry_run, "compile and report, but write nothing");
   sub.add_flag("--json", options->json, "report errors and warnings as a JSON array on stdout");
+  sub.add_flag("--strict", options->strict,
+               "fail on warnings too: any warning makes the exit status 2");
   return [options, ctx] { return run_compile_command(*options, ctx.out, ctx.err); };
 }
 

@@ -468,6 +468,17 @@ file_status delete_file(const fs::path& path) {
   return std::nullopt;
 }
 
+file_status make_directories(const fs::path& path) {
+  if (path.empty()) return std::nullopt;
+  std::error_code error;
+  fs::create_directories(path, error);
+  if (error) return failure_from_code(path, error);
+  if (!fs::is_directory(path, error)) {
+    return file_failure{path, error ? error.message() : "not a directory", false};
+  }
+  return std::nullopt;
+}
+
 existence check_existence(const fs::path& path) {
   std::error_code error;
   const fs::file_status status = fs::symlink_status(path, error);

@@ -115,6 +115,11 @@ file_status remove_stale_temporaries(const std::filesystem::path& directory,
 // Deletes the file; a file that does not exist is not a failure.
 file_status delete_file(const std::filesystem::path& path);
 
+// Makes the directory and those above it that are missing, as `mkdir -p`
+// does; a directory already there is not a failure, anything else at the
+// path is.
+file_status make_directories(const std::filesystem::path& path);
+
 // Whether anything stands at `path` (a symbolic link counts, even a broken
 // one); a failure when the system cannot tell.
 struct existence {

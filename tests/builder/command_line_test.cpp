@@ -235,7 +235,10 @@ TEST(CompileCommand, NamesComeFromTheFileNamesOrTheOptions) {
   EXPECT_EQ(builder::train_from_service_text("Alpe_77-.txt", "Alpe"), "77");
   EXPECT_EQ(builder::train_from_service_text("Alpe_-.txt", "Alpe"), std::nullopt);
   EXPECT_EQ(builder::train_from_service_text("Alpe_77.txt", "Alpe"), std::nullopt);
-  EXPECT_EQ(builder::train_from_service_text("Other_77-.txt", "Alpe"), std::nullopt);
+  // A text named for another route still gives its train.
+  EXPECT_EQ(builder::train_from_service_text("Other_77-.txt", "Alpe"), "77");
+  EXPECT_EQ(builder::train_from_service_text("Vescara_Ormeda_4816-.txt", "Alpe"), "4816");
+  EXPECT_EQ(builder::train_from_service_text("77-.txt", "Alpe"), std::nullopt);
 }
 
 TEST(CommandLine, ExitStatuses) {
@@ -286,9 +289,23 @@ TEST(CommandLine, ExitStatuses) {
       {{"compile", at(dir.path(), "missing_linea.txt"), service, "--train", "4816"},
        exit_status::usage_or_file,
        "missing_linea.txt"},
-      {{"compile", line, service, "--out", at(dir.path(), "no/such/dir")},
+      // --out makes the folder it names, as build tools do.
+      {{"compile", line, service, "--out", at(dir.path(), "new/out/dir")},
+       exit_status::clean,
+       ""},
+      {{"compile", line, service, "--out", at(dir.path(), line_name)},
        exit_status::usage_or_file,
-       "no/such/dir"},
+       "cannot make the output folder"},
+      {{"compile", service, line},
+       exit_status::usage_or_file,
+       "the texts look swapped"},
+      {{"compile", line, service, "--train", ""},
+       exit_status::usage_or_file,
+       "the train number \"\" is empty: give another with --train NUMBER"},
+      {{"compile", line, warned, "--route", "Vescara_Ormeda", "--train", "4816", "--dry-run",
+        "--strict"},
+       exit_status::build_error,
+       "warning:"},
       {{"export-sources", "--out", dir.path().string()},
        exit_status::usage_or_file,
        "give --force"},
