@@ -107,10 +107,19 @@ command_action define_inspect(CLI::App& sub, const context& ctx) {
   sub.add_option("--cells", options->cells, "grid cells to show, such as 180..190")
       ->type_name("A..B");
   sub.add_option("--kind", options->kind,
-                 "only grid cells of this kind: a number or a name such as signal")
+                 "only grid cells of this kind: a number or a name such as signal, station")
       ->type_name("K");
   sub.add_option("--slots", options->slots, "table slots to show, such as 80..86")
       ->type_name("A..B");
+  sub.add_flag("--objects", options->objects, "only grid cells that hold an object");
+  sub.add_flag("--csv", options->csv,
+               "grid cells as comma-separated values: distance, kind, speed, gradient, adhesion, "
+               "elevation");
+  sub.add_option("--source", options->source,
+                 "the line and service texts of the grid: each cell names the text line that "
+                 "put its object there")
+      ->expected(2)
+      ->type_name("LINE_TEXT SERVICE_TEXT");
   return [options, ctx] { return run_inspect_command(*options, ctx.out, ctx.err); };
 }
 

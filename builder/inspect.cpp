@@ -9,9 +9,14 @@
 #include <ostream>
 #include <sstream>
 
+#include "builder/author_commands.h"
 #include "compiler/cell_views.h"
+#include "compiler/compile.h"
 #include "compiler/decoding.h"
+#include "compiler/diagnostics.h"
+#include "compiler/encoding.h"
 #include "scenario/file_system.h"
+#include "scenario/text_file.h"
 
 namespace builder {
 
@@ -25,7 +30,16 @@ struct filters {
   index_range cells;
   index_range slots;
   std::optional<std::uint8_t> kind;
+  bool objects = false;
+  // By cell, the text line that put its object there ("L_linea.txt:12").
+  std::vector<std::string> source;
+  bool csv = false;
 };
+
+// The text line that put the object of cell i there; empty when none did.
+std::string source_of(const filters& f, std::size_t i) {
+  return i < f.source.size() ? f.source[i] : std::string();
+}
 
 // Rows of strings printed in columns as wide as their widest entry; numbers
 // are right-aligned, the columns marked as text left-aligned.
@@ -67,7 +81,8 @@ std::string number(std::int64_t value) { return std::to_string(value); }
 bool wanted(const filters& f, std::size_t index, const compiler::track_cell& cell) {
   if (!f.cells.contains(static_cast<std::int64_t>(index))) return false;
   if (f.kind) return cell.kind == *f.kind;
-  return compiler::holds_anything(cell);
+  if (f.objects) return cell.kind != 0;
+  return f.csv || compiler::holds_anything(cell);
 }
 
 json grid_json(const compiler::route_grid& grid, const filters& f) {
@@ -84,17 +99,45 @@ json grid_json(const compiler::route_grid& grid, const filters& f) {
     // The object with its values unpacked; a grid file alone has no names.
     const std::string object = compiler::describe_object(c, {});
     if (!object.empty()) row["object"] = object;
+    if (const std::string source = source_of(f, i); !source.empty()) row["source"] = source;
     cells.push_back(std::move(row));
   }
   return {{"cell_count", grid.cells.size()}, {"cells", std::move(cells)}};
 }
 
+// The cells as comma-separated values: where each stands, what it holds,
+// and the profiles in the units an author writes them. The elevation climbs
+// by each cell's gradient over its 50 m, from 0 at the start of the line.
+void print_grid_csv(std::ostream& out, const compiler::route_grid& grid, const filters& f) {
+  std::string text = "distance_m,kind,speed_kmh,gradient_per_mille,adhesion_percent,elevation_m";
+  if (!f.source.empty()) text += ",source";
+  text += '\n';
+  double elevation = 0.0;
+  for (std::size_t i = 0; i < grid.cells.size(); ++i) {
+    const compiler::track_cell& c = grid.cells[i];
+    if (wanted(f, i, c)) {
+      text += fmt::format(
+          "{},{},{},{},{},{:.2f}", i * static_cast<std::size_t>(compiler::cell_length_m),
+          compiler::kind_name(c.kind), c.speed_limit * 5, c.gradient - 100, c.adhesion, elevation);
+      if (!f.source.empty()) text += fmt::format(",{}", source_of(f, i));
+      text += '\n';
+    }
+    elevation += (c.gradient - 100) * compiler::cell_length_m / 1000.0;
+  }
+  out << text;
+}
+
 void print_grid(std::ostream& out, const compiler::route_grid& grid, const filters& f) {
+  if (f.csv) return print_grid_csv(out, grid, f);
   table t{{"cell", "metres", "kind", "name", "param1", "param2", "param3", "param4", "time", "mark",
            "tunnel", "speed/5", "grad+100", "adhesion"},
           {false, false, false, true, false, false, false, false, false, false, false, false, false,
            false},
           {}};
+  if (!f.source.empty()) {
+    t.header.push_back("source");
+    t.text_column.push_back(true);
+  }
   for (std::size_t i = 0; i < grid.cells.size(); ++i) {
     const compiler::track_cell& c = grid.cells[i];
     if (!wanted(f, i, c)) continue;
@@ -104,6 +147,7 @@ void print_grid(std::ostream& out, const compiler::route_grid& grid, const filte
                       number(c.param2), number(c.param3), number(c.param4), number(c.signal_time),
                       number(c.approach_mark), number(c.mountain_type), number(c.speed_limit),
                       number(c.gradient), number(c.adhesion)});
+    if (!f.source.empty()) t.rows.back().push_back(source_of(f, i));
   }
   out << fmt::format("{} cells (0 to {}), {} shown\n", grid.cells.size(), grid.cells.size() - 1,
                      t.rows.size());
@@ -121,7 +165,9 @@ json table_json(const compiler::station_table& stations, const filters& f) {
   for (std::size_t s = 0; s < stations.slots.size(); ++s) {
     const compiler::station_record& r = stations.slots[s];
     if (!wanted(f, s, r)) continue;
-    json row = {{"slot", s}, {"role", compiler::slot_role(s, r)}, {"name", r.name}};
+    json row = {{"slot", s},
+                {"role", compiler::slot_role(s, r)},
+                {"name", scenario::from_windows_1252(r.name)}};
     for (const compiler::named_field& field : compiler::slot_fields(r)) {
       row[std::string(field.name)] = field.value;
     }
@@ -145,7 +191,7 @@ void print_station_table(std::ostream& out, const compiler::station_table& stati
                       number(r.flag_a), number(r.flag_b), number(r.flag_c), number(r.group1_a),
                       number(r.group1_b), number(r.group1_c), number(r.group2_a),
                       number(r.group2_b), number(r.group2_c), number(r.dwell),
-                      number(r.departure_time), r.name});
+                      number(r.departure_time), scenario::from_windows_1252(r.name)});
   }
   out << fmt::format("{} slots, {} shown\n", stations.slots.size(), t.rows.size());
   print_table(out, t);
@@ -235,7 +281,8 @@ inspected inspect_bytes(const std::string& file, compiler::output_file_kind kind
   const std::string_view kind_name = compiler::output_file_kind_name(kind);
   result.value = {{"file", file}, {"kind", kind_name}, {"bytes", bytes.size()}};
   std::ostringstream text;
-  text << fmt::format("{}: {}, {} bytes\n", file, kind_name, bytes.size());
+  // Comma-separated values stand alone, for a spreadsheet to open.
+  if (!f.csv) text << fmt::format("{}: {}, {} bytes\n", file, kind_name, bytes.size());
   compiler::decode_status status;
   switch (kind) {
     case compiler::output_file_kind::route_grid: {
@@ -345,10 +392,32 @@ std::optional<std::uint8_t> parse_kind(std::string_view text) {
     if (*value > 255) return std::nullopt;
     return static_cast<std::uint8_t>(*value);
   }
-  const std::string wanted_name = spaced(text);
+  std::string wanted_name = spaced(text);
+  std::transform(wanted_name.begin(), wanted_name.end(), wanted_name.begin(),
+                 [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
+  // The short names authors reach for first.
+  constexpr std::pair<std::string_view, compiler::cell_kind> aliases[] = {
+      {"station", compiler::cell_kind::station_stop},
+      {"stop", compiler::cell_kind::station_stop},
+      {"sign", compiler::cell_kind::line_sign},
+      {"line side sign", compiler::cell_kind::line_sign},
+      {"boards", compiler::cell_kind::speed_boards},
+      {"speed board", compiler::cell_kind::speed_boards},
+      {"tunnel", compiler::cell_kind::tunnel_marker},
+      {"marker", compiler::cell_kind::tunnel_marker},
+      {"warning", compiler::cell_kind::slowdown_warning},
+      {"free", compiler::cell_kind::free_track},
+  };
+  for (const auto& [alias, kind] : aliases) {
+    if (wanted_name == alias) return compiler::kind_value(kind);
+  }
   for (int kind = 0; kind <= 255; ++kind) {
     const auto code = static_cast<std::uint8_t>(kind);
-    if (compiler::kind_name(code) != "unknown" && compiler::kind_name(code) == wanted_name) {
+    const std::string_view name = compiler::kind_name(code);
+    if (name == "unknown") continue;
+    if (name == wanted_name ||
+        (wanted_name.ends_with('s') &&
+         name == std::string_view(wanted_name).substr(0, wanted_name.size() - 1))) {
       return code;
     }
   }
@@ -357,15 +426,124 @@ std::optional<std::uint8_t> parse_kind(std::string_view text) {
 
 inspection inspect_file_bytes(const std::string& file, compiler::output_file_kind kind,
                               std::string_view bytes, index_range cells, index_range slots) {
-  inspected result = inspect_bytes(file, kind, bytes, filters{cells, slots, std::nullopt});
+  filters f;
+  f.cells = cells;
+  f.slots = slots;
+  inspected result = inspect_bytes(file, kind, bytes, f);
   if (!result.failure.empty()) return {{}, {}, std::move(result.failure)};
   return {
       std::move(result.text), result.value.dump(2, ' ', false, json::error_handler_t::replace), {}};
 }
 
+namespace {
+
+// The text line that put each cell's object there, from the journal of a
+// compile of the two texts; a failure when a text cannot be read.
+struct sources {
+  std::vector<std::string> by_cell;
+  std::string grid;  // the grid those texts give, to compare with the file's
+  std::string failure;
+};
+
+sources sources_of(const std::vector<std::string>& texts) {
+  sources out;
+  compiler::description_texts read;
+  for (std::size_t i = 0; i < 2; ++i) {
+    std::string bytes;
+    if (auto failure =
+            scenario::read_whole_file(texts[i], bytes, scenario::description_text_bound)) {
+      out.failure = failure->describe();
+      return out;
+    }
+    (i == 0 ? read.line : read.service) = std::move(bytes);
+  }
+  const std::string line_name = std::filesystem::path(texts[0]).filename().string();
+  const std::string service_name = std::filesystem::path(texts[1]).filename().string();
+  compiler::build_settings settings = compiler::embedded_settings({});
+  if (const auto route = route_from_line_text(line_name)) settings.route_base_name = *route;
+  if (const auto train = train_from_service_text(service_name, settings.route_base_name)) {
+    settings.train_number = *train;
+  }
+  compiler::scenario_model model;
+  compiler::journal log;
+  compiler::compile_scenario(settings, read, model, log);
+  out.grid = compiler::encode_route_grid(model.grid);
+  const compiler::line_index line_lines(*read.line);
+  const compiler::line_index service_lines(*read.service);
+  out.by_cell.resize(model.grid.cells.size());
+  for (std::size_t i = 0; i < out.by_cell.size(); ++i) {
+    const std::int32_t owner = log.owner_of(static_cast<std::int32_t>(i));
+    if (owner < 0) continue;
+    const compiler::text_place& place = log.entries()[static_cast<std::size_t>(owner)].place;
+    if (place.text == compiler::text_id::none) {
+      out.by_cell[i] = "protection pass";
+    } else if (place.text == compiler::text_id::line_text) {
+      out.by_cell[i] = fmt::format("{}:{}", line_name, line_lines.line_of(place.offset));
+    } else {
+      out.by_cell[i] = fmt::format("{}:{}", service_name, service_lines.line_of(place.offset));
+    }
+  }
+  return out;
+}
+
+// The options that apply to one kind of file only, refused on another with
+// the reason.
+std::optional<std::string> option_misplaced(const inspect_options& options, const std::string& file,
+                                            compiler::output_file_kind kind) {
+  const bool grid = kind == compiler::output_file_kind::route_grid;
+  const bool table = kind == compiler::output_file_kind::station_table;
+  const std::pair<bool, std::string_view> grid_options[] = {{!options.cells.empty(), "--cells"},
+                                                            {!options.kind.empty(), "--kind"},
+                                                            {options.objects, "--objects"},
+                                                            {options.csv, "--csv"},
+                                                            {!options.source.empty(), "--source"}};
+  for (const auto& [given, name] : grid_options) {
+    if (given && !grid) {
+      return fmt::format(
+          "{} applies to a cell grid (ROUTE_TRAIN.dat), and {} is a {}: leave it "
+          "out, or inspect the grid",
+          name, file, compiler::output_file_kind_name(kind));
+    }
+  }
+  if (!options.slots.empty() && !table) {
+    return fmt::format(
+        "--slots applies to a scenario table (ROUTE_TRAIN.sim), and {} is a {}: "
+        "leave it out, or inspect the table",
+        file, compiler::output_file_kind_name(kind));
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 exit_status run_inspect_command(const inspect_options& options, std::ostream& out,
                                 std::ostream& err) {
   filters f;
+  f.objects = options.objects;
+  f.csv = options.csv;
+  if (options.csv && options.json) {
+    err << "scenario-builder: --csv and --json give the cells in two forms; choose one\n";
+    return exit_status::usage_or_file;
+  }
+  for (const std::string& file : options.files) {
+    const auto kind =
+        compiler::output_file_kind_of(std::filesystem::path(file).filename().string());
+    if (!kind) continue;
+    if (auto misplaced = option_misplaced(options, file, *kind)) {
+      err << "scenario-builder: " << *misplaced << '\n';
+      return exit_status::usage_or_file;
+    }
+  }
+  std::string source_grid;
+  if (!options.source.empty()) {
+    sources found = sources_of(options.source);
+    if (!found.failure.empty()) {
+      err << "scenario-builder: --source: cannot read the text: " << found.failure << '\n';
+      return exit_status::usage_or_file;
+    }
+    f.source = std::move(found.by_cell);
+    source_grid = std::move(found.grid);
+  }
   if (!options.cells.empty()) {
     const auto range = parse_index_range(options.cells);
     if (!range) {
@@ -395,6 +573,17 @@ exit_status run_inspect_command(const inspect_options& options, std::ostream& ou
   json files = json::array();
   bool first = true;
   for (const std::string& file : options.files) {
+    if (!source_grid.empty()) {
+      std::string bytes;
+      if (!scenario::read_whole_file(
+              file, bytes,
+              {compiler::max_file_size(compiler::output_file_kind::route_grid), "a cell grid"}) &&
+          bytes != source_grid) {
+        err << "scenario-builder: note: the texts given with --source compile to another grid "
+               "than "
+            << file << "; the lines shown are those of the texts\n";
+      }
+    }
     inspected result = inspect_file(file, f);
     if (!result.failure.empty()) {
       err << "scenario-builder: " << result.failure << '\n';

@@ -18,9 +18,14 @@ namespace builder {
 struct inspect_options {
   std::vector<std::string> files;
   bool json = false;
-  std::string cells;  // "A..B": the cells of a grid to show
-  std::string kind;   // a kind number or name: only grid cells of that kind
-  std::string slots;  // "A..B": the slots of a table to show
+  bool csv = false;      // a grid's cells as comma-separated values
+  bool objects = false;  // only the grid cells that hold an object
+  std::string cells;     // "A..B": the cells of a grid to show
+  std::string kind;      // a kind number or name: only grid cells of that kind
+  std::string slots;     // "A..B": the slots of a table to show
+  // The line and service texts the grid was compiled from: each cell then
+  // names the text line that put its object there.
+  std::vector<std::string> source;
 };
 
 // An inclusive range of indices, written "A..B", "A..", "..B" or "A".
@@ -33,7 +38,8 @@ struct index_range {
 
 std::optional<index_range> parse_index_range(std::string_view text);
 
-// A kind given by its number or its name ("signal", "speed-boards", ...).
+// A kind given by its number or its name ("signal", "speed-boards",
+// "station", "station-stop", ...).
 std::optional<std::uint8_t> parse_kind(std::string_view text);
 
 // What inspect shows of `bytes` as a file of `kind` named `file`, with

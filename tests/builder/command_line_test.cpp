@@ -431,6 +431,30 @@ TEST_F(InspectCommand, GridCellsAsTableAndJson) {
       run({"inspect", file("Vescara_Ormeda_4816.dat"), "--json", "--kind", "1"}).out);
   EXPECT_EQ(signals[0]["cells"].size(), 34u);
   for (const auto& cell : signals[0]["cells"]) EXPECT_EQ(cell["kind"], 1);
+
+  // Only the cells that hold an object, each with the text line that put it
+  // there when the texts are given.
+  temporary_directory texts;
+  export_to(texts.path());
+  const nlohmann::json objects = nlohmann::json::parse(
+      run({"inspect", file("Vescara_Ormeda_4816.dat"), "--json", "--objects", "--source",
+           at(texts.path(), line_name), at(texts.path(), service_name)})
+          .out);
+  for (const auto& cell : objects[0]["cells"]) {
+    EXPECT_NE(cell["kind"], 0);
+    EXPECT_TRUE(cell.contains("source")) << cell.dump();
+  }
+  EXPECT_EQ(objects[0]["cells"][0]["cell"], 8);
+  EXPECT_EQ(objects[0]["cells"][0]["source"], "Vescara_Ormeda_4816-.txt:36");
+
+  // The cells as comma-separated values, with the elevation summed from the
+  // gradients: 50 m at 4 per mille climb 0.2 m.
+  const run_result csv = run({"inspect", file("Vescara_Ormeda_4816.dat"), "--csv", "--cells",
+                              "582..583"});
+  EXPECT_EQ(csv.out,
+            "distance_m,kind,speed_kmh,gradient_per_mille,adhesion_percent,elevation_m\n"
+            "29100,free,100,4,100,24.20\n"
+            "29150,free,100,4,82,24.40\n");
 }
 
 TEST_F(InspectCommand, TableSlotsWithTheirRoles) {
@@ -454,6 +478,19 @@ TEST_F(InspectCommand, TableSlotsWithTheirRoles) {
   EXPECT_EQ(last["slot"], 86);
   EXPECT_EQ(last["name"], "4816");
   EXPECT_EQ(last["group1_a"], 300);
+
+  // A Windows-1252 name is shown as the letters it stands for.
+  temporary_directory dir;
+  write_file(dir.path() / "A_linea.txt", test_support::line_text({}));
+  write_file(dir.path() / "A_7-.txt", test_support::service_text(
+                                          {"stazione, 0, 4, 900, 1,0,0, 4,1,1, 2,1,1, 1, 15,18,0, "
+                                           "CITT\xC0 ALTA"}));
+  ASSERT_EQ(run({"compile", at(dir.path(), "A_linea.txt"), at(dir.path(), "A_7-.txt"), "--out",
+                 dir.path().string()})
+                .status,
+            exit_status::clean);
+  const run_result named = run({"inspect", at(dir.path(), "A_7.sim"), "--slots", "1", "--json"});
+  EXPECT_EQ(nlohmann::json::parse(named.out)[0]["slots"][0]["name"], "CITT\xC3\x80 ALTA");
 }
 
 TEST_F(InspectCommand, PlanSummary) {
@@ -500,6 +537,10 @@ TEST_F(InspectCommand, RefusesFilesThatCannotBeWhatTheirNamesSay) {
       {"grid.bin", "grid.bin: cannot tell the kind of file from its name"},
       {"missing.dat", "missing.dat: No such file or directory"},
   };
+  // An option for another kind of file is refused with the reason.
+  const run_result misplaced = run({"inspect", file("Vescara_Ormeda_4816.sim"), "--kind", "signal"});
+  EXPECT_EQ(misplaced.status, exit_status::usage_or_file);
+  EXPECT_NE(misplaced.err.find("--kind applies to a cell grid"), std::string::npos) << misplaced.err;
   for (const case_& c : cases) {
     const run_result result = run({"inspect", at(dir.path(), c.name)});
     EXPECT_EQ(result.status, exit_status::usage_or_file) << c.name;
@@ -546,6 +587,10 @@ TEST(InspectRanges, ParsesRangesAndKinds) {
   EXPECT_EQ(builder::parse_kind("speed_boards"), 6);
   EXPECT_EQ(builder::parse_kind("code-cut-without-code"), 13);
   EXPECT_EQ(builder::parse_kind("14"), 14);
+  EXPECT_EQ(builder::parse_kind("station"), 10);
+  EXPECT_EQ(builder::parse_kind("Station-Stop"), 10);
+  EXPECT_EQ(builder::parse_kind("signals"), 1);
+  EXPECT_EQ(builder::parse_kind("sign"), 14);
   EXPECT_EQ(builder::parse_kind("256"), std::nullopt);
   EXPECT_EQ(builder::parse_kind("unknown"), std::nullopt);
 }
