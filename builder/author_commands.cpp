@@ -46,7 +46,10 @@ exit_status usage_error(std::ostream& err, std::string_view message) {
 
 exit_status file_error(std::ostream& err, std::string_view what,
                        const scenario::file_failure& failure) {
-  err << "scenario-builder: " << what << ": " << failure.describe() << '\n';
+  err << "scenario-builder: " << what << ": " << failure.describe();
+  // A missing file is most often a misspelt name.
+  if (failure.not_found) err << "; check the path and the file's name";
+  err << '\n';
   return exit_status::usage_or_file;
 }
 
