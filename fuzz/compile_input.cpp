@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 
+#include "compiler/cell_views.h"
 #include "compiler/diagnostics.h"
 #include "compiler/encoding.h"
 #include "compiler/rounding.h"
@@ -68,6 +69,16 @@ std::optional<std::string> check_grid(const compiler::scenario_model& model) {
   }
   for (std::size_t i = 0; i < cells.size(); ++i) {
     if (!known_kind(cells[i].kind)) return fmt::format("cell {} holds kind {}", i, cells[i].kind);
+    // A station stop or a sign points at a slot between 1 and 80, where
+    // stations and sign texts live.
+    if (const auto slot = compiler::slot_of(cells[i])) {
+      if (slot->slot < 1 || slot->slot > compiler::sign_slot_first) {
+        return fmt::format("cell {} points at slot {}", i, slot->slot);
+      }
+    }
+    if (cells[i].kind != 0 && compiler::describe_object(cells[i], model.stations).empty()) {
+      return fmt::format("cell {} holds kind {} that no view describes", i, cells[i].kind);
+    }
   }
   return std::nullopt;
 }
