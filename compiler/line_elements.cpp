@@ -140,19 +140,12 @@ std::optional<std::int16_t> packed_speeds(std::int32_t s_speed, std::int32_t d_s
   return static_cast<std::int16_t>(value);
 }
 
-// A refusal because the cell is taken, naming what takes it.
-placement refused_for(error_code code, std::int64_t cell, const track_cell& held) {
-  placement done;
-  done.refused = cell_conflict{code, static_cast<std::int32_t>(cell), held.kind};
-  return done;
-}
-
 }  // namespace
 
 placement place_speed_boards(scenario_model& model, const speed_boards_row& row) {
   const std::int64_t c = cell_index(row.position, 1);
   track_cell& cell = model.grid.cells[static_cast<std::size_t>(c)];
-  if (!is_free(cell)) return refused_for(error_code::speed_boards_cell_occupied, c, cell);
+  if (!is_free(cell)) return refused_at(error_code::speed_boards_cell_occupied, c, cell.kind);
   placement done;
   done.add({static_cast<std::int32_t>(c), kind_value(cell_kind::speed_boards), 0, cell.kind});
   // The kind and the values are written one after the other: a value that
@@ -188,7 +181,7 @@ placement place_speed_boards(scenario_model& model, const speed_boards_row& row)
 placement place_sign(scenario_model& model, const sign_row& row, std::int32_t slot) {
   const std::int64_t c = cell_index(row.position, 1);
   track_cell& cell = model.grid.cells[static_cast<std::size_t>(c)];
-  if (!is_free(cell)) return refused_for(error_code::sign_cell_occupied, c, cell);
+  if (!is_free(cell)) return refused_at(error_code::sign_cell_occupied, c, cell.kind);
   placement done;
   done.add({static_cast<std::int32_t>(c), kind_value(cell_kind::line_sign), 0, cell.kind});
   put_slot(cell, cell_kind::line_sign, {static_cast<std::int16_t>(slot)});

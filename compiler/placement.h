@@ -63,4 +63,11 @@ struct placement {
   std::span<const cell_write> cells() const { return {writes.data(), count}; }
 };
 
+// A placement refused because `cell` is taken by an object of `held_kind`.
+inline placement refused_at(error_code code, std::int64_t cell, std::uint8_t held_kind) {
+  placement done;
+  done.refused = cell_conflict{code, static_cast<std::int32_t>(cell), held_kind};
+  return done;
+}
+
 }  // namespace compiler

@@ -15,12 +15,6 @@ cell_write object_write(std::int64_t index, cell_kind kind, const track_cell& be
   return {static_cast<std::int32_t>(index), kind_value(kind), 0, before.kind};
 }
 
-placement refused_for(error_code code, std::int64_t index, const track_cell& held) {
-  placement done;
-  done.refused = cell_conflict{code, static_cast<std::int32_t>(index), held.kind};
-  return done;
-}
-
 }  // namespace
 
 signal_placement place_signal(scenario_model& model, const signal_row& row) {
@@ -28,7 +22,7 @@ signal_placement place_signal(scenario_model& model, const signal_row& row) {
   const std::int64_t c = cell_index(row.position, 1);
   track_cell& cell = cell_at(model, c);
   if (!is_free(cell)) {
-    result.done = refused_for(error_code::signal_cell_occupied, c, cell);
+    result.done = refused_at(error_code::signal_cell_occupied, c, cell.kind);
     result.time = row.time;
     return result;
   }
@@ -63,14 +57,14 @@ placement place_slowdown(scenario_model& model, const slowdown_row& row) {
   const bool mark_ahead = has_warning && row.f_ta != 0;
 
   if (has_warning && !is_free(cell_at(model, at.warning))) {
-    return refused_for(error_code::slowdown_warning_occupied, at.warning,
-                       cell_at(model, at.warning));
+    return refused_at(error_code::slowdown_warning_occupied, at.warning,
+                      cell_at(model, at.warning).kind);
   }
   if (!is_free(cell_at(model, at.start))) {
-    return refused_for(error_code::slowdown_start_occupied, at.start, cell_at(model, at.start));
+    return refused_at(error_code::slowdown_start_occupied, at.start, cell_at(model, at.start).kind);
   }
   if (!is_free(cell_at(model, at.end))) {
-    return refused_for(error_code::slowdown_end_occupied, at.end, cell_at(model, at.end));
+    return refused_at(error_code::slowdown_end_occupied, at.end, cell_at(model, at.end).kind);
   }
   placement done;
   // The end is written before the start: with l = 0 both fall in one cell,
