@@ -5,12 +5,14 @@
 // half-written.
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace scenario {
 
@@ -84,6 +86,20 @@ file_status delete_file(const std::filesystem::path& path);
 
 // True when a regular file exists at `path`.
 bool file_exists(const std::filesystem::path& path);
+
+// What tells a watcher that a file was saved again: its modification time and
+// size. Nothing when there is no regular file at `path` (yet, or any more).
+struct file_stamp {
+  std::filesystem::file_time_type modified;
+  std::uintmax_t size = 0;
+
+  friend bool operator==(const file_stamp&, const file_stamp&) = default;
+};
+std::optional<file_stamp> stamp_of(const std::filesystem::path& path);
+
+// The names of the regular files in `directory`, sorted.
+file_status list_regular_files(const std::filesystem::path& directory,
+                               std::vector<std::string>& names);
 
 // The directory that holds the running executable. `argv0` is used only when
 // the system cannot tell the executable's own path.
