@@ -71,7 +71,13 @@ struct page_server::state {
       current = page;
     }
     response.set_header("Cache-Control", "no-store");
-    response.set_content(*current, "text/html; charset=utf-8");
+    // Handed out as it is: compressing a page for a browser on the same
+    // machine would cost more than the whole reload.
+    response.set_content_provider(
+        current->size(), "text/html; charset=utf-8",
+        [current](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+          return sink.write(current->data() + offset, length);
+        });
   }
 
   // Sends the build's name when the stream opens and whenever it changes.
@@ -97,6 +103,10 @@ page_server::page_server() : state_(std::make_unique<state>()) {
   httplib::Server& server = state_->server;
   server.new_task_queue = [] { return new httplib::ThreadPool(server_threads); };
   server.set_keep_alive_timeout(idle_seconds);
+  // The headers, the body and each event go out as they are written: a
+  // small write left waiting for the browser's delayed acknowledgement costs
+  // tens of milliseconds of every reload.
+  server.set_tcp_nodelay(true);
   server.set_pre_routing_handler(
       [this](const httplib::Request& request, httplib::Response& response) {
         if (host_allowed(request.get_header_value("Host"), state_->port)) {

@@ -271,7 +271,8 @@ void object_lane(const route_view& view, const line_axis& axis, const build_note
 }
 
 // The curves, as bars above the middle for a right turn and below it for a
-// left one, as high as their curvature; a note where there is no plan.
+// left one, as high as their curvature; a note where there is no plan. The
+// hover tells a curve's radius and stretch from the page's data.
 void curvature_strip(const route_view& view, const line_axis& axis,
                      const std::vector<curve_stretch>& curves, std::string& out) {
   constexpr double height = 70.0;
@@ -298,11 +299,8 @@ void curvature_strip(const route_view& view, const line_axis& axis,
     const double x1 = axis.x(static_cast<double>(c.last_metre));
     fmt::format_to(
         std::back_inserter(out),
-        FMT_COMPILE("<rect data-kind=\"curve-{}\" data-tip=\"curve {} · radius {} m · {} to {} m "
-                    "({} m)\" x=\"{}\" y=\"{}\" width=\"{}\" height=\"{}\"/>"),
-        right ? "right" : "left", right ? "right" : "left",
-        static_cast<std::int64_t>(std::nearbyint(c.radius_m())), c.first_metre, c.last_metre,
-        c.last_metre - c.first_metre, px(x0), px(right ? middle - bar : middle),
+        FMT_COMPILE("<rect data-kind=\"curve-{}\" x=\"{}\" y=\"{}\" width=\"{}\" height=\"{}\"/>"),
+        right ? "right" : "left", px(x0), px(right ? middle - bar : middle),
         px(std::max(x1 - x0, 0.0)), px(bar));
   }
   out += "</g></svg></div>\n";

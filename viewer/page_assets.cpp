@@ -161,11 +161,12 @@ const std::string_view page_script = R"js(
   }
   function valueAt(list,cell){var at=find(list,cell);return at<0?0:list[2*at+1];}
   function exactAt(list,cell){var at=find(list,cell);return at>=0&&list[2*at]===cell?list[2*at+1]:0;}
-  // The signed radius of the curve at a metre (right positive), or 0.
+  // The curve at a metre: its first and last metre and its signed radius
+  // (right positive); nothing on straight track.
   function curveAt(m){
     var c=data.c, lo=0, hi=c.length/3-1, at=-1;
     while(lo<=hi){var mid=(lo+hi)>>1; if(c[3*mid]<=m){at=mid;lo=mid+1;}else hi=mid-1;}
-    return at>=0&&m<=c[3*at+1]?c[3*at+2]:0;
+    return at>=0&&m<=c[3*at+1]?c.slice(3*at,3*at+3):null;
   }
   function metresAt(x){return (x+off)/k*L/W;}
   function xOf(m){return m*W/L*k-off;}
@@ -188,9 +189,23 @@ const std::string_view page_script = R"js(
   // it keeps clear of every label already there, in the order of their
   // priority and then from the left, and is hidden when no lane is free.
   var GAP=3;
+  // The width of a label in its own font, measured on a canvas: asking each
+  // label of a long line for its length lays the page out again each time.
+  var pen=document.createElement('canvas').getContext('2d'), fonts={}, widths={};
+  // The font of a label, the same for all labels of one kind.
+  function fontOf(t){
+    var kind=t.parentNode.getAttribute('data-kind')||t.parentNode.getAttribute('class')||'';
+    if(!fonts[kind]){var style=getComputedStyle(t); fonts[kind]={font:style.font, size:parseFloat(style.fontSize)};}
+    return fonts[kind];
+  }
+  function widthOf(t){
+    var font=fontOf(t).font, key=font+'|'+t.textContent;
+    if(!(key in widths)){pen.font=font; widths[key]=pen.measureText(t.textContent).width;}
+    return widths[key];
+  }
   var laneLabels=Array.prototype.map.call(document.querySelectorAll('svg.lane text[data-lanes]'),function(t){
     return {t:t, x:+t.parentNode.getAttribute('data-x'), dx:+t.getAttribute('data-dx'),
-      w:t.getComputedTextLength(), lanes:t.getAttribute('data-lanes').split(' ').map(Number),
+      w:widthOf(t), lanes:t.getAttribute('data-lanes').split(' ').map(Number),
       p:+(t.getAttribute('data-priority')||0)};
   });
   laneLabels.sort(function(a,b){return b.p-a.p||a.x-b.x;});
@@ -246,7 +261,8 @@ const std::string_view page_script = R"js(
     if(g>=0){grad=data.g[2*g+1]-100; e=heights[g]+grad*CELL/1000*(c-data.g[2*g]);}
     var text='cell '+c+' · '+c*CELL+' to '+(c+1)*CELL+' m · elevation '+e.toFixed(1)+' m · gradient '+
       grad+' ‰ · speed '+valueAt(data.s,c)*5+' km/h · adhesion '+valueAt(data.a,c)+' %';
-    var r=curveAt(m); if(r) text+=' · curve '+(r>0?'right':'left')+', radius '+Math.abs(r)+' m';
+    var r=curveAt(m);
+    if(r) text+=' · curve '+(r[2]>0?'right':'left')+', radius '+Math.abs(r[2])+' m, '+r[0]+' to '+r[1]+' m';
     var t=valueAt(data.t,c); if(t) text+=' · tunnel type '+t;
     var kind=exactAt(data.k,c); if(kind) text+=' · '+(kindNames[kind]||('kind '+kind));
     var mark=exactAt(data.m,c); if(mark) text+=' · approach mark '+mark;
@@ -330,7 +346,7 @@ const std::string_view page_script = R"js(
       var o=t.getAttribute('data-offsets').split(' ').map(Number), places=[];
       for(var i=0;i+1<o.length;i+=2) places.push([o[i],o[i+1]]);
       return {t:t, px:+t.getAttribute('data-px'), py:+t.getAttribute('data-py'), places:places,
-        w:t.getComputedTextLength(), size:parseFloat(getComputedStyle(t).fontSize),
+        w:widthOf(t), size:fontOf(t).size,
         p:+(t.getAttribute('data-priority')||0), flip:t.hasAttribute('data-priority')};
     });
     planLabels.sort(function(a,b){return b.p-a.p;});
