@@ -10,9 +10,11 @@ the browser runs it, and the server checks on a server that answers anyone
 anywhere.
 """
 
+import argparse
 import http.client
 import http.server
 import os
+import sys
 import re
 import shutil
 import signal
@@ -29,14 +31,15 @@ FIRST_SIGNAL = "segnale,    1950,"
 MOVED_SIGNAL = "segnale,    2450,"  # from cell 40 to cell 50
 
 
-def start_serve(program, line, service):
+def start_serve(program, line, service, launcher=(), cwd=None):
     """The serving process, its port, and what it has said, once it has said
     where it serves. A thread keeps reading what it says."""
-    process = subprocess.Popen([program, "serve", line, service, "--port", "0"],
-                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    process = subprocess.Popen([*launcher, program, "serve", line, service, "--port", "0"],
+                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
+                               cwd=cwd)
     said = []
     threading.Thread(target=lambda: said.extend(process.stdout), daemon=True).start()
-    deadline = time.monotonic() + 20
+    deadline = time.monotonic() + 60
     while time.monotonic() < deadline and process.poll() is None:
         found = re.search(r"http://127\.0\.0\.1:(\d+)/", "".join(said))
         if found:
@@ -293,3 +296,67 @@ def check(program, browser, work):
     for missed in server_checker_misses():
         failures.append("the server checker did not notice " + missed)
     return failures
+
+
+def next_event(port, save, timeout):
+    """Opens the event stream, saves, and returns the builds it named, the
+    first one at once and the next one within `timeout` seconds."""
+    connection = http.client.HTTPConnection("127.0.0.1", port, timeout=timeout)
+    try:
+        connection.putrequest("GET", "/events", skip_host=True)
+        connection.putheader("Host", "127.0.0.1:%d" % port)
+        connection.endheaders()
+        answer = connection.getresponse()
+        builds = []
+        while len(builds) < 2:
+            row = answer.fp.readline().decode()
+            if not row:
+                break
+            if row.startswith("data: "):
+                builds.append(row[6:].strip())
+                if len(builds) == 1:
+                    save()
+        return builds
+    except OSError:
+        return []
+    finally:
+        connection.close()
+
+
+def main():
+    """The server alone, without a browser: for a program run through a
+    launcher such as Wine."""
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--launcher", action="append", default=[])
+    parser.add_argument("program")
+    args = parser.parse_args()
+    failures = []
+    # The texts are named from their directory: a launched program may not
+    # read this system's paths as its own.
+    with tempfile.TemporaryDirectory() as work:
+        subprocess.run([*args.launcher, args.program, "export-sources"], check=True,
+                       capture_output=True, cwd=work)
+        line, service = "Vescara_Ormeda_linea.txt", "Vescara_Ormeda_4816-.txt"
+        with open(os.path.join(work, service), encoding="cp1252", newline="") as f:
+            text = f.read()
+        process, port, said = start_serve(args.program, line, service, args.launcher, work)
+        try:
+            failures.extend(server_failures(port))
+            moved = text.replace(FIRST_SIGNAL, MOVED_SIGNAL)
+            builds = next_event(port, lambda: write(os.path.join(work, service), moved),
+                                UPDATE_SECONDS * 3)
+            if len(builds) != 2 or builds[0] == builds[1]:
+                failures.append("a save was not followed by an event naming a new build: %s" % builds)
+        finally:
+            status, output = stop_serve(process, said)
+        if status != 0 or not output.rstrip().endswith("stopped"):
+            failures.append("serve did not end cleanly on Ctrl-C: status %s, %r" % (status, output[-300:]))
+    for failure in failures:
+        print("FAIL: " + failure)
+    if not failures:
+        print("ok: serve answers its own names on 127.0.0.1 only, follows a save, ends on Ctrl-C")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
