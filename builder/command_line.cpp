@@ -124,9 +124,11 @@ command_action define_view(CLI::App& sub, const context& ctx) {
       "a line description text: compile it with SERVICE_TEXT in memory and show that");
   CLI::Option* service =
       sub.add_option("SERVICE_TEXT", options->service_text, "the service description text");
-  sub.add_option("--dir", options->dir, "directory of the build's files (default: .)")
-      ->type_name("DIR")
-      ->excludes(line);
+  // Checked by hand rather than declared, which would write the rule into
+  // the help where the completion and the manual page read the options.
+  CLI::Option* dir =
+      sub.add_option("--dir", options->dir, "directory of the build's files (default: .)")
+          ->type_name("DIR");
   sub.add_option("--route", options->route,
                  "route base name (default: from LINE_TEXT's name, or the one build in DIR)")
       ->type_name("NAME");
@@ -136,9 +138,13 @@ command_action define_view(CLI::App& sub, const context& ctx) {
   sub.add_option("-o,--output", options->page,
                  "the page to write (default: ROUTE_TRAIN.html beside LINE_TEXT, or in DIR)")
       ->type_name("PAGE.html");
-  return [options, line, service, ctx] {
+  return [options, line, service, dir, ctx] {
     if (line->count() != service->count()) {
       ctx.err << program_name << ": view takes both texts, LINE_TEXT and SERVICE_TEXT, or none\n";
+      return exit_status::usage_or_file;
+    }
+    if (line->count() > 0 && dir->count() > 0) {
+      ctx.err << program_name << ": view takes the texts or --dir, not both\n";
       return exit_status::usage_or_file;
     }
     return run_view_command(*options, ctx.out, ctx.err);

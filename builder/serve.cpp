@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <ctime>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -113,8 +114,9 @@ class live_builds {
     if (!build.view) words += "; nothing to draw";
     for (const auto& d : build.notes.diagnostics) {
       if (d.report.level != compiler::severity::error) continue;
-      words += "; first: " + compiler::format_diagnostic(d.report).substr(
-                                 0, compiler::format_diagnostic(d.report).find('\n'));
+      // The report's first line: the row under it is on the page.
+      const std::string report = compiler::format_diagnostic(d.report);
+      words += "; first: " + report.substr(0, report.find('\n'));
       break;
     }
     return words;

@@ -299,6 +299,18 @@ TEST(CommandLine, ExitStatuses) {
       {{"inspect", at(out, "Vescara_Ormeda_4816.dat"), "--kind", "tree"},
        exit_status::usage_or_file,
        "--kind takes"},
+      {{"view", line, occupied, "--train", "4816", "-o", at(out, "occupied.html")},
+       exit_status::build_error,
+       "error 16:"},
+      {{"view", fatal, service, "--train", "4816", "-o", at(out, "fatal.html")},
+       exit_status::fatal,
+       "error 1250:"},
+      {{"view", line}, exit_status::usage_or_file, "view takes both texts"},
+      {{"view", line, service, "--dir", out}, exit_status::usage_or_file, "or --dir, not both"},
+      {{"serve", line}, exit_status::usage_or_file, "SERVICE_TEXT is required"},
+      {{"serve", line, service, "--port", "65536"}, exit_status::usage_or_file,
+       "--port takes 0 to 65535"},
+      {{"serve", fatal, service}, exit_status::usage_or_file, "cannot tell the train number"},
   };
   for (const case_& c : cases) {
     const run_result result = run(c.args);
