@@ -13,6 +13,7 @@
 #include "viewer/curvature.h"
 #include "viewer/html_text.h"
 #include "viewer/line_objects.h"
+#include "viewer/page_assets.h"
 
 namespace viewer {
 
@@ -179,19 +180,18 @@ std::string source_tip(const std::string& source) {
 void add_marker(std::string& out, const line_object& o, double x, const row_place& row,
                 const std::string& tip) {
   if (o.label.empty() || row.lanes == 0) {
-    fmt::format_to(std::back_inserter(out),
-                   FMT_COMPILE("<use data-kind=\"{}\" data-x=\"{}\" data-tip=\"{}\" href=\"#m-{}\" "
-                               "x=\"{}\" y=\"{}\"/>"),
-                   o.kind, px(x), tip, o.kind, px(x), px(row.marker));
+    fmt::format_to(
+        std::back_inserter(out),
+        FMT_COMPILE("<path data-kind=\"{}\" data-x=\"{}\" data-tip=\"{}\" d=\"M{} {}{}\"/>"),
+        o.kind, px(x), tip, px(x), px(row.marker), marker_path(o.kind));
     return;
   }
   fmt::format_to(
       std::back_inserter(out),
-      FMT_COMPILE("<g data-kind=\"{}\" data-x=\"{}\" data-tip=\"{}\"><use href=\"#m-{}\" x=\"{}\" "
-                  "y=\"{}\"/>"
+      FMT_COMPILE("<g data-kind=\"{}\" data-x=\"{}\" data-tip=\"{}\"><path d=\"M{} {}{}\"/>"
                   "<text x=\"{}\" y=\"{}\" data-dx=\"{}\" data-lanes=\"{}\">{}</text></g>"),
-      o.kind, px(x), tip, o.kind, px(x), px(row.marker), px(x + label_dx), px(row.first_lane),
-      px(label_dx), lanes_text(row.first_lane, row.lanes), o.label);
+      o.kind, px(x), tip, px(x), px(row.marker), marker_path(o.kind), px(x + label_dx),
+      px(row.first_lane), px(label_dx), lanes_text(row.first_lane, row.lanes), o.label);
 }
 
 void object_lane(const route_view& view, const line_axis& axis, const build_notes* notes,
@@ -217,13 +217,12 @@ void object_lane(const route_view& view, const line_axis& axis, const build_note
     const bool end = n == 0 || n + 1 == slots.size();
     fmt::format_to(
         std::back_inserter(pinned),
-        FMT_COMPILE(
-            "<g data-kind=\"station\" data-slot=\"{}\" data-metre=\"{}\" data-x=\"{}\" "
-            "data-tip=\"{}\">"
-            "<use href=\"#m-station\" x=\"{}\" y=\"{}\"/><text x=\"{}\" y=\"{}\" data-dx=\"0\" "
-            "data-lanes=\"{}\" data-priority=\"{}\">{}</text></g>"),
-        slots[n], r.position, px(x), tip, px(x), px(station_row), px(x), px(station_row + 16),
-        lanes_text(station_row + 16, 3), end ? 1 : 0, page_text(r.name));
+        FMT_COMPILE("<g data-kind=\"station\" data-slot=\"{}\" data-metre=\"{}\" data-x=\"{}\" "
+                    "data-tip=\"{}\">"
+                    "<path d=\"M{} {}{}\"/><text x=\"{}\" y=\"{}\" data-dx=\"0\" "
+                    "data-lanes=\"{}\" data-priority=\"{}\">{}</text></g>"),
+        slots[n], r.position, px(x), tip, px(x), px(station_row), marker_path("station"), px(x),
+        px(station_row + 16), lanes_text(station_row + 16, 3), end ? 1 : 0, page_text(r.name));
   }
   for (const slowdown_span& s : slowdown_spans(view.grid)) {
     const double x0 = axis.cell_x(s.start_cell);
@@ -292,17 +291,21 @@ void curvature_strip(const route_view& view, const line_axis& axis,
       "d=\"M0 {}H{}\"/>",
       range, px(strip_width_px), px(height), px(strip_width_px), px(height), px(middle),
       px(strip_width_px));
+  // One path a side: a long line has thousands of curves.
+  std::string right_bars, left_bars;
   for (const curve_stretch& c : curves) {
     const bool right = c.curvature > 0;
     const double bar = std::max(2.0, std::abs(c.curvature) / sharpest * (middle - 4));
     const double x0 = axis.x(static_cast<double>(c.first_metre));
     const double x1 = axis.x(static_cast<double>(c.last_metre));
-    fmt::format_to(
-        std::back_inserter(out),
-        FMT_COMPILE("<rect data-kind=\"curve-{}\" x=\"{}\" y=\"{}\" width=\"{}\" height=\"{}\"/>"),
-        right ? "right" : "left", px(x0), px(right ? middle - bar : middle),
-        px(std::max(x1 - x0, 0.0)), px(bar));
+    fmt::format_to(std::back_inserter(right ? right_bars : left_bars),
+                   FMT_COMPILE("M{} {}h{}v{}H{}z"), px(x0), px(right ? middle - bar : middle),
+                   px(std::max(x1 - x0, 0.0)), px(bar), px(x0));
   }
+  fmt::format_to(
+      std::back_inserter(out),
+      "<path data-kind=\"curve-right\" d=\"{}\"/><path data-kind=\"curve-left\" d=\"{}\"/>",
+      right_bars, left_bars);
   out += "</g></svg></div>\n";
 }
 

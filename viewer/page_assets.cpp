@@ -1,5 +1,8 @@
 #include "viewer/page_assets.h"
 
+#include <array>
+#include <string>
+
 namespace viewer {
 
 const std::string_view page_style = R"css(
@@ -53,10 +56,8 @@ svg.lane text{font-size:10px;fill:#333}
 [data-kind=unknown],[data-legend=unknown]{fill:#000}
 [data-kind=tunnel]{fill-opacity:.55;stroke:none}
 [data-legend=t1],[data-legend=t2],[data-legend=t3]{fill-opacity:.55;stroke:none}
-[data-kind=curve-right],[data-legend=curve-right]{fill:#ef6c00}
-[data-kind=curve-left],[data-legend=curve-left]{fill:#00838f}
-#m-signal .post,#m-speed-boards .post,#m-sign .post{fill:none}
-#m-speed-boards .band,#m-sign .band{fill:none}
+[data-kind=curve-right],[data-legend=curve-right]{fill:#ef6c00;stroke:#ef6c00;stroke-width:.5;vector-effect:non-scaling-stroke}
+[data-kind=curve-left],[data-legend=curve-left]{fill:#00838f;stroke:#00838f;stroke-width:.5;vector-effect:non-scaling-stroke}
 [data-tip]:hover{opacity:.75}
 #tip{position:fixed;display:none;max-width:520px;background:#263238;color:#fff;padding:4px 7px;border-radius:3px;font-size:12px;pointer-events:none;z-index:5}
 #controls{margin:8px 0 4px 138px;display:flex;align-items:center;gap:4px;flex-wrap:wrap}
@@ -87,23 +88,55 @@ const std::string_view page_error_catcher = R"js(
 })();
 )js";
 
+namespace {
+
+struct marker_shape {
+  std::string_view kind;
+  std::string_view path;
+};
+
 // Every marker is a shape of its own: none is a character of a font, which
 // a reader's fonts may lack, and none is a bare square, which reads as one.
-const std::string_view marker_shapes =
-    R"svg(<svg width="0" height="0" style="position:absolute" aria-hidden="true"><defs>
-<g id="m-station"><path d="M-6 -8h12l-6 10z"/></g>
-<g id="m-signal"><path class="post" d="M0 -4v12"/><circle cy="-8" r="4"/></g>
-<g id="m-speed-boards"><path class="post" d="M0 -3v11"/><rect x="-5" y="-11" width="10" height="8" rx="1"/><path class="band" d="M-5 -7h10"/></g>
-<g id="m-slowdown-warning"><path d="M0 -7l7 12h-14z"/></g>
-<g id="m-slowdown-start"><path d="M0 -9v18M0 -9h7v6h-7z"/></g>
-<g id="m-slowdown-end"><path d="M0 -9v18M0 -9h-7v6h7z"/></g>
-<g id="m-slowdown-approach"><circle r="2"/></g>
-<g id="m-code-cut"><path d="M0 -6l6 6l-6 6l-6 -6z"/></g>
-<g id="m-protection"><path d="M0 -6l6 6l-6 6l-6 -6z"/></g>
-<g id="m-sign"><path class="post" d="M0 -3v11"/><path d="M-6 -11h12v8h-12z"/><path class="band" d="M-6 -11l12 8"/></g>
-<g id="m-unknown"><circle r="3"/></g>
-</defs></svg>
-)svg";
+// Each is one path, its posts and bands lines within it, so that a long
+// line's thousands of markers are plain elements rather than copies of a
+// definition.
+constexpr std::array<marker_shape, 11> shapes = {{
+    {"station", "m-6 -8h12l-6 10z"},
+    {"signal", "m0 -4v12m4 -16a4 4 0 1 0 -8 0a4 4 0 1 0 8 0z"},
+    {"speed-boards", "m0 -3v11m-5 -19h10v8h-10zm0 4h10"},
+    {"slowdown-warning", "m0 -7l7 12h-14z"},
+    {"slowdown-start", "m0 -9v18m0 -18h7v6h-7z"},
+    {"slowdown-end", "m0 -9v18m0 -18h-7v6h7z"},
+    {"slowdown-approach", "m2 0a2 2 0 1 0 -4 0a2 2 0 1 0 4 0z"},
+    {"code-cut", "m0 -6l6 6l-6 6l-6 -6z"},
+    {"protection", "m0 -6l6 6l-6 6l-6 -6z"},
+    {"sign", "m0 -3v11m-6 -19h12v8h-12zl12 8"},
+    {"unknown", "m3 0a3 3 0 1 0 -6 0a3 3 0 1 0 6 0z"},
+}};
+
+std::string defined_shapes() {
+  std::string out =
+      "<svg width=\"0\" height=\"0\" style=\"position:absolute\" aria-hidden=\"true\"><defs>\n";
+  for (const marker_shape& m : shapes) {
+    out += "<path id=\"m-";
+    out += m.kind;
+    out += "\" d=\"M0 0";
+    out += m.path;
+    out += "\"/>\n";
+  }
+  return out + "</defs></svg>\n";
+}
+
+}  // namespace
+
+std::string_view marker_path(std::string_view kind) {
+  for (const marker_shape& m : shapes) {
+    if (m.kind == kind) return m.path;
+  }
+  return shapes.back().path;
+}
+
+const std::string marker_shapes = defined_shapes();
 
 const std::string_view page_script = R"js(
 (function(){
