@@ -43,6 +43,19 @@ def painted(tools, old, timeout):
                 return build, time.monotonic()
 
 
+def save(path, text):
+    """Saves in one write over the old content, of the same length: no look
+    at the file can find it empty or cut, as it could between an editor's
+    truncation and its write."""
+    data = text.encode("cp1252")
+    fd = os.open(path, os.O_WRONLY)
+    try:
+        os.write(fd, data)
+        os.ftruncate(fd, len(data))
+    finally:
+        os.close(fd)
+
+
 def moved(text, row, by):
     """The text with the position of the row `row` (its start) moved."""
     at = text.index(row)
@@ -91,7 +104,7 @@ def main():
                     # A save lands at any moment of the server's look at the
                     # texts: a pause of a varied length before each.
                     time.sleep(0.2 + 0.0137 * (n % 8))
-                    live_checks.write(args.service, texts[(n + 1) % 2])
+                    save(args.service, texts[(n + 1) % 2])
                     saved = time.monotonic()
                     build, shown = painted(tools, build, 30)
                     if n > 0:  # the first reload warms the browser's caches
