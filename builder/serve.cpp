@@ -85,21 +85,21 @@ class live_builds {
                    .count();
   }
 
-  // Compiles the texts as they are now and serves their page.
-  void rebuild() {
+  // Compiles the texts as they are now and serves their page. Returns why
+  // a text could not be read; the page served stays as it was.
+  std::optional<std::string> rebuild() {
     auto build = std::make_shared<text_build>();
     ++count_;
     const std::string name = fmt::format("{}-{}", session_, count_);
     if (auto failure = build_texts(sources_, *build)) {
-      // Caught between two writes of an editor: the next save is taken up.
-      out_ << fmt::format("build {} at {}: {}", count_, clock_now(), *failure) << std::endl;
-      return;
+      return fmt::format("build {} at {}: {}", count_, clock_now(), *failure);
     }
     viewer::page_parts parts = page_of(sources_, *build, last_clean_.get());
     parts.live_build = name;
     server_.publish(name, viewer::route_page(parts));
     out_ << fmt::format("build {} at {}: {}", count_, clock_now(), summary(*build)) << std::endl;
     if (build->clean()) last_clean_ = std::move(build);
+    return std::nullopt;
   }
 
  private:
@@ -151,7 +151,12 @@ exit_status run_serve_command(const serve_options& options, std::ostream& out, s
   const interrupt_handlers handlers;
   live_builds builds(sources, server, out);
   text_stamps seen = stamps_of(sources);
-  builds.rebuild();
+  // Texts that cannot be read at the start are a mistake in the command,
+  // not a save caught half-way.
+  if (auto failure = builds.rebuild()) {
+    err << "scenario-builder: " << *failure << '\n';
+    return exit_status::usage_or_file;
+  }
   server.start();
   out << fmt::format("serving the page of {} and {} at http://127.0.0.1:{}/ (Ctrl-C to stop)",
                      sources.line_text.string(), sources.service_text.string(), server.port())
@@ -162,7 +167,9 @@ exit_status run_serve_command(const serve_options& options, std::ostream& out, s
     const text_stamps now = stamps_of(sources);
     if (now == seen) continue;
     seen = now;
-    builds.rebuild();
+    // A text caught between two writes of an editor: the next save is
+    // taken up.
+    if (auto failure = builds.rebuild()) out << *failure << std::endl;
   }
   server.stop();
   out << "stopped" << std::endl;

@@ -18,9 +18,10 @@ struct serve_options {
   int port = 8080;    // 0: any free port
 };
 
-// Serves until interrupted (Ctrl-C), then ends with status 0. A text that
-// cannot be read or compiled is reported on the page, never an end; a port
-// that cannot be had, or names that cannot be told, end it with status 1.
+// Serves until interrupted (Ctrl-C), then ends with status 0. Once serving,
+// a text that cannot be read or compiled is reported (on the terminal, or on
+// the page), never an end; a port that cannot be had, names that cannot be
+// told, or a text that cannot be read at the start end it with status 1.
 exit_status run_serve_command(const serve_options& options, std::ostream& out, std::ostream& err);
 
 }  // namespace builder

@@ -311,6 +311,8 @@ TEST(CommandLine, ExitStatuses) {
       {{"serve", line, service, "--port", "65536"}, exit_status::usage_or_file,
        "--port takes 0 to 65535"},
       {{"serve", fatal, service}, exit_status::usage_or_file, "cannot tell the train number"},
+      {{"serve", at(dir.path(), "missing_linea.txt"), service, "--train", "4816", "--port", "0"},
+       exit_status::usage_or_file, "cannot read the line text"},
   };
   for (const case_& c : cases) {
     const run_result result = run(c.args);
