@@ -80,7 +80,7 @@ class live_builds {
       : sources_(sources), server_(server), out_(out) {
     // A build's name is unique across servings too, so that a page left open
     // while the server was started again still sees that it is out of date.
-    session_ = std::chrono::duration_cast<std::chrono::milliseconds>(
+    started_ms_ = std::chrono::duration_cast<std::chrono::milliseconds>(
                    std::chrono::system_clock::now().time_since_epoch())
                    .count();
   }
@@ -90,7 +90,7 @@ class live_builds {
   std::optional<std::string> rebuild() {
     auto build = std::make_shared<text_build>();
     ++count_;
-    const std::string name = fmt::format("{}-{}", session_, count_);
+    const std::string name = fmt::format("{}-{}", started_ms_, count_);
     if (auto failure = build_texts(sources_, *build)) {
       return fmt::format("build {} at {}: {}", count_, clock_now(), *failure);
     }
@@ -125,7 +125,7 @@ class live_builds {
   const text_sources& sources_;
   page_server& server_;
   std::ostream& out_;
-  std::int64_t session_ = 0;
+  std::int64_t started_ms_ = 0;
   std::uint64_t count_ = 0;
   std::shared_ptr<const text_build> last_clean_;
 };
