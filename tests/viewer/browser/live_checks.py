@@ -317,8 +317,8 @@ def next_event(port, save, timeout):
                 if len(builds) == 1:
                     save()
         return builds
-    except OSError:
-        return []
+    except OSError as error:
+        return builds + ["(%s)" % error]
     finally:
         connection.close()
 
