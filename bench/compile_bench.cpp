@@ -12,10 +12,14 @@
 #include "bench/bench_inputs.h"
 #include "bench/large_scenario.h"
 #include "compiler/compile.h"
+#include "compiler/decoding.h"
+#include "compiler/diagnostics.h"
 #include "compiler/encoding.h"
 #include "compiler/line_reader.h"
 #include "compiler/protection.h"
 #include "compiler/service_reader.h"
+#include "scenario/file_system.h"
+#include "viewer/build_notes.h"
 #include "viewer/route_page.h"
 
 namespace {
@@ -250,6 +254,46 @@ void decode_and_page(benchmark::State& state) {
   set_size(state, plan.size() + table.size() + grid.size());
 }
 
+// What `serve` does for each save but the reading of the texts: the compile,
+// its notes, the files encoded and decoded again, and the page. The rest of
+// the loop is the browser's, which bench/live_reload.py times whole.
+void texts_to_page(benchmark::State& state) {
+  const auto& input = input_for(state.range(0));
+  const compiler::build_settings settings = settings_for(input);
+  const compiler::text_names names{"line.txt", "service.txt"};
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    scenario_model model;
+    journal log;
+    const compiler::compile_result result =
+        compiler::compile_scenario(settings, input.texts, model, log);
+    const viewer::build_notes notes = viewer::notes_of(result, log, model, input.texts, names);
+    viewer::route_view view;
+    view.route_base_name = input.route_base_name;
+    view.train_number = input.train_number;
+    if (compiler::decode_route_grid(compiler::encode_route_grid(model.grid), view.grid) ||
+        compiler::decode_station_table(compiler::encode_station_table(model.stations),
+                                       view.stations) ||
+        viewer::attach_plan(
+            view, scenario::file_bytes::copy_of(compiler::encode_track_plan(model.plan)))) {
+      state.SkipWithError("the encoded files do not decode");
+      return;
+    }
+    viewer::page_parts parts;
+    parts.route_base_name = view.route_base_name;
+    parts.train_number = view.train_number;
+    parts.drawing = &view;
+    parts.drawing_notes = &notes;
+    parts.notes = &notes;
+    parts.live_build.emplace(std::size_t{1}, '1');
+    const std::string page = viewer::route_page(parts);
+    bytes = page.size();
+    benchmark::DoNotOptimize(page.data());
+  }
+  state.counters["page_bytes"] = static_cast<double>(bytes);
+  set_size(state, input.texts.line->size() + input.texts.service->size());
+}
+
 void register_step(const std::string& name, void (*step)(benchmark::State&)) {
   benchmark::RegisterBenchmark((name + "/embedded").c_str(), step)
       ->Arg(bench::embedded_scenario)
@@ -274,6 +318,7 @@ int main(int argc, char** argv) {
   register_step("compile_in_memory", compile_in_memory);
   register_step("compile_and_encode", compile_and_encode);
   register_step("decode_and_page", decode_and_page);
+  register_step("texts_to_page", texts_to_page);
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();

@@ -13,6 +13,7 @@
 #include "builder/author_commands.h"
 #include "builder/explain.h"
 #include "builder/inspect.h"
+#include "builder/serve.h"
 #include "builder/version_text.h"
 #include "builder/view.h"
 
@@ -135,19 +136,59 @@ command_action define_explain(CLI::App& sub, const context& ctx) {
 
 command_action define_view(CLI::App& sub, const context& ctx) {
   auto options = std::make_shared<view_options>();
-  sub.add_option("--dir", options->dir, "directory of the build's files (default: .)")
-      ->type_name("DIR");
-  sub.add_option("--route", options->route, "route base name (default: the embedded route)")
+  CLI::Option* line = sub.add_option(
+      "LINE_TEXT", options->line_text,
+      "a line description text: compile it with SERVICE_TEXT in memory and show that");
+  CLI::Option* service =
+      sub.add_option("SERVICE_TEXT", options->service_text, "the service description text");
+  // Checked by hand rather than declared, which would write the rule into
+  // the help where the completion and the manual page read the options.
+  CLI::Option* dir =
+      sub.add_option("--dir", options->dir, "directory of the build's files (default: .)")
+          ->type_name("DIR");
+  sub.add_option("--route", options->route,
+                 "route base name (default: from LINE_TEXT's name, or the one build in DIR)")
       ->type_name("NAME");
-  sub.add_option("--train", options->train, "train number (default: the embedded train)")
+  sub.add_option("--train", options->train,
+                 "train number (default: from SERVICE_TEXT's name, or the one build in DIR)")
       ->type_name("NUMBER");
-  sub.add_option("-o,--output", options->page, "the page to write (default: DIR/ROUTE_TRAIN.html)")
+  sub.add_option("-o,--output", options->page,
+                 "the page to write (default: ROUTE_TRAIN.html beside LINE_TEXT, or in DIR)")
       ->type_name("PAGE.html");
-  return [options, ctx] { return run_view_command(*options, ctx.out, ctx.err); };
+  return [options, line, service, dir, ctx] {
+    if (line->count() != service->count()) {
+      ctx.err << program_name << ": view takes both texts, LINE_TEXT and SERVICE_TEXT, or none\n";
+      return exit_status::usage_or_file;
+    }
+    if (line->count() > 0 && dir->count() > 0) {
+      ctx.err << program_name << ": view takes the texts or --dir, not both\n";
+      return exit_status::usage_or_file;
+    }
+    return run_view_command(*options, ctx.out, ctx.err);
+  };
+}
+
+command_action define_serve(CLI::App& sub, const context& ctx) {
+  auto options = std::make_shared<serve_options>();
+  sub.add_option("LINE_TEXT", options->line_text, "the line description text (ROUTE_linea.txt)")
+      ->required();
+  sub.add_option("SERVICE_TEXT", options->service_text,
+                 "the service description text (ROUTE_TRAIN-.txt)")
+      ->required();
+  sub.add_option("--route", options->route,
+                 "route base name (default: LINE_TEXT's name less _linea.txt)")
+      ->type_name("NAME");
+  sub.add_option("--train", options->train,
+                 "train number (default: from SERVICE_TEXT's name ROUTE_TRAIN-.txt)")
+      ->type_name("NUMBER");
+  sub.add_option("--port", options->port,
+                 "port on 127.0.0.1 to serve on (default: 8080; 0: any free port)")
+      ->type_name("N");
+  return [options, ctx] { return run_serve_command(*options, ctx.out, ctx.err); };
 }
 
 // Every subcommand; a new one is one more entry here.
-constexpr std::array<command, 6> commands = {{
+constexpr std::array<command, 7> commands = {{
     {"build", "build the embedded scenario, as with no arguments", define_build},
     {"compile", "compile your own line and service texts into the three binary files",
      define_compile},
@@ -155,7 +196,10 @@ constexpr std::array<command, 6> commands = {{
      define_export},
     {"inspect", "decode binary files of a build into tables or JSON", define_inspect},
     {"explain", "what an error code means, what raises it and the usual fix", define_explain},
-    {"view", "write a build's binary files as one HTML page to look at", define_view},
+    {"view", "write a build, from its binary files or its texts, as one HTML page to look at",
+     define_view},
+    {"serve", "serve the page of your texts on this machine, rebuilt whenever you save them",
+     define_serve},
 }};
 
 }  // namespace

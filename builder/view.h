@@ -1,6 +1,6 @@
 #pragma once
-// The view subcommand: the three binary files of a build turned into one
-// self-contained HTML page.
+// The view subcommand: a build turned into one self-contained HTML page,
+// from its three binary files or straight from the author's two texts.
 
 #include <iosfwd>
 #include <string>
@@ -10,15 +10,26 @@
 namespace builder {
 
 struct view_options {
-  std::string dir = ".";
-  std::string route;  // empty: the embedded route
-  std::string train;  // empty: the embedded train
-  std::string page;   // empty: ROUTE_TRAIN.html in `dir`
+  std::string line_text;  // with service_text: compile these in memory
+  std::string service_text;
+  std::string dir;    // empty: the current directory
+  std::string route;  // empty: from the texts' names, or the one build in `dir`
+  std::string train;  // likewise
+  std::string page;   // empty: ROUTE_TRAIN.html beside the line text, or in `dir`
 };
 
-// Reads the build's files from `options.dir` and writes the page. A missing
-// or malformed grid or table, or a malformed plan file, is named on `err`
-// with status 1; a build without a plan file gets a page that says so.
+// With texts: compiles them in memory and writes the page alone, with their
+// errors and warnings on it and on `err`; the status is the compile's. With
+// a directory: reads the build's files there, the one build it holds when
+// no names are given. A missing or malformed grid or table, or a malformed
+// plan file, is named on `err` with status 1; a build without a plan file
+// gets a page that says so.
 exit_status run_view_command(const view_options& options, std::ostream& out, std::ostream& err);
+
+// Fills in the route and train left empty with those of the one build in
+// `dir` that matches the names given: the grid and table pair named
+// ROUTE_TRAIN.dat and ROUTE_TRAIN.sim. Without a match they stay empty.
+// Returns why not, naming them, when several match; empty otherwise.
+std::string find_the_build(const std::string& dir, std::string& route, std::string& train);
 
 }  // namespace builder

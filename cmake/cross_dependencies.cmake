@@ -1,5 +1,5 @@
 # The libraries the cross build takes from the build machine. Only fmt,
-# CLI11 and nlohmann-json come along, as headers: each library's own header
+# CLI11, nlohmann-json and cpp-httplib come along, as headers: each library's own header
 # directory is linked into a staging directory, and only that one is put on
 # the include path, because the build machine's include directory also holds
 # its C library's headers, which would shadow those of the target system.
@@ -28,6 +28,25 @@ target_include_directories(CLI11::CLI11 INTERFACE ${staged_include_dir})
 
 add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
 target_include_directories(nlohmann_json::nlohmann_json INTERFACE ${staged_include_dir})
+
+# cpp-httplib is compiled in from its single header. Debian's package holds
+# a library built for the build machine and a header split from it, so the
+# whole header is taken from Debian's source package of the same version,
+# with Debian's patches, by scripts/fetch-httplib-header.
+set(SCENARIO_HTTPLIB_DIR ${PROJECT_BINARY_DIR}/cpp-httplib
+    CACHE PATH "Directory holding cpp-httplib's single header httplib.h")
+if(NOT EXISTS ${SCENARIO_HTTPLIB_DIR}/httplib.h)
+  execute_process(COMMAND ${PROJECT_SOURCE_DIR}/scripts/fetch-httplib-header ${SCENARIO_HTTPLIB_DIR}
+                  RESULT_VARIABLE fetched)
+  if(NOT fetched EQUAL 0)
+    message(FATAL_ERROR "no httplib.h in ${SCENARIO_HTTPLIB_DIR}: scripts/fetch-httplib-header "
+                        "could not fetch it (it needs libcpp-httplib-dev installed and Debian's "
+                        "source packages within reach)")
+  endif()
+endif()
+add_library(httplib::httplib INTERFACE IMPORTED)
+target_include_directories(httplib::httplib SYSTEM INTERFACE ${SCENARIO_HTTPLIB_DIR})
+target_link_libraries(httplib::httplib INTERFACE ws2_32)
 
 set(SCENARIO_GOOGLETEST_SOURCE_DIR /usr/src/googletest
     CACHE PATH "GoogleTest's sources, compiled into the cross build for the unit tests")

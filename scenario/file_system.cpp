@@ -9,6 +9,7 @@
 #include <memory>
 #include <random>
 #include <system_error>
+#include <vector>
 #include <thread>
 #include <utility>
 
@@ -716,6 +717,35 @@ file_status lock_folder(const fs::path& directory, std::string_view holder,
 }
 
 #endif
+
+std::optional<file_stamp> stamp_of(const fs::path& path) {
+  std::error_code error;
+  if (!fs::is_regular_file(path, error)) return std::nullopt;
+  file_stamp stamp;
+  stamp.modified = fs::last_write_time(path, error);
+  if (error) return std::nullopt;
+  stamp.size = fs::file_size(path, error);
+  if (error) return std::nullopt;
+  return stamp;
+}
+
+file_status list_regular_files(const fs::path& directory, std::vector<std::string>& names) {
+  names.clear();
+  std::error_code error;
+  fs::directory_iterator it(directory, error);
+  for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+    std::error_code kind_error;
+    if (!it->is_regular_file(kind_error)) continue;
+    try {
+      names.push_back(it->path().filename().string());
+    } catch (const std::system_error&) {
+      // A name the narrow encoding cannot hold is no name a build gives.
+    }
+  }
+  if (error) return failure_from_code(directory, error);
+  std::sort(names.begin(), names.end());
+  return std::nullopt;
+}
 
 fs::path program_directory(const char* argv0) {
   std::error_code error;

@@ -22,6 +22,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace scenario {
 
@@ -173,6 +174,20 @@ class folder_lock {
 // that holds it.
 file_status lock_folder(const std::filesystem::path& directory, std::string_view holder,
                         std::chrono::milliseconds wait, folder_lock& lock);
+
+// What tells a watcher that a file was saved again: its modification time and
+// size. Nothing when there is no regular file at `path` (yet, or any more).
+struct file_stamp {
+  std::filesystem::file_time_type modified;
+  std::uintmax_t size = 0;
+
+  friend bool operator==(const file_stamp&, const file_stamp&) = default;
+};
+std::optional<file_stamp> stamp_of(const std::filesystem::path& path);
+
+// The names of the regular files in `directory`, sorted.
+file_status list_regular_files(const std::filesystem::path& directory,
+                               std::vector<std::string>& names);
 
 // The directory that holds the running executable. `argv0` is used only when
 // the system cannot tell the executable's own path.

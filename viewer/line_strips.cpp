@@ -4,12 +4,16 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <iterator>
 #include <vector>
 
+#include "compiler/decoding.h"
+#include "viewer/curvature.h"
 #include "viewer/html_text.h"
 #include "viewer/line_objects.h"
+#include "viewer/page_assets.h"
 
 namespace viewer {
 
@@ -26,8 +30,8 @@ struct change {
 
 // The cells the strips draw: those that begin before the axis ends.
 std::size_t drawn_cells(const route_view& view, const line_axis& axis) {
-  const auto count = static_cast<std::size_t>(
-      (axis.length_m + compiler::cell_length_m - 1) / compiler::cell_length_m);
+  const auto count = static_cast<std::size_t>((axis.length_m + compiler::cell_length_m - 1) /
+                                              compiler::cell_length_m);
   return std::min(count, view.grid.cells.size());
 }
 
@@ -96,8 +100,7 @@ std::string profile_strip(const char* name, const char* title, const char* unit,
   const value_scale scale = scale_of(values, height, with_zero);
   std::string out = strip_open(name, title, scale, unit);
   if (with_zero) {
-    out += fmt::format("<path class=\"zero\" d=\"M0 {}H{}\"/>", px(scale.y(0)),
-                       px(strip_width_px));
+    out += fmt::format("<path class=\"zero\" d=\"M0 {}H{}\"/>", px(scale.y(0)), px(strip_width_px));
   }
   out += fmt::format("<path class=\"profile\" d=\"{}\"/></g></svg></div>\n",
                      step_path(steps, cells, axis, scale));
@@ -128,81 +131,130 @@ std::string elevation_strip(const std::vector<change>& gradients, std::size_t ce
   return out;
 }
 
-// Rows of the object lane, from the top.
-constexpr double lane_height = 214.0;
-constexpr double station_row = 6.0;
-constexpr double signal_row = 70.0;
-constexpr double board_row = 96.0;
-constexpr double slowdown_row = 122.0;
-constexpr double tunnel_row = 148.0;
-constexpr double cut_row = 172.0;
-constexpr double sign_row = 196.0;
+// Rows of the object lane, from the top: the markers of each kind, and
+// under or beside them the lanes their labels may take. The page's script
+// puts each label in the first of its lanes where it overlaps no other, and
+// hides it when none is free; the lanes of different kinds never share a
+// band, so that only labels of one kind can meet.
+constexpr double lane_height = 262.0;
+constexpr double station_area_row = 4.0;
+constexpr double station_row = 24.0;
+constexpr double signal_row = 86.0;
+constexpr double board_row = 112.0;
+constexpr double slowdown_row = 146.0;
+constexpr double tunnel_row = 180.0;
+constexpr double cut_row = 202.0;
+constexpr double sign_row = 236.0;
+constexpr double label_gap = 13.0;  // between the lanes of one kind, for 10 px text
+constexpr double label_dx = 7.0;    // a label's start right of its marker
 
-double row_of(const char* kind) {
-  const std::string_view k(kind);
-  if (k == "signal") return signal_row;
-  if (k == "speed-boards") return board_row;
-  if (k.starts_with("slowdown")) return slowdown_row;
-  if (k == "code-cut" || k == "protection") return cut_row;
-  if (k == "sign") return sign_row;
-  return tunnel_row + 12;
+struct row_place {
+  double marker;
+  double first_lane;
+  int lanes;
+};
+
+row_place row_of(std::string_view kind) {
+  if (kind == "signal") return {signal_row, 0, 0};
+  if (kind == "speed-boards") return {board_row, board_row + 4, 2};
+  if (kind.starts_with("slowdown")) return {slowdown_row, slowdown_row + 4, 2};
+  if (kind == "code-cut" || kind == "protection") return {cut_row, cut_row + 4, 2};
+  if (kind == "sign") return {sign_row, sign_row + 4, 2};
+  return {tunnel_row, 0, 0};
 }
 
-void add_marker(std::string& out, const char* kind, double x, double y, const std::string& label,
+std::string lanes_text(double first, int count) {
+  std::string out;
+  for (int i = 0; i < count; ++i) {
+    if (i != 0) out += ' ';
+    out += px(first + i * label_gap);
+  }
+  return out;
+}
+
+// " · from Alpe_linea.txt:57", when the notes know the row.
+std::string source_tip(const std::string& source) {
+  return source.empty() ? std::string() : " · from " + escape_html(source);
+}
+
+void add_marker(std::string& out, const line_object& o, double x, const row_place& row,
                 const std::string& tip) {
-  if (label.empty()) {
-    fmt::format_to(std::back_inserter(out),
-        FMT_COMPILE("<use data-kind=\"{}\" data-x=\"{}\" data-tip=\"{}\" href=\"#m-{}\" x=\"{}\" y=\"{}\"/>"),
-        kind, px(x), tip, kind, px(x), px(y));
+  if (o.label.empty() || row.lanes == 0) {
+    fmt::format_to(
+        std::back_inserter(out),
+        FMT_COMPILE("<path data-kind=\"{}\" data-x=\"{}\" data-tip=\"{}\" d=\"M{} {}{}\"/>"),
+        o.kind, px(x), tip, px(x), px(row.marker), marker_path(o.kind));
     return;
   }
-  fmt::format_to(std::back_inserter(out),
-      FMT_COMPILE("<g data-kind=\"{}\" data-x=\"{}\" data-tip=\"{}\"><use href=\"#m-{}\" x=\"{}\" y=\"{}\"/>"
-      "<text x=\"{}\" y=\"{}\">{}</text></g>"),
-      kind, px(x), tip, kind, px(x), px(y), px(x + 4), px(y + 4), label);
+  fmt::format_to(
+      std::back_inserter(out),
+      FMT_COMPILE("<g data-kind=\"{}\" data-x=\"{}\" data-tip=\"{}\"><path d=\"M{} {}{}\"/>"
+                  "<text x=\"{}\" y=\"{}\" data-dx=\"{}\" data-lanes=\"{}\">{}</text></g>"),
+      o.kind, px(x), tip, px(x), px(row.marker), marker_path(o.kind), px(x + label_dx),
+      px(row.first_lane), px(label_dx), lanes_text(row.first_lane, row.lanes), o.label);
 }
 
-void object_lane(const route_view& view, const line_axis& axis, std::string& out) {
+void object_lane(const route_view& view, const line_axis& axis, const build_notes* notes,
+                 std::string& out) {
   std::string scaled;
   std::string pinned;
-  // Station areas and the stations themselves, names on two rows so that
-  // neighbours do not write over each other.
+  auto source = [&](std::string (build_notes::*of)(std::size_t) const, std::size_t index) {
+    return notes == nullptr ? std::string() : source_tip((notes->*of)(index));
+  };
+  // Station areas and the stations themselves; the names of the first and
+  // the last station keep their place before the others.
   const std::vector<std::size_t> slots = station_slots(view.stations);
   for (std::size_t n = 0; n < slots.size(); ++n) {
     const compiler::station_record& r = view.stations.slots[slots[n]];
-    const std::string tip = station_tip(slots[n], r);
-    fmt::format_to(std::back_inserter(scaled),
-        FMT_COMPILE("<rect data-kind=\"station-area\" data-tip=\"{}\" x=\"{}\" y=\"{}\" width=\"{}\" "
-        "height=\"12\"/>"),
-        tip, px(axis.x(r.start)), px(station_row), px(axis.x(r.finish) - axis.x(r.start)));
+    const std::string tip = station_tip(slots[n], r) + source(&build_notes::slot_source, slots[n]);
+    fmt::format_to(
+        std::back_inserter(scaled),
+        FMT_COMPILE(
+            "<rect data-kind=\"station-area\" data-tip=\"{}\" x=\"{}\" y=\"{}\" width=\"{}\" "
+            "height=\"12\"/>"),
+        tip, px(axis.x(r.start)), px(station_area_row), px(axis.x(r.finish) - axis.x(r.start)));
     const double x = axis.x(r.position);
-    const double name_y = station_row + (n % 2 == 0 ? 34 : 50);
-    fmt::format_to(std::back_inserter(pinned),
-        FMT_COMPILE("<g data-kind=\"station\" data-slot=\"{}\" data-x=\"{}\" data-tip=\"{}\">"
-        "<use href=\"#m-station\" x=\"{}\" y=\"{}\"/><text x=\"{}\" y=\"{}\">{}</text></g>"),
-        slots[n], px(x), tip, px(x), px(station_row + 20), px(x), px(name_y),
-        page_text(r.name));
+    const bool end = n == 0 || n + 1 == slots.size();
+    fmt::format_to(
+        std::back_inserter(pinned),
+        FMT_COMPILE("<g data-kind=\"station\" data-slot=\"{}\" data-metre=\"{}\" data-x=\"{}\" "
+                    "data-tip=\"{}\">"
+                    "<path d=\"M{} {}{}\"/><text x=\"{}\" y=\"{}\" data-dx=\"0\" "
+                    "data-lanes=\"{}\" data-priority=\"{}\">{}</text></g>"),
+        slots[n], r.position, px(x), tip, px(x), px(station_row), marker_path("station"), px(x),
+        px(station_row + 16), lanes_text(station_row + 16, 3), end ? 1 : 0, page_text(r.name));
   }
   for (const slowdown_span& s : slowdown_spans(view.grid)) {
     const double x0 = axis.cell_x(s.start_cell);
     const double x1 = axis.cell_x(s.end_cell + 1);
-    fmt::format_to(std::back_inserter(scaled),
-        FMT_COMPILE("<rect data-kind=\"slowdown\" data-tip=\"cells {} to {} · {} to {} m · slowdown {} "
-        "km/h\" x=\"{}\" y=\"{}\" width=\"{}\" height=\"10\"/>"),
+    fmt::format_to(
+        std::back_inserter(scaled),
+        FMT_COMPILE(
+            "<rect data-kind=\"slowdown\" data-tip=\"cells {} to {} · {} to {} m · slowdown {} "
+            "km/h{}\" x=\"{}\" y=\"{}\" width=\"{}\" height=\"10\"/>"),
         s.start_cell, s.end_cell, s.start_cell * compiler::cell_length_m,
-        (s.end_cell + 1) * compiler::cell_length_m, s.speed, px(x0), px(slowdown_row - 5),
-        px(x1 - x0));
+        (s.end_cell + 1) * compiler::cell_length_m, s.speed,
+        source(&build_notes::cell_source, s.start_cell), px(x0), px(slowdown_row - 5), px(x1 - x0));
   }
   for (const tunnel_run& t : tunnel_runs(view.grid)) {
     const double x0 = axis.cell_x(t.first_cell);
     const double x1 = axis.cell_x(t.last_cell + 1);
-    fmt::format_to(std::back_inserter(scaled),
-        FMT_COMPILE("<rect data-kind=\"tunnel\" class=\"t{}\" data-tip=\"{}\" x=\"{}\" y=\"{}\" width=\"{}\" "
-        "height=\"14\"/>"),
-        t.type, tunnel_tip(t), px(x0), px(tunnel_row - 7), px(x1 - x0));
+    // The rows behind a run are those of its markers; the first one names it.
+    std::string from;
+    for (std::size_t c = t.first_cell; c <= t.last_cell && from.empty() && t.markers > 0; ++c) {
+      if (compiler::has_kind(view.grid.cells[c], compiler::cell_kind::tunnel_marker)) {
+        from = source(&build_notes::cell_source, c);
+      }
+    }
+    fmt::format_to(
+        std::back_inserter(scaled),
+        FMT_COMPILE("<rect data-kind=\"tunnel\" class=\"t{}\" data-tip=\"{}{}\" x=\"{}\" y=\"{}\" "
+                    "width=\"{}\" height=\"14\"/>"),
+        t.type, tunnel_tip(t), from, px(x0), px(tunnel_row - 7), px(x1 - x0));
   }
   for (const line_object& o : point_objects(view.grid, view.stations)) {
-    add_marker(pinned, o.kind, axis.cell_x(o.cell), row_of(o.kind), o.label, o.tip);
+    add_marker(pinned, o, axis.cell_x(o.cell), row_of(o.kind),
+               o.tip + source(&build_notes::cell_source, o.cell));
   }
   fmt::format_to(
       std::back_inserter(out),
@@ -217,11 +269,52 @@ void object_lane(const route_view& view, const line_axis& axis, std::string& out
   out += "</g></svg></div>\n";
 }
 
+// The curves, as bars above the middle for a right turn and below it for a
+// left one, as high as their curvature; a note where there is no plan. The
+// hover tells a curve's radius and stretch from the page's data.
+void curvature_strip(const route_view& view, const line_axis& axis,
+                     const std::vector<curve_stretch>& curves, std::string& out) {
+  constexpr double height = 70.0;
+  constexpr double middle = height / 2;
+  double sharpest = 0.0;
+  for (const curve_stretch& c : curves) sharpest = std::max(sharpest, std::abs(c.curvature));
+  const std::string range =
+      !view.plan       ? std::string("no track plan")
+      : curves.empty() ? std::string("straight throughout")
+                       : fmt::format("radius down to {} m",
+                                     static_cast<std::int64_t>(std::nearbyint(1.0 / sharpest)));
+  fmt::format_to(
+      std::back_inserter(out),
+      "<div class=\"strip-row\"><div class=\"strip-name\">curvature<br><small>right up, left "
+      "down<br>{}</small></div><svg class=\"strip\" data-strip=\"curvature\" width=\"{}\" "
+      "height=\"{}\" viewBox=\"0 0 {} {}\"><g class=\"scaled\"><path class=\"zero\" "
+      "d=\"M0 {}H{}\"/>",
+      range, px(strip_width_px), px(height), px(strip_width_px), px(height), px(middle),
+      px(strip_width_px));
+  // One path a side: a long line has thousands of curves.
+  std::string right_bars, left_bars;
+  for (const curve_stretch& c : curves) {
+    const bool right = c.curvature > 0;
+    const double bar = std::max(2.0, std::abs(c.curvature) / sharpest * (middle - 4));
+    const double x0 = axis.x(static_cast<double>(c.first_metre));
+    const double x1 = axis.x(static_cast<double>(c.last_metre));
+    fmt::format_to(std::back_inserter(right ? right_bars : left_bars),
+                   FMT_COMPILE("M{} {}h{}v{}H{}z"), px(x0), px(right ? middle - bar : middle),
+                   px(std::max(x1 - x0, 0.0)), px(bar), px(x0));
+  }
+  fmt::format_to(
+      std::back_inserter(out),
+      "<path data-kind=\"curve-right\" d=\"{}\"/><path data-kind=\"curve-left\" d=\"{}\"/>",
+      right_bars, left_bars);
+  out += "</g></svg></div>\n";
+}
+
 void append_pairs(std::string& out, const char* name, const std::vector<change>& steps) {
   fmt::format_to(std::back_inserter(out), FMT_COMPILE("\"{}\":["), name);
   for (std::size_t i = 0; i < steps.size(); ++i) {
     if (i != 0) out += ',';
-    fmt::format_to(std::back_inserter(out), FMT_COMPILE("{},{}"), steps[i].cell, px(steps[i].value));
+    fmt::format_to(std::back_inserter(out), FMT_COMPILE("{},{}"), steps[i].cell,
+                   px(steps[i].value));
   }
   out += "]";
 }
@@ -239,12 +332,45 @@ struct cell_profiles {
   std::vector<change> gradient, speed, adhesion, tunnel;
 };
 
-// The cell profiles as change lists, and the object kind and approach mark
-// of every cell that holds one, for the hover over the strips.
+// The cells a change list covers when a strip draws the first `cells`.
+std::vector<change> first_cells(const std::vector<change>& steps, std::size_t cells) {
+  std::vector<change> out;
+  for (const change& c : steps) {
+    if (c.cell >= cells) break;
+    out.push_back(c);
+  }
+  return out;
+}
+
+// Everything else a cell holds, for the cells where any of it is not 0:
+// the cell, its kind, its four values and its signal time.
+void append_objects(std::string& out, const compiler::route_grid& grid) {
+  out += "\"o\":[";
+  bool first = true;
+  for (std::size_t i = 0; i < grid.cells.size(); ++i) {
+    const track_cell& c = grid.cells[i];
+    if (c.kind == 0 && c.param1 == 0 && c.param2 == 0 && c.param3 == 0 && c.param4 == 0 &&
+        c.signal_time == 0) {
+      continue;
+    }
+    if (!first) out += ',';
+    first = false;
+    fmt::format_to(std::back_inserter(out), FMT_COMPILE("{},{},{},{},{},{},{}"), i, c.kind,
+                   c.param1, c.param2, c.param3, c.param4, c.signal_time);
+  }
+  out += "]";
+}
+
+// The cell profiles as change lists over the whole grid, the object kind
+// and approach mark of every cell that holds one, for the hover over the
+// strips; every field of every cell, for the page's table of cells; and the
+// curves.
 void profile_data(const route_view& view, std::size_t cells, const line_axis& axis,
-                  const cell_profiles& profiles, std::string& out) {
-  fmt::format_to(std::back_inserter(out), FMT_COMPILE("{{\"cells\":{},\"length\":{},\"width\":{},"), cells,
-                                px(axis.length_m), px(strip_width_px));
+                  const cell_profiles& profiles, const std::vector<curve_stretch>& curves,
+                  std::string& out) {
+  fmt::format_to(std::back_inserter(out),
+                 FMT_COMPILE("{{\"cells\":{},\"grid\":{},\"length\":{},\"width\":{},"), cells,
+                 view.grid.cells.size(), px(axis.length_m), px(strip_width_px));
   append_pairs(out, "g", profiles.gradient);
   out += ",";
   append_pairs(out, "s", profiles.speed);
@@ -254,7 +380,7 @@ void profile_data(const route_view& view, std::size_t cells, const line_axis& ax
   append_pairs(out, "t", profiles.tunnel);
   std::vector<change> kinds;
   std::vector<change> marks;
-  for (std::size_t i = 0; i < cells; ++i) {
+  for (std::size_t i = 0; i < view.grid.cells.size(); ++i) {
     if (view.grid.cells[i].kind != 0) kinds.push_back({i, double(view.grid.cells[i].kind)});
     if (view.grid.cells[i].approach_mark != 0) {
       marks.push_back({i, double(view.grid.cells[i].approach_mark)});
@@ -264,36 +390,57 @@ void profile_data(const route_view& view, std::size_t cells, const line_axis& ax
   append_pairs(out, "k", kinds);
   out += ",";
   append_pairs(out, "m", marks);
-  out += "}";
+  out += ",";
+  append_objects(out, view.grid);
+  // The names the cell fields go by in the files' tools, in their order.
+  out += ",\"fields\":[";
+  const auto fields = compiler::cell_fields(compiler::track_cell{});
+  for (std::size_t f = 0; f < fields.size(); ++f) {
+    fmt::format_to(std::back_inserter(out), FMT_COMPILE("{}\"{}\""), f == 0 ? "" : ",",
+                   fields[f].name);
+  }
+  out += "],\"c\":[";
+  for (std::size_t i = 0; i < curves.size(); ++i) {
+    fmt::format_to(std::back_inserter(out), FMT_COMPILE("{}{},{},{}"), i == 0 ? "" : ",",
+                   curves[i].first_metre, curves[i].last_metre,
+                   static_cast<std::int64_t>(std::nearbyint(curves[i].radius_m())) *
+                       (curves[i].curvature > 0 ? 1 : -1));
+  }
+  out += "]}";
 }
 
 }  // namespace
 
-void line_strips(const route_view& view, const line_axis& axis, std::string& out) {
+void line_strips(const route_view& view, const line_axis& axis, const build_notes* notes,
+                 std::string& out) {
   const std::size_t cells = drawn_cells(view, axis);
+  const std::size_t all = view.grid.cells.size();
   const cell_profiles profiles = {
-      changes(view, cells, [](const track_cell& c) { return c.gradient; }),
-      changes(view, cells, [](const track_cell& c) { return c.speed_limit; }),
-      changes(view, cells, [](const track_cell& c) { return c.adhesion; }),
-      changes(view, cells, [](const track_cell& c) { return c.mountain_type; }),
+      changes(view, all, [](const track_cell& c) { return c.gradient; }),
+      changes(view, all, [](const track_cell& c) { return c.speed_limit; }),
+      changes(view, all, [](const track_cell& c) { return c.adhesion; }),
+      changes(view, all, [](const track_cell& c) { return c.mountain_type; }),
   };
   // Gradients are stored per mille plus 100, speeds in units of 5 km/h.
-  const auto gradients = in_units(profiles.gradient, 1.0, -100.0);
-  const auto speeds = in_units(profiles.speed, 5.0, 0.0);
-  const auto& adhesion = profiles.adhesion;
+  const auto gradients = in_units(first_cells(profiles.gradient, cells), 1.0, -100.0);
+  const auto speeds = in_units(first_cells(profiles.speed, cells), 5.0, 0.0);
+  const auto adhesion = first_cells(profiles.adhesion, cells);
+  const std::vector<curve_stretch> curves =
+      view.plan ? curve_stretches(*view.plan) : std::vector<curve_stretch>{};
 
   out += "<section id=\"strips\">\n";
   out += elevation_strip(gradients, cells, axis);
   out += profile_strip("gradient", "gradient", "‰", gradients, cells, axis, 80.0, true);
+  curvature_strip(view, axis, curves, out);
   out += profile_strip("speed", "speed limit", "km/h", speeds, cells, axis, 80.0, true);
   out += profile_strip("adhesion", "adhesion", "%", adhesion, cells, axis, 60.0, true);
-  object_lane(view, axis, out);
+  object_lane(view, axis, notes, out);
   out += fmt::format(
       "<div class=\"strip-row\"><div class=\"strip-name\">km</div><svg class=\"strip axis\" "
       "data-strip=\"axis\" width=\"{}\" height=\"28\" viewBox=\"0 0 {} 28\"></svg></div>\n",
       px(strip_width_px), px(strip_width_px));
   out += "</section>\n<script type=\"application/json\" id=\"profile-data\">";
-  profile_data(view, cells, axis, profiles, out);
+  profile_data(view, cells, axis, profiles, curves, out);
   out += "</script>\n";
 }
 

@@ -1,11 +1,23 @@
 #include "viewer/page_assets.h"
 
+#include <array>
+#include <string>
+
 namespace viewer {
 
 const std::string_view page_style = R"css(
 body{font:13px/1.35 sans-serif;margin:16px;color:#222;background:#fff;min-width:1360px}
 h1{font-size:18px;margin:0 0 8px}
+h2{font-size:14px;margin:0}
 .note{padding:12px;border:1px dashed #999;color:#555;width:1160px}
+#banner{background:#fff3e0;border:1px solid #e65100;color:#bf360c;padding:6px 10px;font-weight:bold;width:1160px;margin:0 0 8px}
+#diagnostics{width:1320px;margin:0 0 10px;border:1px solid #e0c0c0;padding:6px 10px;background:#fffafa}
+#diagnostics ol{margin:4px 0 0;padding-left:28px;max-height:260px;overflow:auto}
+#diagnostics li.error{color:#b71c1c}
+#diagnostics li.warning{color:#7a5a00}
+#diagnostics a{color:inherit;font-weight:bold}
+#diagnostics pre{margin:0 0 3px;color:#555;font-size:12px;white-space:pre-wrap}
+#drawing.earlier{filter:grayscale(1);opacity:.45}
 #plan-view{border:1px solid #ccc;background:#fbfbf7;cursor:grab}
 #plan-view .track{fill:none;stroke:#333;stroke-width:1.5;vector-effect:non-scaling-stroke}
 #plan-view [data-kind=plan-tunnel]{fill:none;stroke-width:5;stroke-opacity:.55;vector-effect:non-scaling-stroke}
@@ -21,28 +33,38 @@ svg.strip{border:1px solid #ddd;background:#fff;cursor:crosshair}
 svg.strip .profile{fill:none;stroke:#1565c0;stroke-width:1.5;vector-effect:non-scaling-stroke}
 svg.strip .zero{stroke:#bbb;stroke-dasharray:3 3;vector-effect:non-scaling-stroke}
 svg.strip .cursor{stroke:#e65100;stroke-width:1;pointer-events:none}
+svg.strip .focus{stroke:#6a1b9a;stroke-width:2;stroke-dasharray:5 3;pointer-events:none}
 svg.axis text{font-size:10px;fill:#555;text-anchor:middle}
 svg.axis path{stroke:#555}
 svg.lane text{font-size:10px;fill:#333}
-[data-kind=station-area]{fill:#bbdefb;stroke:#1f5fbf;stroke-width:.5;vector-effect:non-scaling-stroke}
-[data-kind=station]{fill:#1f5fbf}
+[data-kind=station-area],[data-legend=station-area]{fill:#bbdefb;stroke:#1f5fbf;stroke-width:.5;vector-effect:non-scaling-stroke}
+[data-kind=station],[data-legend=station]{fill:#1f5fbf}
 [data-kind=station] text{fill:#1f5fbf!important}
-[data-kind=signal]{fill:#c62828;stroke:#c62828;stroke-width:1.5}
-[data-kind=speed-boards]{fill:#fff;stroke:#000}
-[data-kind=slowdown]{fill:#ffe082}
-[data-kind=slowdown-warning]{fill:#ffb300;stroke:#6d4c00}
-[data-kind=slowdown-start],[data-kind=slowdown-end]{fill:#ffb300;stroke:#6d4c00;stroke-width:1.5}
-[data-kind=slowdown-approach]{fill:#6d4c00}
-[data-kind=code-cut]{fill:#fff;stroke:#2e7d32;stroke-width:1.5}
-[data-kind=protection]{fill:#2e7d32;stroke:#2e7d32}
-[data-kind=sign]{fill:#fff;stroke:#6a1b9a}
-[data-kind=sign] text{fill:#6a1b9a!important}
-[data-kind=unknown]{fill:#000}
+[data-kind=signal],[data-legend=signal]{fill:#c62828;stroke:#c62828;stroke-width:1.5}
+[data-kind=speed-boards],[data-legend=speed-boards]{fill:#fff176;stroke:#212121}
+[data-kind=speed-boards] text{fill:#212121!important;stroke:none}
+[data-kind=slowdown],[data-legend=slowdown]{fill:#ffe082}
+[data-kind=slowdown-warning],[data-legend=slowdown-warning]{fill:#ffb300;stroke:#6d4c00}
+[data-kind=slowdown-warning] text{fill:#6d4c00!important;stroke:none}
+[data-kind=slowdown-start],[data-kind=slowdown-end],[data-legend=slowdown-start],[data-legend=slowdown-end]{fill:#ffb300;stroke:#6d4c00;stroke-width:1.5}
+[data-kind=slowdown-approach],[data-legend=slowdown-approach]{fill:#6d4c00}
+[data-kind=code-cut],[data-legend=code-cut]{fill:#fff;stroke:#2e7d32;stroke-width:1.5}
+[data-kind=code-cut] text{fill:#2e7d32!important;stroke:none}
+[data-kind=protection],[data-legend=protection]{fill:#2e7d32;stroke:#2e7d32}
+[data-kind=sign],[data-legend=sign]{fill:#e1bee7;stroke:#6a1b9a}
+[data-kind=sign] text{fill:#6a1b9a!important;stroke:none}
+[data-kind=unknown],[data-legend=unknown]{fill:#000}
 [data-kind=tunnel]{fill-opacity:.55;stroke:none}
+[data-legend=t1],[data-legend=t2],[data-legend=t3]{fill-opacity:.55;stroke:none}
+[data-kind=curve-right],[data-legend=curve-right]{fill:#ef6c00;stroke:#ef6c00;stroke-width:.5;vector-effect:non-scaling-stroke}
+[data-kind=curve-left],[data-legend=curve-left]{fill:#00838f;stroke:#00838f;stroke-width:.5;vector-effect:non-scaling-stroke}
 [data-tip]:hover{opacity:.75}
 #tip{position:fixed;display:none;max-width:520px;background:#263238;color:#fff;padding:4px 7px;border-radius:3px;font-size:12px;pointer-events:none;z-index:5}
-#controls{margin:8px 0 4px 138px}
-#controls button{margin-right:4px}
+#controls{margin:8px 0 4px 138px;display:flex;align-items:center;gap:4px;flex-wrap:wrap}
+#jump{display:inline-flex;gap:2px;margin:0 10px}
+#jump-note{color:#b71c1c;margin-left:4px}
+#legend{margin:2px 0 6px 138px;display:flex;flex-wrap:wrap;gap:2px 14px;color:#444;font-size:12px}
+#legend span{display:inline-flex;align-items:center;gap:2px}
 #tables{display:flex;gap:24px;margin-top:16px;align-items:flex-start}
 table{border-collapse:collapse}
 caption{text-align:left;font-weight:bold;padding-bottom:4px}
@@ -66,25 +88,87 @@ const std::string_view page_error_catcher = R"js(
 })();
 )js";
 
-const std::string_view marker_shapes = R"svg(<svg width="0" height="0" style="position:absolute" aria-hidden="true"><defs>
-<g id="m-station"><path d="M-6 -8h12l-6 10z"/></g>
-<g id="m-signal"><path d="M0 -8v16"/><circle cy="-8" r="4"/></g>
-<g id="m-speed-boards"><rect x="-4" y="-6" width="8" height="12"/></g>
-<g id="m-slowdown-warning"><path d="M0 -7l7 12h-14z"/></g>
-<g id="m-slowdown-start"><path d="M0 -9v18M0 -9h7v6h-7z"/></g>
-<g id="m-slowdown-end"><path d="M0 -9v18M0 -9h-7v6h7z"/></g>
-<g id="m-slowdown-approach"><circle r="2"/></g>
-<g id="m-code-cut"><path d="M0 -6l6 6l-6 6l-6 -6z"/></g>
-<g id="m-protection"><path d="M0 -6l6 6l-6 6l-6 -6z"/></g>
-<g id="m-sign"><rect x="-4" y="-6" width="8" height="12"/></g>
-<g id="m-unknown"><circle r="3"/></g>
-</defs></svg>
-)svg";
+namespace {
+
+struct marker_shape {
+  std::string_view kind;
+  std::string_view path;
+};
+
+// Every marker is a shape of its own: none is a character of a font, which
+// a reader's fonts may lack, and none is a bare square, which reads as one.
+// Each is one path, its posts and bands lines within it, so that a long
+// line's thousands of markers are plain elements rather than copies of a
+// definition.
+constexpr std::array<marker_shape, 11> shapes = {{
+    {"station", "m-6 -8h12l-6 10z"},
+    {"signal", "m0 -4v12m4 -16a4 4 0 1 0 -8 0a4 4 0 1 0 8 0z"},
+    {"speed-boards", "m0 -3v11m-5 -19h10v8h-10zm0 4h10"},
+    {"slowdown-warning", "m0 -7l7 12h-14z"},
+    {"slowdown-start", "m0 -9v18m0 -18h7v6h-7z"},
+    {"slowdown-end", "m0 -9v18m0 -18h-7v6h7z"},
+    {"slowdown-approach", "m2 0a2 2 0 1 0 -4 0a2 2 0 1 0 4 0z"},
+    {"code-cut", "m0 -6l6 6l-6 6l-6 -6z"},
+    {"protection", "m0 -6l6 6l-6 6l-6 -6z"},
+    {"sign", "m0 -3v11m-6 -19h12v8h-12zl12 8"},
+    {"unknown", "m3 0a3 3 0 1 0 -6 0a3 3 0 1 0 6 0z"},
+}};
+
+std::string defined_shapes() {
+  std::string out =
+      "<svg width=\"0\" height=\"0\" style=\"position:absolute\" aria-hidden=\"true\"><defs>\n";
+  for (const marker_shape& m : shapes) {
+    out += "<path id=\"m-";
+    out += m.kind;
+    out += "\" d=\"M0 0";
+    out += m.path;
+    out += "\"/>\n";
+  }
+  return out + "</defs></svg>\n";
+}
+
+}  // namespace
+
+std::string_view marker_path(std::string_view kind) {
+  for (const marker_shape& m : shapes) {
+    if (m.kind == kind) return m.path;
+  }
+  return shapes.back().path;
+}
+
+const std::string marker_shapes = defined_shapes();
 
 const std::string_view page_script = R"js(
 (function(){
   'use strict';
-  var data=JSON.parse(document.getElementById('profile-data').textContent);
+  var body=document.body, NS='http://www.w3.org/2000/svg';
+  // Where the reader was on the page before it was reloaded with a new build.
+  var saved=null;
+  try{saved=JSON.parse(sessionStorage.getItem('route-view')||'null');}catch(e){saved=null;}
+  var tip=document.getElementById('tip');
+  function showTip(text,ev){
+    if(!text){tip.style.display='none';return;}
+    tip.textContent=text; tip.style.display='block';
+    tip.style.left=Math.min(ev.clientX+14,window.innerWidth-540)+'px';
+    tip.style.top=(ev.clientY+16)+'px';
+  }
+  function finish(){
+    if(saved&&typeof saved.y==='number') window.scrollTo(saved.x||0,saved.y);
+    // What the page holds, for whoever checks it without looking.
+    function count(kind){return document.querySelectorAll('[data-kind="'+kind+'"]').length;}
+    body.setAttribute('data-station-count',count('station'));
+    body.setAttribute('data-signal-count',count('signal'));
+    body.setAttribute('data-slowdown-count',count('slowdown'));
+    body.setAttribute('data-ready','1');
+  }
+  var dataNode=document.getElementById('profile-data');
+  if(!dataNode){
+    // Nothing drawn: the place the reader had is kept for the next drawing.
+    window.routeViewState=function(){var s=saved||{};s.x=window.scrollX;s.y=window.scrollY;return s;};
+    finish();
+    return;
+  }
+  var data=JSON.parse(dataNode.textContent);
   var W=data.width, L=data.length, CELL=50;
   var kindNames={1:'signal',2:'slowdown end',3:'slowdown start',4:'slowdown warning',
     5:'ahead of the slowdown warning',6:'speed boards',10:'station stop',11:'tunnel marker',
@@ -93,9 +177,8 @@ const std::string_view page_script = R"js(
   var scaled=document.querySelectorAll('svg.strip g.scaled');
   var pinned=document.querySelectorAll('svg.strip g.pinned > *');
   var axis=document.querySelector('svg.axis');
-  var tip=document.getElementById('tip');
-  var k=1, off=0, maxK=Math.max(4, L/300);
-  var NS='http://www.w3.org/2000/svg';
+  var k=1, off=0, maxK=Math.max(4, L/300), focus=null;
+  if(saved&&saved.k>0){k=Math.max(1,Math.min(maxK,saved.k)); off=+saved.off||0;}
 
   // The elevation at the start of every gradient run, climbing from 0.
   var heights=[0];
@@ -111,7 +194,15 @@ const std::string_view page_script = R"js(
   }
   function valueAt(list,cell){var at=find(list,cell);return at<0?0:list[2*at+1];}
   function exactAt(list,cell){var at=find(list,cell);return at>=0&&list[2*at]===cell?list[2*at+1]:0;}
+  // The curve at a metre: its first and last metre and its signed radius
+  // (right positive); nothing on straight track.
+  function curveAt(m){
+    var c=data.c, lo=0, hi=c.length/3-1, at=-1;
+    while(lo<=hi){var mid=(lo+hi)>>1; if(c[3*mid]<=m){at=mid;lo=mid+1;}else hi=mid-1;}
+    return at>=0&&m<=c[3*at+1]?c.slice(3*at,3*at+3):null;
+  }
   function metresAt(x){return (x+off)/k*L/W;}
+  function xOf(m){return m*W/L*k-off;}
   function step(span){
     var steps=[0.05,0.1,0.2,0.5,1,2,5,10,20,50,100,200,500];
     for(var i=0;i<steps.length;i++) if(span/1000/steps[i]<=14) return steps[i]*1000;
@@ -126,6 +217,55 @@ const std::string_view page_script = R"js(
     }
     axis.innerHTML=parts.join('');
   }
+
+  // The labels of the object lane: each takes the first of its lanes where
+  // it keeps clear of every label already there, in the order of their
+  // priority and then from the left, and is hidden when no lane is free.
+  var GAP=3;
+  // The width of a label in its own font, measured on a canvas: asking each
+  // label of a long line for its length lays the page out again each time.
+  var pen=document.createElement('canvas').getContext('2d'), fonts={}, widths={};
+  // The font of a label, the same for all labels of one kind.
+  function fontOf(t){
+    var kind=t.parentNode.getAttribute('data-kind')||t.parentNode.getAttribute('class')||'';
+    if(!fonts[kind]){var style=getComputedStyle(t); fonts[kind]={font:style.font, size:parseFloat(style.fontSize)};}
+    return fonts[kind];
+  }
+  function widthOf(t){
+    var font=fontOf(t).font, key=font+'|'+t.textContent;
+    if(!(key in widths)){pen.font=font; widths[key]=pen.measureText(t.textContent).width;}
+    return widths[key];
+  }
+  var laneLabels=Array.prototype.map.call(document.querySelectorAll('svg.lane text[data-lanes]'),function(t){
+    return {t:t, x:+t.parentNode.getAttribute('data-x'), dx:+t.getAttribute('data-dx'),
+      w:widthOf(t), lanes:t.getAttribute('data-lanes').split(' ').map(Number),
+      p:+(t.getAttribute('data-priority')||0)};
+  });
+  laneLabels.sort(function(a,b){return b.p-a.p||a.x-b.x;});
+  // Where a span from l to r goes among the spans of a lane, kept in order,
+  // or -1 when it comes within GAP of one of them.
+  function room(spans,l,r){
+    var lo=0, hi=spans.length;
+    while(lo<hi){var mid=(lo+hi)>>1; if(spans[mid][0]<l) lo=mid+1; else hi=mid;}
+    if(lo>0&&spans[lo-1][1]+GAP>l) return -1;
+    if(lo<spans.length&&spans[lo][0]<r+GAP) return -1;
+    return lo;
+  }
+  function layoutLane(){
+    var lanes={};
+    for(var i=0;i<laneLabels.length;i++){
+      var b=laneLabels[i], left=b.x*k-off+b.dx, right=left+b.w, lane=-1;
+      if(right>=0&&left<=W){
+        for(var j=0;j<b.lanes.length&&lane<0;j++){
+          var spans=lanes[b.lanes[j]]||(lanes[b.lanes[j]]=[]), at=room(spans,left,right);
+          if(at>=0){spans.splice(at,0,[left,right]); lane=b.lanes[j];}
+        }
+      }
+      if(lane<0){b.t.style.display='none';}
+      else{b.t.style.display=''; b.t.setAttribute('y',lane);}
+    }
+  }
+
   function apply(){
     off=Math.max(0,Math.min(off,W*(k-1)));
     var t='translate('+(-off)+',0) scale('+k+',1)';
@@ -134,7 +274,12 @@ const std::string_view page_script = R"js(
       var x=+pinned[j].getAttribute('data-x');
       pinned[j].setAttribute('transform','translate('+(x*(k-1)-off)+',0)');
     }
+    focusLines.forEach(function(f){
+      if(focus===null){f.style.display='none';return;}
+      var x=xOf(focus).toFixed(1); f.setAttribute('x1',x); f.setAttribute('x2',x); f.style.display='';
+    });
     drawAxis();
+    layoutLane();
   }
   function zoomAt(x,factor){
     var u=(x+off)/k;
@@ -149,23 +294,21 @@ const std::string_view page_script = R"js(
     if(g>=0){grad=data.g[2*g+1]-100; e=heights[g]+grad*CELL/1000*(c-data.g[2*g]);}
     var text='cell '+c+' · '+c*CELL+' to '+(c+1)*CELL+' m · elevation '+e.toFixed(1)+' m · gradient '+
       grad+' ‰ · speed '+valueAt(data.s,c)*5+' km/h · adhesion '+valueAt(data.a,c)+' %';
+    var r=curveAt(m);
+    if(r) text+=' · curve '+(r[2]>0?'right':'left')+', radius '+Math.abs(r[2])+' m, '+r[0]+' to '+r[1]+' m';
     var t=valueAt(data.t,c); if(t) text+=' · tunnel type '+t;
     var kind=exactAt(data.k,c); if(kind) text+=' · '+(kindNames[kind]||('kind '+kind));
     var mark=exactAt(data.m,c); if(mark) text+=' · approach mark '+mark;
     return text;
   }
-  var cursors=strips.map(function(svg){
-    var line=document.createElementNS(NS,'line');
-    line.setAttribute('class','cursor'); line.setAttribute('y1','0');
-    line.setAttribute('y2',svg.getAttribute('height')); line.style.display='none';
-    svg.appendChild(line); return line;
-  });
-  function showTip(text,ev){
-    if(!text){tip.style.display='none';return;}
-    tip.textContent=text; tip.style.display='block';
-    tip.style.left=Math.min(ev.clientX+14,window.innerWidth-540)+'px';
-    tip.style.top=(ev.clientY+16)+'px';
+  function line(svg,cls){
+    var l=document.createElementNS(NS,'line');
+    l.setAttribute('class',cls); l.setAttribute('y1','0');
+    l.setAttribute('y2',svg.getAttribute('height')); l.style.display='none';
+    svg.appendChild(l); return l;
   }
+  var cursors=strips.map(function(svg){return line(svg,'cursor');});
+  var focusLines=strips.map(function(svg){return line(svg,'focus');});
   var drag=null;
   strips.forEach(function(svg){
     svg.addEventListener('wheel',function(ev){ev.preventDefault();zoomAt(ev.offsetX,Math.exp(-ev.deltaY*0.002));},{passive:false});
@@ -183,13 +326,85 @@ const std::string_view page_script = R"js(
   window.addEventListener('mouseup',function(){drag=null;});
   document.getElementById('zoom-in').addEventListener('click',function(){zoomAt(W/2,2);});
   document.getElementById('zoom-out').addEventListener('click',function(){zoomAt(W/2,0.5);});
-  document.getElementById('zoom-reset').addEventListener('click',function(){k=1;off=0;apply();});
+  document.getElementById('zoom-reset').addEventListener('click',function(){k=1;off=0;focus=null;apply();});
 
-  // The plan zooms and pans on its own, through its view box.
-  var plan=document.getElementById('plan-view');
+  // A station or a kilometre, centred on the strips with some 4 km around it.
+  function jumpTo(m){
+    focus=m;
+    k=Math.max(1,Math.min(maxK,L/Math.min(L,4000)));
+    off=m*W/L*k-W/2;
+    apply();
+    var area=document.getElementById('strips'), seen=area.getBoundingClientRect();
+    if(seen.top<0||seen.bottom>window.innerHeight) area.scrollIntoView({block:'nearest'});
+  }
+  var stations=Array.prototype.map.call(document.querySelectorAll('svg.lane [data-kind=station]'),function(g){
+    return {name:g.textContent.trim(), m:+g.getAttribute('data-metre')};
+  });
+  var names=document.getElementById('station-names');
+  stations.forEach(function(s){var o=document.createElement('option'); o.value=s.name; names.appendChild(o);});
+  // The metre a reader means: a station's name, whole or a part that only
+  // one name holds, in any case; or kilometres, "12.5", "km 12,5", "12+500".
+  function placeOf(text){
+    var t=text.trim(), u=t.toUpperCase();
+    if(!t) return null;
+    var whole=stations.filter(function(s){return s.name.toUpperCase()===u;});
+    if(whole.length) return whole[0].m;
+    var part=stations.filter(function(s){return s.name.toUpperCase().indexOf(u)>=0;});
+    if(part.length===1) return part[0].m;
+    var km=/^(?:km\s*)?(\d+(?:[.,]\d*)?)(?:\s*\+\s*(\d{1,3}))?$/i.exec(t);
+    return km?parseFloat(km[1].replace(',','.'))*1000+(km[2]?+km[2]:0):null;
+  }
+  document.getElementById('jump').addEventListener('submit',function(ev){
+    ev.preventDefault();
+    var m=placeOf(document.getElementById('jump-to').value), note=document.getElementById('jump-note');
+    if(m===null){note.textContent='no station or kilometre of that name';return;}
+    if(m<0||m>L){note.textContent='past the end of the line, at '+(L/1000).toFixed(3)+' km';return;}
+    note.textContent='';
+    jumpTo(m);
+  });
+  Array.prototype.forEach.call(document.querySelectorAll('#diagnostics a[data-metre]'),function(a){
+    a.addEventListener('click',function(ev){ev.preventDefault();jumpTo(+a.getAttribute('data-metre'));});
+  });
+
+  // The plan zooms and pans on its own, through its view box; its labels
+  // keep their size on the screen.
+  var plan=document.getElementById('plan-view'), box=null, full=null;
   if(plan){
-    var box=plan.getAttribute('viewBox').split(' ').map(Number), full=box.slice(), planDrag=null;
-    function setBox(){plan.setAttribute('viewBox',box.map(function(v){return v.toFixed(2);}).join(' '));}
+    box=plan.getAttribute('viewBox').split(' ').map(Number); full=box.slice();
+    var planDrag=null;
+    // Each name takes the first of its places where it keeps clear of the
+    // names placed before it, the ends of the line first, then the others,
+    // then the kilometres; it is hidden when none is free.
+    var planLabels=Array.prototype.map.call(plan.querySelectorAll('text[data-offsets]'),function(t){
+      var o=t.getAttribute('data-offsets').split(' ').map(Number), places=[];
+      for(var i=0;i+1<o.length;i+=2) places.push([o[i],o[i+1]]);
+      return {t:t, px:+t.getAttribute('data-px'), py:+t.getAttribute('data-py'), places:places,
+        w:widthOf(t), size:fontOf(t).size,
+        p:+(t.getAttribute('data-priority')||0), flip:t.hasAttribute('data-priority')};
+    });
+    planLabels.sort(function(a,b){return b.p-a.p;});
+    var layoutPlan=function(){
+      var s=box[2]/full[2], placed=[];
+      planLabels.forEach(function(b){
+        var w=b.w*s, shown=false;
+        // A place inside the view first, then any other.
+        for(var n=0;n<2*b.places.length&&!shown;n++){
+          var i=n%b.places.length, dx=b.places[i][0]*s, dy=b.places[i][1]*s, x=b.px+dx, y=b.py+dy;
+          var end=b.flip&&dx<0, r=[end?x-w:x, y-b.size*0.95*s, end?x:x+w, y+b.size*0.3*s];
+          var inside=r[0]>=box[0]&&r[1]>=box[1]&&r[2]<=box[0]+box[2]&&r[3]<=box[1]+box[3];
+          var clear=placed.every(function(q){return r[2]+s<=q[0]||q[2]+s<=r[0]||r[3]+s<=q[1]||q[3]+s<=r[1];});
+          if(!clear||(n<b.places.length&&!inside)) continue;
+          placed.push(r); shown=true;
+          b.t.setAttribute('x',x.toFixed(2)); b.t.setAttribute('y',y.toFixed(2));
+          b.t.setAttribute('text-anchor',end?'end':'start');
+          b.t.style.fontSize=(b.size*s).toFixed(3)+'px';
+        }
+        b.t.style.display=shown?'':'none';
+      });
+    };
+    var setBox=function(){plan.setAttribute('viewBox',box.map(function(v){return v.toFixed(2);}).join(' '));layoutPlan();};
+    if(saved&&saved.box&&saved.box.length===4&&saved.box[2]>0&&saved.box[2]<=full[2]) box=saved.box.map(Number);
+    setBox();
     plan.addEventListener('wheel',function(ev){
       ev.preventDefault();
       var f=Math.exp(ev.deltaY*0.002), w=Math.min(full[2],Math.max(full[2]/2000,box[2]*f)), r=w/box[2];
@@ -210,15 +425,63 @@ const std::string_view page_script = R"js(
     });
     plan.addEventListener('mouseleave',function(){showTip('',null);});
   }
-  apply();
 
-  // What the page holds, for whoever checks it without looking.
-  var body=document.body;
-  function count(kind){return document.querySelectorAll('[data-kind="'+kind+'"]').length;}
-  body.setAttribute('data-station-count',count('station'));
-  body.setAttribute('data-signal-count',count('signal'));
-  body.setAttribute('data-slowdown-count',count('slowdown'));
-  body.setAttribute('data-ready','1');
+  // The downloads: every cell of the grid with every field the grid file
+  // holds, and the plan as a drawing of its own.
+  var base=document.title.replace(/\s+/g,'_');
+  function save(name,type,text){
+    var url=URL.createObjectURL(new Blob([text],{type:type})), a=document.createElement('a');
+    a.href=url; a.download=name; body.appendChild(a); a.click(); a.remove();
+    setTimeout(function(){URL.revokeObjectURL(url);},10000);
+  }
+  function cellsCsv(){
+    var objects={}, o=data.o, rows=['cell,metres,'+data.fields.join(',')];
+    for(var i=0;i<o.length;i+=7) objects[o[i]]=o.slice(i+1,i+7);
+    for(var c=0;c<data.grid;c++){
+      var b=objects[c]||[0,0,0,0,0,0];
+      var v={kind:b[0],param1:b[1],param2:b[2],param3:b[3],param4:b[4],signal_time:b[5],
+        approach_mark:exactAt(data.m,c),mountain_type:valueAt(data.t,c),speed_limit:valueAt(data.s,c),
+        gradient:valueAt(data.g,c),adhesion:valueAt(data.a,c)};
+      rows.push(c+','+c*CELL+','+data.fields.map(function(f){return v[f];}).join(','));
+    }
+    return rows.join('\r\n')+'\r\n';
+  }
+  function planSvg(){
+    var was=box; box=full.slice(); layoutPlan();
+    var copy=plan.cloneNode(true), style=document.createElementNS(NS,'style'), rules=[];
+    box=was; layoutPlan();
+    Array.prototype.forEach.call(document.styleSheets[0].cssRules,function(rule){
+      if(/#plan-view|^\.t\d/.test(rule.selectorText||'')) rules.push(rule.cssText);
+    });
+    style.textContent=rules.join('\n');
+    copy.setAttribute('xmlns',NS); copy.setAttribute('viewBox',full.join(' '));
+    copy.insertBefore(style,copy.firstChild);
+    return '<?xml version="1.0" encoding="UTF-8"?>\n'+new XMLSerializer().serializeToString(copy)+'\n';
+  }
+  document.getElementById('save-cells').addEventListener('click',function(){save(base+'_cells.csv','text/csv',cellsCsv());});
+  var savePlan=document.getElementById('save-plan');
+  if(plan) savePlan.addEventListener('click',function(){save(base+'_plan.svg','image/svg+xml',planSvg());});
+  else savePlan.disabled=true;
+
+  window.routeViewState=function(){return {k:k,off:off,box:box,x:window.scrollX,y:window.scrollY};};
+  apply();
+  finish();
+})();
+)js";
+
+// Listens to the server that gave the page: when it names a build other
+// than the page's own, the page keeps the reader's place and reloads.
+const std::string_view live_script = R"js(
+(function(){
+  'use strict';
+  var build=document.body.getAttribute('data-build');
+  var events=new EventSource('/events');
+  events.addEventListener('build',function(ev){
+    if(ev.data===build) return;
+    events.close();
+    try{sessionStorage.setItem('route-view',JSON.stringify(window.routeViewState()));}catch(e){}
+    location.reload();
+  });
 })();
 )js";
 

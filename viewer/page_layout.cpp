@@ -10,8 +10,7 @@
 namespace viewer {
 
 line_axis axis_of(const route_view& view) {
-  const double grid_end =
-      static_cast<double>(view.grid.cells.size()) * compiler::cell_length_m;
+  const double grid_end = static_cast<double>(view.grid.cells.size()) * compiler::cell_length_m;
   double length = view.stations.slots[compiler::line_parameter_slot].finish;
   if (length <= 0 || length > grid_end) length = grid_end;
   for (std::size_t i = view.grid.cells.size(); i-- > 0;) {
@@ -45,8 +44,8 @@ px_text px(double value) {
   // held at a thousand million million, so that it always fits.
   constexpr double farthest = 1e15;
   const double held = std::clamp(value, -farthest, farthest);
-  const auto result = std::to_chars(out, text.text_ + sizeof text.text_, held,
-                                    std::chars_format::fixed, 1);
+  const auto result =
+      std::to_chars(out, text.text_ + sizeof text.text_, held, std::chars_format::fixed, 1);
   text.size_ = static_cast<std::size_t>(result.ptr - text.text_);
   return text;
 }

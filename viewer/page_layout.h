@@ -2,11 +2,11 @@
 // The page's shared horizontal axis: metres along the line drawn across a
 // fixed width of pixels at full view; the page's script zooms from there.
 
+#include <fmt/format.h>
+
 #include <cstddef>
 #include <string>
 #include <string_view>
-
-#include <fmt/format.h>
 
 #include "viewer/route_files.h"
 

@@ -37,9 +37,8 @@ plan_frame frame_of(const compiler::plan_points& plan) {
   const double extent_x = std::max(plan.max_x - plan.min_x, 1.0);
   const double extent_y = std::max(plan.max_y - plan.min_y, 1.0);
   const double inner_w = plan_width_px - 2 * margin_px;
-  const double height =
-      std::clamp(std::round(inner_w * extent_y / extent_x) + 2 * margin_px, min_height_px,
-                 max_height_px);
+  const double height = std::clamp(std::round(inner_w * extent_y / extent_x) + 2 * margin_px,
+                                   min_height_px, max_height_px);
   const double inner_h = height - 2 * margin_px;
   const double scale = std::min(inner_w / extent_x, inner_h / extent_y);
   return {plan.min_x,
@@ -153,9 +152,12 @@ std::string kilometre_ticks(const drawn_plan& drawn) {
     const point p = drawn.at(m);
     out += fmt::format("<path d=\"M{} {}L{} {}\"/>", px(p.x - nx), px(p.y - ny), px(p.x + nx),
                        px(p.y + ny));
+    // The page's script scales a label's offset from its tick with the zoom.
     if (km % label == 0) {
-      out += fmt::format("<text x=\"{}\" y=\"{}\">{}</text>", px(p.x + nx * 1.6),
-                         px(p.y + ny * 1.6 + 3), km);
+      out += fmt::format(
+          "<text x=\"{}\" y=\"{}\" data-px=\"{}\" data-py=\"{}\" data-offsets=\"{} {}\">{}</text>",
+          px(p.x + nx * 1.6), px(p.y + ny * 1.6 + 3), px(p.x), px(p.y), px(nx * 1.6),
+          px(ny * 1.6 + 3), km);
     }
   }
   return out + "</g>";
@@ -176,7 +178,8 @@ std::string plan_drawing(const route_view& view) {
   }
   const std::size_t last = count - 1;
   auto metre = [&](std::int64_t m) {
-    return static_cast<std::size_t>(std::clamp<std::int64_t>(m, 0, static_cast<std::int64_t>(last)));
+    return static_cast<std::size_t>(
+        std::clamp<std::int64_t>(m, 0, static_cast<std::int64_t>(last)));
   };
   struct stretch {
     const tunnel_run* tunnel;
@@ -194,7 +197,8 @@ std::string plan_drawing(const route_view& view) {
     marked.insert(marked.end(), {a, b});
   }
   const std::vector<std::size_t> stations = station_slots(view.stations);
-  for (const std::size_t slot : stations) marked.push_back(metre(view.stations.slots[slot].position));
+  for (const std::size_t slot : stations)
+    marked.push_back(metre(view.stations.slots[slot].position));
   tick_metres(count, marked);
 
   const plan_frame frame = frame_of(*view.plan);
@@ -207,17 +211,23 @@ std::string plan_drawing(const route_view& view) {
       px(frame.height));
   out += fmt::format("<polyline class=\"track\" points=\"{}\"/>", drawn.points(0, last));
   for (const stretch& s : tunnel_stretches) {
-    out += fmt::format("<polyline data-kind=\"plan-tunnel\" class=\"t{}\" data-tip=\"{}\" points=\"{}\"/>",
-                       s.tunnel->type, tunnel_tip(*s.tunnel), drawn.points(s.first, s.last));
+    out += fmt::format(
+        "<polyline data-kind=\"plan-tunnel\" class=\"t{}\" data-tip=\"{}\" points=\"{}\"/>",
+        s.tunnel->type, tunnel_tip(*s.tunnel), drawn.points(s.first, s.last));
   }
   out += kilometre_ticks(drawn);
-  for (const std::size_t slot : stations) {
-    const compiler::station_record& r = view.stations.slots[slot];
+  // A station's name may stand at any corner of its dot: the page's script
+  // takes the first corner where it meets no other name, and hides it when
+  // none is free, the names of the first and last station first.
+  for (std::size_t n = 0; n < stations.size(); ++n) {
+    const compiler::station_record& r = view.stations.slots[stations[n]];
     const point p = drawn.at(metre(r.position));
     out += fmt::format(
         "<g data-kind=\"plan-station\" data-tip=\"{}\"><circle cx=\"{}\" cy=\"{}\" r=\"4\"/>"
-        "<text x=\"{}\" y=\"{}\">{}</text></g>",
-        station_tip(slot, r), px(p.x), px(p.y), px(p.x + 7), px(p.y - 6), page_text(r.name));
+        "<text x=\"{}\" y=\"{}\" data-px=\"{}\" data-py=\"{}\" "
+        "data-offsets=\"7 -6 7 15 -7 -6 -7 15\" data-priority=\"{}\">{}</text></g>",
+        station_tip(stations[n], r), px(p.x), px(p.y), px(p.x + 7), px(p.y - 6), px(p.x), px(p.y),
+        n == 0 || n + 1 == stations.size() ? 2 : 1, page_text(r.name));
   }
   return out + "</svg></section>\n";
 }

@@ -52,8 +52,8 @@ std::string parameter_panel_html(const route_view& view) {
   add_row(out, "route", page_text(route.name));
   add_row(out, "train", page_text(train.name));
   add_row(out, "line length", fmt::format("{} m", line.finish));
-  add_row(out, "grid", fmt::format("{} cells of {} m", view.grid.cells.size(),
-                                   compiler::cell_length_m));
+  add_row(out, "grid",
+          fmt::format("{} cells of {} m", view.grid.cells.size(), compiler::cell_length_m));
   add_row(out, "progressive changes", progressive_changes(t));
   add_row(out, "signal repetition",
           train.position == 0
@@ -62,8 +62,9 @@ std::string parameter_panel_html(const route_view& view) {
   add_row(out, "braked mass", fmt::format("{} %", line.start));
   add_row(out, "cars", fmt::format("{}", line.position));
   add_row(out, "sand", fmt::format("{}", train.group1_a));
+  // The clock's hours, minutes and seconds, as a clock shows them.
   add_row(out, "clock",
-          fmt::format("{} {} {}", train.group2_a, train.group2_b, train.group2_c));
+          fmt::format("{:02}:{:02}:{:02}", train.group2_a, train.group2_b, train.group2_c));
   add_row(out, "background", fmt::format("{} {} {}", route.start, route.position, route.finish));
   const compiler::track_cell first =
       view.grid.cells.size() > 1 ? view.grid.cells[1] : compiler::track_cell{};

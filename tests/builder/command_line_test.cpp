@@ -246,6 +246,8 @@ TEST(CommandLine, ExitStatuses) {
   export_to(dir.path());
   const std::string line = at(dir.path(), line_name);
   const std::string service = at(dir.path(), service_name);
+  const std::string plain_service = at(dir.path(), "service.txt");
+  write_file(plain_service, test_support::service_text({}));
   const std::string warned = at(dir.path(), "W_4816-.txt");
   write_file(warned, test_support::service_text({"sabbia, 300, 7"}));
   const std::string occupied = at(dir.path(), "O_4816-.txt");
@@ -316,6 +318,21 @@ TEST(CommandLine, ExitStatuses) {
       {{"inspect", at(out, "Vescara_Ormeda_4816.dat"), "--kind", "tree"},
        exit_status::usage_or_file,
        "--kind takes"},
+      {{"view", line, occupied, "--train", "4816", "-o", at(out, "occupied.html")},
+       exit_status::build_error,
+       "error 16:"},
+      {{"view", fatal, service, "--train", "4816", "-o", at(out, "fatal.html")},
+       exit_status::fatal,
+       "error 1250:"},
+      {{"view", line}, exit_status::usage_or_file, "view takes both texts"},
+      {{"view", line, service, "--dir", out}, exit_status::usage_or_file, "or --dir, not both"},
+      {{"serve", line}, exit_status::usage_or_file, "SERVICE_TEXT is required"},
+      {{"serve", line, service, "--port", "65536"}, exit_status::usage_or_file,
+       "--port takes 0 to 65535"},
+      {{"serve", fatal, plain_service}, exit_status::usage_or_file,
+       "cannot tell the train number"},
+      {{"serve", at(dir.path(), "missing_linea.txt"), service, "--train", "4816", "--port", "0"},
+       exit_status::usage_or_file, "cannot read the line text"},
   };
   for (const case_& c : cases) {
     const run_result result = run(c.args);

@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdio>
 #include <random>
 #include <sstream>
 #include <string>
@@ -19,6 +21,7 @@
 #include "compiler/output_files.h"
 #include "scenario/text_file.h"
 #include "tests/test_support.h"
+#include "viewer/curvature.h"
 #include "viewer/html_text.h"
 #include "viewer/page_layout.h"
 #include "viewer/route_files.h"
@@ -79,6 +82,17 @@ TEST(RoutePage, EmbeddedBuildHoldsOneMarkerPerObject) {
   EXPECT_EQ(occurrences(page, ">ORMEDA S.V.<"), 3u);
   EXPECT_NE(page.find("<td>15:18:00</td>"), std::string::npos);
   EXPECT_NE(page.find("<td>63500 m</td>"), std::string::npos);
+  EXPECT_NE(page.find("<th>clock</th><td>15:17:15</td>"), std::string::npos);
+  // The curves of the plan, one bar each, and the cells' fields for the
+  // download, named as the tools name them.
+  EXPECT_EQ(occurrences(page, "data-kind=\"curve-right\""), 1u);
+  EXPECT_EQ(occurrences(page, "data-kind=\"curve-left\""), 1u);
+  const std::size_t bars = page.find("data-kind=\"curve-right\"");
+  EXPECT_EQ(occurrences(page.substr(bars, page.find("</svg>", bars) - bars), "z"), 42u);
+  EXPECT_NE(page.find("\"fields\":[\"kind\",\"param1\",\"param2\",\"param3\",\"param4\","
+                      "\"signal_time\",\"approach_mark\",\"mountain_type\",\"speed_limit\","
+                      "\"gradient\",\"adhesion\"]"),
+            std::string::npos);
 }
 
 TEST(RoutePage, EmbeddedPageIsSmallAndLoadsNothing) {
@@ -110,7 +124,11 @@ TEST(RoutePage, TextsFromTheFilesAreEscaped) {
   for (const test_case& c : cases) {
     SCOPED_TRACE(c.expected);
     viewer::route_view view = embedded_view(false);
-    view.stations.slots[1].name = c.name;   // a station
+    view.stations.slots[1].name = c.name;  // a station
+    // A clock of one-digit values still reads as a clock.
+    view.stations.slots[compiler::train_parameter_slot].group2_a = 8;
+    view.stations.slots[compiler::train_parameter_slot].group2_b = 0;
+    view.stations.slots[compiler::train_parameter_slot].group2_c = 5;
     view.stations.slots[80].name = c.name;  // the first sign's text
     view.route_base_name = c.name;
     const std::string page = viewer::route_page(view);
@@ -119,6 +137,7 @@ TEST(RoutePage, TextsFromTheFilesAreEscaped) {
     // and tip; the route in the title and the heading.
     EXPECT_GE(occurrences(page, c.expected), 6u);
     EXPECT_EQ(occurrences(page, "<script"), 3u);  // the page's own three
+    EXPECT_NE(page.find("<th>clock</th><td>08:00:05</td>"), std::string::npos);
   }
 }
 
@@ -230,6 +249,34 @@ TEST(RoutePage, AnyCellsAndSlotsMakeAWholePage) {
     EXPECT_EQ(occurrences(page, "<script"), 3u);
     EXPECT_LT(page.size(), (std::size_t{1} << 20) + 1200 * cells);
   }
+}
+
+// The curves read back from the plan are the curve rows of the text: each
+// row's stretch, sense and class, found apart from the reader by cutting
+// the rows here.
+TEST(RoutePage, CurvesAreTheCurveRows) {
+  const viewer::route_view view = embedded_view();
+  ASSERT_TRUE(view.plan);
+  const std::vector<viewer::curve_stretch> found = viewer::curve_stretches(*view.plan);
+  const std::array<double, 6> per_class = {0.0001, 0.0002, 0.0004, 0.001, 0.002, 0.003};
+  std::istringstream text(test_support::embedded_line_text());
+  std::size_t n = 0;
+  for (std::string row; std::getline(text, row);) {
+    if (!row.starts_with("curva")) continue;
+    SCOPED_TRACE(row);
+    const char sense = row[5];
+    const int digit = row[6] - '1';
+    std::size_t first = 0, length = 0;
+    ASSERT_EQ(std::sscanf(row.c_str() + row.find(',') + 1, "%zu , %zu", &first, &length), 2);
+    ASSERT_LT(n, found.size());
+    EXPECT_EQ(found[n].first_metre, first);
+    EXPECT_EQ(found[n].last_metre, first + length);
+    EXPECT_NEAR(found[n].curvature, (sense == 's' ? -1 : 1) * per_class[digit], 1e-9);
+    EXPECT_NEAR(found[n].radius_m(), 1.0 / per_class[digit], 1e-3);
+    ++n;
+  }
+  EXPECT_EQ(n, 42u);
+  EXPECT_EQ(found.size(), n);
 }
 
 TEST(RoutePage, CoordinatesAreWrittenToATenth) {
@@ -352,3 +399,171 @@ TEST(ViewCommand, WritesThePageOrNamesTheFileItCannotRead) {
 }
 
 }  // namespace
+
+namespace {
+
+// The 1-based line of the first row that starts with `keyword`.
+std::size_t line_of_first(const std::string& text, std::string_view keyword) {
+  const std::size_t at = text.find("\n" + std::string(keyword));
+  return at == std::string::npos
+             ? 0
+             : static_cast<std::size_t>(
+                   std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(at), '\n')) +
+                   2;
+}
+
+std::string replaced(std::string text, std::string_view what, std::string_view with) {
+  const std::size_t at = text.find(what);
+  EXPECT_NE(at, std::string::npos) << what;
+  if (at != std::string::npos) text.replace(at, what.size(), with);
+  return text;
+}
+
+}  // namespace
+
+// The page of texts compiled in memory: the view writes the page alone, and
+// the page tells what the journal tells: the errors and warnings with their
+// places, the banner of a recorded error, the row behind each object.
+TEST(ViewCommand, PagesOfTextsTellWhatTheJournalTells) {
+  const std::string line = test_support::embedded_line_text();
+  const std::string service = test_support::embedded_service_text();
+  struct text_case {
+    std::string name;
+    std::string line;
+    std::string service;
+    int status;
+    std::string banner;  // empty: none
+    std::size_t errors;
+    std::string link;   // a diagnostic linked to its place on the axis
+    std::string shown;  // what else the page holds
+    bool drawn;
+  };
+  const std::vector<text_case> cases = {
+      {"clean", line, service, 0, "", 0, "", "", true},
+      {"a curve of no class", replaced(line, "curvad1,  2700,", "curvad,  2700,"), service, 2,
+       "error 103 was recorded: what follows is what the files hold", 1,
+       "<a href=\"#strips\" data-metre=\"2700\">", "", true},
+      {"a row of markup", replaced(line, "curvas4,", "<b>pendenz</b>, 5\r\ncurvas4,"), service, 0,
+       "", 0, "", "<pre>&lt;b&gt;pendenz&lt;/b&gt;, 5</pre>", true},
+      {"an empty line text", "", service, 3,
+       "the reading stopped before the line length was known: no file would be written. There "
+       "is nothing to draw",
+       1, "", "", false},
+  };
+  for (const text_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    temporary_directory dir;
+    const auto line_path = dir.path() / "Vescara_Ormeda_linea.txt";
+    const auto service_path = dir.path() / "Vescara_Ormeda_4816-.txt";
+    test_support::write_file(line_path, c.line);
+    test_support::write_file(service_path, c.service);
+    const auto page_path = dir.path() / "page.html";
+    const auto result =
+        run_view({line_path.string(), service_path.string(), "-o", page_path.string()});
+    EXPECT_EQ(result.status, c.status) << result.err;
+    // Nothing but the page is written, and the texts are as they were.
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"Vescara_Ormeda_4816-.txt",
+                                               "Vescara_Ormeda_linea.txt", "page.html"}));
+    EXPECT_EQ(test_support::read_file(line_path), c.line);
+    const std::string page = test_support::read_file(page_path);
+    EXPECT_TRUE(page.ends_with("</html>\n"));
+    EXPECT_EQ(occurrences(page, "<script"), c.drawn ? 3u : 2u);
+
+    if (c.banner.empty()) {
+      EXPECT_EQ(page.find("id=\"banner\""), std::string::npos);
+    } else {
+      EXPECT_NE(page.find("<p id=\"banner\">" + c.banner + "</p>"), std::string::npos);
+    }
+    if (c.errors > 0) {
+      EXPECT_NE(page.find(fmt::format("data-errors=\"{}\"", c.errors)), std::string::npos);
+    } else {
+      EXPECT_EQ(page.find("<li class=\"error\">"), std::string::npos);
+    }
+    if (!c.shown.empty()) {
+      EXPECT_NE(page.find(c.shown), std::string::npos);
+    }
+    if (!c.link.empty()) {
+      // The link names the text and line of the row, then the report.
+      const std::size_t at = page.find(c.link);
+      ASSERT_NE(at, std::string::npos);
+      EXPECT_EQ(page.substr(at + c.link.size(), line_path.string().size() + 18),
+                line_path.string() + ":12</a>: error 103");
+    }
+    EXPECT_EQ(page.find("<b>pendenz"), std::string::npos);
+    EXPECT_EQ(page.find("data-kind=\"no-drawing\"") == std::string::npos, c.drawn);
+    // An error that stops the reading leaves the service text unread.
+    if (c.status != 0) continue;
+    // The first signal's hover names the row of the first signal.
+    const std::size_t signal = page.find("data-kind=\"signal\"");
+    ASSERT_NE(signal, std::string::npos);
+    const std::string tip = page.substr(signal, page.find(" d=", signal) - signal);
+    EXPECT_NE(tip.find(fmt::format(" · from {}:{}\"", service_path.string(),
+                                   line_of_first(c.service, "segnale"))),
+              std::string::npos)
+        << tip;
+    EXPECT_NE(page.find(" · from the protection pass\""), std::string::npos);
+  }
+}
+
+// Without names, `view --dir` shows the one build the directory holds,
+// whatever its names; names narrow the choice, and a choice left open is
+// named rather than guessed.
+TEST(ViewCommand, FindsTheOneBuildInTheDirectory) {
+  temporary_directory texts;
+  ASSERT_EQ(test_support::run_command({"export-sources", "--out", texts.path().string()}).status,
+            builder::exit_status::clean);
+  const std::string line = (texts.path() / "Vescara_Ormeda_linea.txt").string();
+  const std::string service = (texts.path() / "Vescara_Ormeda_4816-.txt").string();
+  struct directory_case {
+    std::vector<std::vector<std::string>> builds;  // --route, --train and flags of each compile
+    std::vector<std::string> view;                 // view's names
+    int status;
+    std::string page;     // the page written, or the message
+    std::string heading;  // the names the page shows
+  };
+  // A name cut at an underscore is the route whose plan is there, else the
+  // name up to the last underscore.
+  const std::vector<directory_case> cases = {
+      {{{"Alpe_Nord", "77"}}, {}, 0, "Alpe_Nord_77.html", "Alpe_Nord, train 77"},
+      {{{"Alpe", "77_bis"}}, {}, 0, "Alpe_77_bis.html", "Alpe, train 77_bis"},
+      {{{"Alpe", "77_bis", "--no-plan"}}, {}, 0, "Alpe_77_bis.html", "Alpe_77, train bis"},
+      {{{"Alpe", "77"}, {"Brenta", "5"}},
+       {},
+       1,
+       "holds 2 builds: name one\n  --route Alpe --train 77\n  --route Brenta --train 5",
+       ""},
+      {{{"Alpe", "77"}, {"Brenta", "5"}},
+       {"--route", "Brenta"},
+       0,
+       "Brenta_5.html",
+       "Brenta, train 5"},
+      {{{"Alpe", "77"}, {"Alpe", "78"}}, {"--train", "78"}, 0, "Alpe_78.html", "Alpe, train 78"},
+      {{}, {}, 1, "Vescara_Ormeda_4816.dat", ""},
+  };
+  for (const directory_case& c : cases) {
+    SCOPED_TRACE(c.page);
+    temporary_directory dir;
+    for (const auto& build : c.builds) {
+      std::vector<std::string> args = {"compile", line,     service, "--route",          build[0],
+                                       "--train", build[1], "--out", dir.path().string()};
+      args.insert(args.end(), build.begin() + 2, build.end());
+      ASSERT_EQ(test_support::run_command(args).status, builder::exit_status::clean);
+    }
+    std::vector<std::string> args = {"--dir", dir.path().string()};
+    args.insert(args.end(), c.view.begin(), c.view.end());
+    const auto result = run_view(args);
+    EXPECT_EQ(result.status, c.status) << result.err;
+    if (c.status == 0) {
+      ASSERT_TRUE(std::filesystem::exists(dir.path() / c.page)) << result.out;
+      EXPECT_NE(test_support::read_file(dir.path() / c.page).find("<h1>" + c.heading + "</h1>"),
+                std::string::npos);
+    } else {
+      EXPECT_NE(result.err.find(c.page), std::string::npos) << result.err;
+    }
+  }
+}

@@ -15,30 +15,22 @@ Exits 77 (skipped) when no Chromium is installed.
     page_in_browser.py SCENARIO_BUILDER SCREENSHOT_DIR
 """
 
+import csv
 import html.parser
 import json
 import os
 import re
-import select
-import shutil
 import subprocess
 import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from devtools import FLAGS, DevTools, chromium  # noqa: E402
+import live_checks  # noqa: E402
+
 SKIP = 77
 EXPECTED = {"station": 13, "signal": 34, "slowdown": 1}
-FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
-         "--disable-background-networking", "--disable-component-update",
-         "--disable-sync"]
-
-
-def chromium():
-    for name in ("chromium", "chromium-browser", "google-chrome"):
-        path = shutil.which(name)
-        if path:
-            return path
-    return None
 
 
 def run_chromium(browser, extra, url):
@@ -79,99 +71,6 @@ def console_errors(log):
                                       or "Error" in line)]
 
 
-class DevTools:
-    """Chromium driven over --remote-debugging-pipe: commands go in on its
-    descriptor 3 and answers and events come out of its descriptor 4, as JSON
-    messages each ended by a NUL byte."""
-
-    def __init__(self, browser, profile):
-        to_browser_read, self.to_browser = os.pipe()
-        self.from_browser, from_browser_write = os.pipe()
-        # The shell puts the two pipe ends where Chromium looks for them.
-        command = ("exec 3<&%d 4>&%d; exec \"$0\" \"$@\""
-                   % (to_browser_read, from_browser_write))
-        self.process = subprocess.Popen(
-            ["sh", "-c", command, browser, *FLAGS, "--remote-debugging-pipe",
-             "--user-data-dir=" + profile, "about:blank"],
-            pass_fds=(to_browser_read, from_browser_write),
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(to_browser_read)
-        os.close(from_browser_write)
-        self.pending = b""
-        self.next_id = 0
-        self.events = []
-        self.session = None
-
-    def close(self):
-        try:
-            self.send("Browser.close", session=False, wait=False)
-        except OSError:
-            pass
-        try:
-            self.process.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            self.process.kill()
-            self.process.wait()
-        os.close(self.to_browser)
-        os.close(self.from_browser)
-
-    def _read_message(self, deadline):
-        while b"\0" not in self.pending:
-            left = deadline - time.monotonic()
-            if left <= 0:
-                raise TimeoutError("Chromium did not answer in time")
-            ready, _, _ = select.select([self.from_browser], [], [], left)
-            if ready:
-                chunk = os.read(self.from_browser, 1 << 16)
-                if not chunk:
-                    raise EOFError("Chromium closed its end of the pipe")
-                self.pending += chunk
-        message, self.pending = self.pending.split(b"\0", 1)
-        return json.loads(message)
-
-    def send(self, method, params=None, session=True, wait=True, timeout=30):
-        self.next_id += 1
-        message = {"id": self.next_id, "method": method, "params": params or {}}
-        if session and self.session:
-            message["sessionId"] = self.session
-        os.write(self.to_browser, json.dumps(message).encode() + b"\0")
-        if not wait:
-            return None
-        deadline = time.monotonic() + timeout
-        while True:
-            answer = self._read_message(deadline)
-            if answer.get("id") == self.next_id:
-                if "error" in answer:
-                    raise RuntimeError("%s: %s" % (method, answer["error"]))
-                return answer.get("result", {})
-            self.events.append(answer)
-
-    def wait_event(self, method, timeout=30):
-        deadline = time.monotonic() + timeout
-        for event in self.events:
-            if event.get("method") == method:
-                return event
-        while True:
-            event = self._read_message(deadline)
-            self.events.append(event)
-            if event.get("method") == method:
-                return event
-
-    def evaluate(self, expression):
-        result = self.send("Runtime.evaluate",
-                           {"expression": expression, "returnByValue": True})
-        if "exceptionDetails" in result:
-            raise RuntimeError("%s: %s" % (expression, result["exceptionDetails"]))
-        return result["result"].get("value")
-
-    def mouse(self, kind, x, y, **extra):
-        self.send("Input.dispatchMouseEvent", {"type": kind, "x": x, "y": y, **extra})
-
-    def settle(self):
-        # One round trip through the page after the input: its handlers ran.
-        self.evaluate("new Promise(r => requestAnimationFrame(() => r(1)))")
-
-
 CENTRE = """(() => {{
   const e = document.querySelector('{0}');
   if (!e) return null;
@@ -180,28 +79,125 @@ CENTRE = """(() => {{
   return [r.left + r.width / 2, r.top + r.height / 2];
 }})()"""
 
+# The labels of every drawing that can be seen, and the pairs of them whose
+# boxes meet by more than half a pixel.
+OVERLAPS = """(() => {
+  const boxes = [];
+  for (const svg of document.querySelectorAll('svg')) {
+    const f = svg.getBoundingClientRect();
+    for (const t of svg.querySelectorAll('text')) {
+      const r = t.getBoundingClientRect();
+      if (getComputedStyle(t).display === 'none' || r.width === 0) continue;
+      if (r.right <= f.left || r.left >= f.right || r.bottom <= f.top || r.top >= f.bottom) continue;
+      boxes.push([r.left, r.top, r.right, r.bottom, t.textContent]);
+    }
+  }
+  const meet = [];
+  for (let i = 0; i < boxes.length; i++) for (let j = i + 1; j < boxes.length; j++) {
+    const a = boxes[i], b = boxes[j];
+    if (a[0] < b[2] - 0.5 && b[0] < a[2] - 0.5 && a[1] < b[3] - 0.5 && b[1] < a[3] - 0.5)
+      meet.push(a[4] + ' over ' + b[4]);
+  }
+  return [boxes.length, meet.slice(0, 4)];
+})()"""
 
-def interact(browser, url):
-    """Hovers, zooms and drags in the page as a reader would, and returns what
-    did not work, with every exception, console error and request for
-    anything but the page itself that happened meanwhile."""
+# Where the strips' zoom is and where the focus line stands after a jump.
+JUMPED = """(() => {
+  const t = document.querySelector('svg.strip g.scaled').getAttribute('transform');
+  const f = document.querySelector('svg.strip line.focus');
+  return [t, f.style.display, +f.getAttribute('x1'), document.getElementById('jump-note').textContent];
+})()"""
+
+
+def label_overlaps(tools, when):
+    count, meet = tools.evaluate(OVERLAPS)
+    failures = []
+    if count < 10:
+        failures.append("labels %s: only %d labels to be seen" % (when, count))
+    for pair in meet:
+        failures.append("labels %s: %s" % (when, pair))
+    return failures
+
+
+def jump(tools, text):
+    tools.evaluate("document.getElementById('jump-to').value = %s; "
+                   "document.getElementById('jump').requestSubmit()" % json.dumps(text))
+    tools.settle()
+    return tools.evaluate(JUMPED)
+
+
+def jumps(tools):
+    """A station's name, in other letter case, and a kilometre each centre the
+    strips on their place; a name of nothing says so."""
+    failures = []
+    for text in ("ormeda s.v.", "km 12,5"):
+        transform, shown, x, note = jump(tools, text)
+        scale = re.search(r"scale\(([-\d.e]+),1\)", transform or "")
+        if not scale or float(scale.group(1)) < 5 or shown == "none" or abs(x - 600) > 2 or note:
+            failures.append("jump to %r: %s, focus %s at %s, note %r" % (text, transform, shown, x, note))
+    _, _, _, note = jump(tools, "nowhere")
+    if not note:
+        failures.append("a jump to nowhere says nothing")
+    tools.evaluate("document.getElementById('zoom-reset').click()")
+    return failures
+
+
+def downloaded(folder, suffix, timeout=10):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        for name in os.listdir(folder):
+            if name.endswith(suffix):
+                return os.path.join(folder, name)
+        time.sleep(0.05)
+    return None
+
+
+def downloads(tools, cells):
+    """The cells' table holds every field of every cell as the grid file does,
+    and the plan's drawing stands on its own."""
+    failures = []
+    with tempfile.TemporaryDirectory() as folder:
+        tools.send("Browser.setDownloadBehavior", {"behavior": "allow", "downloadPath": folder},
+                   session=False)
+        tools.evaluate("document.getElementById('save-cells').click()")
+        path = downloaded(folder, "_cells.csv")
+        if not path:
+            return ["no table of cells was downloaded"]
+        with open(path, newline="", encoding="utf-8") as f:
+            rows = list(csv.DictReader(f))
+        if len(rows) != len(cells):
+            failures.append("the table holds %d cells, the grid %d" % (len(rows), len(cells)))
+        for row, cell in zip(rows, cells):
+            differ = {k: (row.get(k), v) for k, v in cell.items() if row.get(k) != str(v)}
+            if differ:
+                failures.append("cell %s of the table differs from the grid: %s" % (cell["cell"], differ))
+                break
+        tools.evaluate("document.getElementById('save-plan').click()")
+        path = downloaded(folder, "_plan.svg")
+        if not path:
+            return failures + ["no drawing of the plan was downloaded"]
+        with open(path, encoding="utf-8") as f:
+            svg = f.read()
+        if not svg.startswith("<?xml") or 'xmlns="http://www.w3.org/2000/svg"' not in svg \
+                or '<polyline class="track"' not in svg or "#plan-view" not in svg:
+            failures.append("the plan's drawing is not a drawing of its own: %r" % svg[:200])
+    return failures
+
+
+def interact(browser, url, cells):
+    """Hovers, zooms and drags in the page as a reader would, jumps, looks at
+    its labels and downloads its tables, and returns what did not work, with
+    every exception, console error and request for anything but the page
+    itself that happened meanwhile."""
     failures = []
     with tempfile.TemporaryDirectory() as profile:
         tools = DevTools(browser, profile)
         try:
-            target = tools.send("Target.createTarget", {"url": "about:blank"})
-            attached = tools.send("Target.attachToTarget",
-                                  {"targetId": target["targetId"], "flatten": True})
-            tools.session = attached["sessionId"]
-            for domain in ("Page", "Runtime", "Log", "Network"):
-                tools.send(domain + ".enable")
-            tools.send("Emulation.setDeviceMetricsOverride",
-                       {"width": 1400, "height": 900, "deviceScaleFactor": 1, "mobile": False})
-            tools.send("Page.navigate", {"url": url})
-            tools.wait_event("Page.loadEventFired")
+            tools.open_page(url)
             if tools.evaluate("document.body.getAttribute('data-ready')") != "1":
                 failures.append("interaction: the page's script did not finish")
                 return failures
+            failures.extend(label_overlaps(tools, "at full view"))
 
             tip = "(() => { const t = document.getElementById('tip'); " \
                   "return [getComputedStyle(t).display, t.textContent]; })()"
@@ -246,6 +242,9 @@ def interact(browser, url):
             narrowed = tools.evaluate(view_box)
             if float(narrowed.split()[2]) >= float(full.split()[2]):
                 failures.append("the wheel did not zoom the plan: %r, then %r" % (full, narrowed))
+            failures.extend(label_overlaps(tools, "zoomed in"))
+            failures.extend(jumps(tools))
+            failures.extend(downloads(tools, cells))
         except (OSError, EOFError, TimeoutError, RuntimeError, TypeError) as error:
             failures.append("interaction: %s" % error)
         finally:
@@ -260,7 +259,7 @@ def interact(browser, url):
                 failures.append("log error: %s" % params["entry"].get("text"))
             elif method == "Network.requestWillBeSent":
                 requested = params["request"]["url"]
-                if requested != url and not requested.startswith(("data:", "about:")):
+                if requested != url and not requested.startswith(("data:", "about:", "blob:")):
                     failures.append("the page asked for %s" % requested)
     return failures
 
@@ -278,10 +277,16 @@ PLANTED = {
     "an exception after a drag": ("window.addEventListener('mouseup',function(){drag=null;});",
                                   "window.addEventListener('mouseup',function(){drag=null;null.x;});"),
     "a request outside the page": ("<h1>", "<img src=\"http://example.invalid/x.png\"><h1>"),
+    "the lane's labels are never placed": ("function layoutLane(){", "function layoutLane(){return;"),
+    "the plan's labels are never placed": ("var layoutPlan=function(){",
+                                           "var layoutPlan=function(){return;"),
+    "the jump box goes nowhere": ("function jumpTo(m){", "function jumpTo(m){return;"),
+    "the table of cells mixes two fields": ("gradient:valueAt(data.g,c)", "gradient:valueAt(data.s,c)"),
+    "the plan's drawing loses its style": ("copy.insertBefore(style,copy.firstChild);", ""),
 }
 
 
-def checker_misses(browser, page, work):
+def checker_misses(browser, page, work, cells):
     """The planted faults that the interaction does not notice."""
     with open(page, encoding="utf-8") as f:
         text = f.read()
@@ -293,9 +298,25 @@ def checker_misses(browser, page, work):
         damaged = os.path.join(work, "planted.html")
         with open(damaged, "w", encoding="utf-8") as f:
             f.write(text.replace(original, planted, 1))
-        if not interact(browser, "file://" + damaged):
+        if not interact(browser, "file://" + damaged, cells):
             missed.append(name)
     return missed
+
+
+def grid_cells(program, grid):
+    """Every cell of a grid file as `inspect` decodes it, a cell that holds
+    nothing as zeros."""
+    listed = json.loads(subprocess.run([program, "inspect", "--json", grid], check=True,
+                                       capture_output=True, text=True).stdout)[0]
+    held = {c["cell"]: c for c in listed["cells"]}
+    fields = ["kind", "param1", "param2", "param3", "param4", "signal_time", "approach_mark",
+              "mountain_type", "speed_limit", "gradient", "adhesion"]
+    cells = []
+    for n in range(listed["cell_count"]):
+        cell = {"cell": n, "metres": n * 50}
+        cell.update({f: held[n][f] if n in held else 0 for f in fields})
+        cells.append(cell)
+    return cells
 
 
 def main():
@@ -341,9 +362,11 @@ def main():
             if said != str(count):
                 failures.append("the page counts %s %s markers, expected %d" % (said, kind, count))
 
-        failures.extend(interact(browser, url))
-        for missed in checker_misses(browser, page, work):
+        cells = grid_cells(program, os.path.join(work, "Vescara_Ormeda_4816.dat"))
+        failures.extend(interact(browser, url, cells))
+        for missed in checker_misses(browser, page, work, cells):
             failures.append("the checker did not notice a planted fault: " + missed)
+        failures.extend(live_checks.check(program, browser, work))
 
         os.makedirs(shots, exist_ok=True)
         shot = os.path.join(shots, "route_page.png")

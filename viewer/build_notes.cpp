@@ -1,0 +1,136 @@
+#include "viewer/build_notes.h"
+
+#include <fmt/format.h>
+
+#include <map>
+#include <utility>
+#include <variant>
+
+namespace viewer {
+
+namespace {
+
+using compiler::row_keyword;
+using compiler::text_id;
+
+// The rows whose first number is a place on the line, as opposed to a length,
+// a count or a setting.
+bool names_a_place(row_keyword keyword) {
+  switch (keyword) {
+    case row_keyword::length:
+    case row_keyword::background:
+    case row_keyword::repetition:
+    case row_keyword::braked_mass:
+    case row_keyword::cars:
+    case row_keyword::clock:
+    case row_keyword::sand:
+      return false;
+    case row_keyword::progressive:
+    case row_keyword::gradient:
+    case row_keyword::curve:
+    case row_keyword::tunnel:
+    case row_keyword::speed_boards:
+    case row_keyword::sign:
+    case row_keyword::speed:
+    case row_keyword::adhesion:
+    case row_keyword::signal:
+    case row_keyword::slowdown:
+    case row_keyword::code_cut:
+    case row_keyword::station:
+      return true;
+  }
+  return false;
+}
+
+// The two texts' line indexes, for the texts that were there to be read.
+struct text_lines {
+  std::optional<compiler::line_index> line;
+  std::optional<compiler::line_index> service;
+
+  explicit text_lines(const compiler::description_texts& texts) {
+    if (texts.line) line.emplace(*texts.line);
+    if (texts.service) service.emplace(*texts.service);
+  }
+
+  std::uint32_t line_of(const compiler::text_place& place) const {
+    const auto& index = place.text == text_id::line_text ? line : service;
+    if (place.text == text_id::none || !index) return 0;
+    return static_cast<std::uint32_t>(index->line_of(place.offset));
+  }
+};
+
+// The row entry that placed the object of a placement entry.
+std::int32_t placing_row(const compiler::journal_entry& entry) {
+  if (const auto* placed = std::get_if<compiler::object_placed>(&entry.event)) return placed->row;
+  if (const auto* over = std::get_if<compiler::object_overwritten>(&entry.event)) return over->row;
+  return -1;
+}
+
+std::string source_words(const build_notes& notes, const std::optional<placed_by>& by) {
+  if (!by) return {};
+  if (by->text == text_id::none) return "the protection pass";
+  const std::string& file = by->text == text_id::line_text ? notes.names.line : notes.names.service;
+  return fmt::format("{}:{}", file, by->line);
+}
+
+}  // namespace
+
+std::string build_notes::cell_source(std::size_t cell) const {
+  return cell < cells.size() ? source_words(*this, cells[cell]) : std::string();
+}
+
+std::string build_notes::slot_source(std::size_t slot) const {
+  return slot < slots.size() ? source_words(*this, slots[slot]) : std::string();
+}
+
+build_notes notes_of(const compiler::compile_result& result, const compiler::journal& log,
+                     const compiler::scenario_model& model,
+                     const compiler::description_texts& texts, const compiler::text_names& names) {
+  build_notes notes;
+  notes.names = names;
+  notes.outcome = result.outcome;
+  notes.fatal = result.fatal;
+  notes.recorded = log.recorded().code;
+  const text_lines lines(texts);
+  const auto& entries = log.entries();
+
+  // The place each row of a line names, first row of a line first.
+  std::map<std::pair<text_id, std::uint32_t>, std::int64_t> places;
+  for (const compiler::journal_entry& entry : entries) {
+    const auto* row = std::get_if<compiler::row_read>(&entry.event);
+    if (row == nullptr || !names_a_place(row->keyword)) continue;
+    places.emplace(std::pair{entry.place.text, lines.line_of(entry.place)}, row->position);
+  }
+  for (compiler::diagnostic& d : compiler::diagnose(log, model, texts, names)) {
+    page_diagnostic shown{std::move(d), std::nullopt};
+    const text_id text = shown.report.file.empty()         ? text_id::none
+                         : shown.report.file == names.line ? text_id::line_text
+                                                           : text_id::service_text;
+    const auto place = places.find({text, static_cast<std::uint32_t>(shown.report.line)});
+    if (shown.report.line != 0 && place != places.end()) shown.metre = place->second;
+    notes.diagnostics.push_back(std::move(shown));
+  }
+
+  // The owner of each cell's object, and through the station stops the row
+  // that filled each station's slot.
+  const auto& cells = model.grid.cells;
+  notes.cells.resize(cells.size());
+  notes.slots.resize(model.stations.slots.size());
+  for (std::size_t c = 0; c < cells.size(); ++c) {
+    const std::int32_t owner = log.owner_of(static_cast<std::int32_t>(c));
+    if (owner < 0) continue;
+    const std::int32_t row = placing_row(entries[static_cast<std::size_t>(owner)]);
+    placed_by by;
+    if (row >= 0)
+      by = {entries[static_cast<std::size_t>(row)].place.text,
+            lines.line_of(entries[static_cast<std::size_t>(row)].place)};
+    notes.cells[c] = by;
+    if (compiler::has_kind(cells[c], compiler::cell_kind::station_stop) && cells[c].param1 >= 0 &&
+        static_cast<std::size_t>(cells[c].param1) < notes.slots.size()) {
+      notes.slots[static_cast<std::size_t>(cells[c].param1)] = by;
+    }
+  }
+  return notes;
+}
+
+}  // namespace viewer
