@@ -29,24 +29,8 @@ target_include_directories(CLI11::CLI11 INTERFACE ${staged_include_dir})
 add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
 target_include_directories(nlohmann_json::nlohmann_json INTERFACE ${staged_include_dir})
 
-# cpp-httplib is compiled in from its single header. Debian's package holds
-# a library built for the build machine and a header split from it, so the
-# whole header is taken from Debian's source package of the same version,
-# with Debian's patches, by scripts/fetch-httplib-header.
-set(SCENARIO_HTTPLIB_DIR ${PROJECT_BINARY_DIR}/cpp-httplib
-    CACHE PATH "Directory holding cpp-httplib's single header httplib.h")
-if(NOT EXISTS ${SCENARIO_HTTPLIB_DIR}/httplib.h)
-  execute_process(COMMAND ${PROJECT_SOURCE_DIR}/scripts/fetch-httplib-header ${SCENARIO_HTTPLIB_DIR}
-                  RESULT_VARIABLE fetched)
-  if(NOT fetched EQUAL 0)
-    message(FATAL_ERROR "no httplib.h in ${SCENARIO_HTTPLIB_DIR}: scripts/fetch-httplib-header "
-                        "could not fetch it (it needs libcpp-httplib-dev installed and Debian's "
-                        "source packages within reach)")
-  endif()
-endif()
-add_library(httplib::httplib INTERFACE IMPORTED)
-target_include_directories(httplib::httplib SYSTEM INTERFACE ${SCENARIO_HTTPLIB_DIR})
-target_link_libraries(httplib::httplib INTERFACE ws2_32)
+# cpp-httplib is compiled in from its single header (cmake/httplib.cmake).
+include(${CMAKE_CURRENT_LIST_DIR}/httplib.cmake)
 
 set(SCENARIO_GOOGLETEST_SOURCE_DIR /usr/src/googletest
     CACHE PATH "GoogleTest's sources, compiled into the cross build for the unit tests")
