@@ -5,7 +5,7 @@
 #if defined(_WIN32)
 #include "builder/win32_notice.h"
 #elif defined(SCENARIO_HAS_WINDOW)
-#include "builder/window_notice.h"
+#include "builder/window_module.h"
 #endif
 
 namespace builder {
@@ -32,7 +32,7 @@ std::unique_ptr<waiting_notice> make_waiting_notice(bool window_allowed, std::os
   }
 #elif defined(SCENARIO_HAS_WINDOW)
   if (window_allowed && environment_names_display()) {
-    if (auto window = window_notice::open()) return window;
+    if (auto window = open_window_from_module(err)) return window;
   }
 #else
   (void)window_allowed;

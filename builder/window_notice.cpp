@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <string>
 
+#include "builder/version_text.h"
+
 namespace builder {
 
 namespace {
@@ -123,3 +125,15 @@ void window_notice::show_error(std::string_view text) {
 }
 
 }  // namespace builder
+
+// The module's entry points, which the program looks up by name
+// (builder/window_module.h).
+extern "C" {
+
+const char* scenario_window_module_version() { return SCENARIO_BUILDER_VERSION; }
+
+builder::waiting_notice* scenario_open_window_notice() {
+  return builder::window_notice::open().release();
+}
+
+}  // extern "C"

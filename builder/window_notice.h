@@ -1,7 +1,8 @@
 #pragma once
 // The waiting notice as a desktop window, and a fatal error as a modal
 // message box. Only drawing lives here: the build decides when each is shown.
-// Compiled only when the program is built with FLTK.
+// Compiled only when the program is built with FLTK, into the module the
+// program loads when a display is named (builder/window_module.h).
 
 #include <memory>
 #include <string_view>
