@@ -26,10 +26,10 @@ using window_module_version_function = const char* (*)();
 // display can be opened.
 using window_module_open_function = waiting_notice* (*)();
 
-// Loads the module through the program's library search path (the build
-// tree; once installed, the module's directory relative to the program, then
-// where it was installed, so that a copy of the program elsewhere finds it
-// too), and opens the window. Null, with one line on `err` saying why, when no module can be
+// Loads the module from the first directory of the program's library search
+// path that holds it (the build tree; once installed, the module's directory
+// relative to the program, then where it was installed, so that a copy of the
+// program elsewhere finds it too), and opens the window. Null, with one line on `err` saying why, when no module can be
 // loaded; null alone when the display does not open. A loaded module stays
 // loaded for the life of the process, as the window's code is in it.
 std::unique_ptr<waiting_notice> open_window_from_module(std::ostream& err);
