@@ -165,12 +165,12 @@ void page_server::stop() {
   }
   state_->changed.notify_all();
   if (!state_->thread.joinable()) return;
-  // A server that has not yet begun to listen ignores a stop: it is told
-  // again until its thread has ended.
-  while (!state_->finished) {
-    state_->server.stop();
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  // A server that has not yet begun to listen ignores a stop, and one told
+  // twice closes its socket twice: it is stopped once, when it runs.
+  while (!state_->finished && !state_->server.is_running()) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
+  if (!state_->finished) state_->server.stop();
   state_->thread.join();
 }
 

@@ -18,17 +18,17 @@ namespace {
 constexpr std::size_t max_row_bytes = 200;
 constexpr std::size_t max_field_bytes = 60;
 
-// A text with its name and its lines, when it was there to be read.
+// A text with its name and its lines, when it was there to be read (a
+// missing text has no body, and no lines).
 struct source {
   std::string_view name;
   std::optional<std::string_view> body;
-  std::optional<line_index> lines;
+  line_index lines;
 
-  source(std::string_view file_name, const std::optional<std::string>& text) : name(file_name) {
-    if (!text) return;
-    body = *text;
-    lines.emplace(*text);
-  }
+  source(std::string_view file_name, const std::optional<std::string>& text)
+      : name(file_name),
+        body(text ? std::optional<std::string_view>(*text) : std::nullopt),
+        lines(text ? std::string_view(*text) : std::string_view()) {}
 
   bool holds(std::size_t offset) const { return body && offset < body->size(); }
 };
@@ -87,15 +87,15 @@ void place_at(diagnostic& d, const report_context& context, const text_place& pl
   if (text == nullptr) return;
   d.file = std::string(text->name);
   if (!text->holds(place.offset)) return;
-  d.line = text->lines->line_of(place.offset);
-  d.row = text->lines->row(d.line);
+  d.line = text->lines.line_of(place.offset);
+  d.row = text->lines.row(d.line);
 }
 
 // "line 31" in the same text, "L_linea.txt:31" in the other one.
 std::string where(const report_context& context, const text_place& place, text_id from) {
   const source* text = context.of(place.text);
   if (text == nullptr || !text->holds(place.offset)) return {};
-  const std::size_t line = text->lines->line_of(place.offset);
+  const std::size_t line = text->lines.line_of(place.offset);
   if (place.text == from) return fmt::format("line {}", line);
   return fmt::format("{}:{}", text->name, line);
 }
@@ -521,8 +521,8 @@ std::string foreign_message(std::string_view body, std::size_t offset, std::int6
 // The line of the row after the one at `offset`, its number and its text:
 // the row that a row too short for its keyword took its values from.
 std::string swallowed_row(const source& text, std::size_t offset) {
-  const std::size_t line = text.lines->line_of(offset);
-  const std::string next = text.lines->row(line + 1);
+  const std::size_t line = text.lines.line_of(offset);
+  const std::string next = text.lines.row(line + 1);
   if (next.empty()) return {};
   return fmt::format(", so the row on line {} (\"{}\") is lost", line + 1, shown(next));
 }
