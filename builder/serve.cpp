@@ -24,7 +24,7 @@ namespace {
 // page within this and the time of a compile, and the look costs two file
 // status calls: no watching service of the system is needed, which keeps
 // it the same on every system and under Wine.
-constexpr auto poll_interval = std::chrono::milliseconds(100);
+constexpr auto poll_interval = std::chrono::milliseconds(50);
 
 volatile std::sig_atomic_t interrupted = 0;
 
