@@ -257,8 +257,30 @@ case_no_display_uses_terminal() {
     probe_pid=$!
     expect_probe_status 0
     expect_printed 'notice: terminal'
+    [[ ! -s $work/err ]] || fail "standard error with $display_env: $(cat "$work/err")"
     [[ $(binary_files) == "$binary_files_of_build" ]] || fail "binary files: $(binary_files)"
   done
+}
+
+# A window module found first that is not this program's (here a library of
+# another name put in its place) is refused, said on standard error, and the
+# build goes on with the terminal notice.
+case_foreign_module_is_refused() {
+  local number=200
+  while [[ -e /tmp/.X11-unix/X$number || -e /tmp/.X$number-lock ]]; do ((++number)); done
+  local other_library
+  other_library=$(ldd "$probe" | awk '$1 ~ /^libfmt/ {print $3}')
+  [[ -f $other_library ]] || fail "the probe links no libfmt to stand in for the module"
+  mkdir "$work/modules"
+  cp "$other_library" "$work/modules/scenario-builder-window.so"
+  env -u WAYLAND_DISPLAY DISPLAY=":$number" LD_LIBRARY_PATH="$work/modules" "$probe" "$build_dir" \
+    >"$work/out" 2>"$work/err" &
+  probe_pid=$!
+  expect_probe_status 0
+  expect_printed 'notice: terminal'
+  grep -q "^no waiting window: $work/modules/scenario-builder-window.so was not built with this program" \
+    "$work/err" || fail "standard error does not refuse the module: $(cat "$work/err")"
+  [[ $(binary_files) == "$binary_files_of_build" ]] || fail "binary files: $(binary_files)"
 }
 
 # The program itself, copied where it builds: with no arguments and with
