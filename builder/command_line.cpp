@@ -66,19 +66,26 @@ command_action define_build(CLI::App& sub, const context& ctx) {
   return [options, ctx] { return run_build_command(*options, ctx.program, ctx.out, ctx.err); };
 }
 
-command_action define_compile(CLI::App& sub, const context& ctx) {
-  auto options = std::make_shared<compile_options>();
-  sub.add_option("LINE_TEXT", options->line_text, "the line description text (ROUTE_linea.txt)")
+// The two texts `compile` and `serve` take, and the names the files would
+// otherwise take from the texts' names.
+template <typename options_type>
+void add_author_texts(CLI::App& sub, options_type& options) {
+  sub.add_option("LINE_TEXT", options.line_text, "the line description text (ROUTE_linea.txt)")
       ->required();
-  sub.add_option("SERVICE_TEXT", options->service_text,
+  sub.add_option("SERVICE_TEXT", options.service_text,
                  "the service description text (ROUTE_TRAIN-.txt)")
       ->required();
-  sub.add_option("--route", options->route,
+  sub.add_option("--route", options.route,
                  "route base name (default: LINE_TEXT's name less _linea.txt)")
       ->type_name("NAME");
-  sub.add_option("--train", options->train,
+  sub.add_option("--train", options.train,
                  "train number (default: from SERVICE_TEXT's name ROUTE_TRAIN-.txt)")
       ->type_name("NUMBER");
+}
+
+command_action define_compile(CLI::App& sub, const context& ctx) {
+  auto options = std::make_shared<compile_options>();
+  add_author_texts(sub, *options);
   sub.add_option("--out", options->out,
                  "directory for the binary files, made when missing (default: .)")
       ->type_name("DIR");
@@ -170,17 +177,7 @@ command_action define_view(CLI::App& sub, const context& ctx) {
 
 command_action define_serve(CLI::App& sub, const context& ctx) {
   auto options = std::make_shared<serve_options>();
-  sub.add_option("LINE_TEXT", options->line_text, "the line description text (ROUTE_linea.txt)")
-      ->required();
-  sub.add_option("SERVICE_TEXT", options->service_text,
-                 "the service description text (ROUTE_TRAIN-.txt)")
-      ->required();
-  sub.add_option("--route", options->route,
-                 "route base name (default: LINE_TEXT's name less _linea.txt)")
-      ->type_name("NAME");
-  sub.add_option("--train", options->train,
-                 "train number (default: from SERVICE_TEXT's name ROUTE_TRAIN-.txt)")
-      ->type_name("NUMBER");
+  add_author_texts(sub, *options);
   sub.add_option("--port", options->port,
                  "port on 127.0.0.1 to serve on (default: 8080; 0: any free port)")
       ->type_name("N");

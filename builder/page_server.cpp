@@ -1,16 +1,6 @@
 #include "builder/page_server.h"
 
-// The server's platform headers come in here alone.
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#endif
 #include <fmt/format.h>
-#include <httplib.h>
 
 #include <algorithm>
 #include <atomic>
@@ -19,6 +9,8 @@
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+
+#include "builder/http_library.h"
 
 namespace builder {
 

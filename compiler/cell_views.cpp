@@ -125,19 +125,23 @@ std::string describe_object(const track_cell& cell, const station_table& station
     case cell_kind::slowdown_warning:
       return slowdown_words("slowdown warning", *slowdown_of(cell), false);
     case cell_kind::warning_approach:
-      return fmt::format("cell {} ahead of the slowdown warning", cell.param1);
+      return fmt::format("cell {} ahead of the slowdown warning", warning_approach_of(cell)->rank);
     case cell_kind::speed_boards:
       return speed_boards_words(*speed_boards_of(cell));
-    case cell_kind::station_stop:
-      return fmt::format("station stop · slot {}{}", cell.param1, slot_name(stations, cell.param1));
+    case cell_kind::station_stop: {
+      const std::int16_t slot = slot_of(cell)->slot;
+      return fmt::format("station stop · slot {}{}", slot, slot_name(stations, slot));
+    }
     case cell_kind::tunnel_marker:
       return "tunnel marker";
     case cell_kind::code_cut:
-      return fmt::format("code cut · code {}", cell.param1);
+      return fmt::format("code cut · code {}", code_cut_of(cell)->code);
     case cell_kind::code_cut_without_code:
       return "code cut without a code";
-    case cell_kind::line_sign:
-      return fmt::format("line sign · slot {}{}", cell.param1, slot_name(stations, cell.param1));
+    case cell_kind::line_sign: {
+      const std::int16_t slot = slot_of(cell)->slot;
+      return fmt::format("line sign · slot {}{}", slot, slot_name(stations, slot));
+    }
   }
   return fmt::format("kind {} · {} {} {} {}", cell.kind, cell.param1, cell.param2, cell.param3,
                      cell.param4);

@@ -5,20 +5,13 @@
 
 #include <gtest/gtest.h>
 
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#endif
 #include <fmt/format.h>
-#include <httplib.h>
 
 #include <chrono>
 #include <string>
 #include <vector>
+
+#include "builder/http_library.h"
 
 namespace {
 

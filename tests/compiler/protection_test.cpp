@@ -321,27 +321,26 @@ TEST(CompetitionCodes, WorkedExamplesAndEdgeCases) {
       {"12", "AB", 2437, 33416},  // the key is lower-cased
       {"", "", 2583, 34355},      // the filler alone, less its last letter
   };
-  for (const code_case& c : cases) {
+  // The train number stands in slot 86 and the route in slot 85.
+  const auto table_of = [](const std::string& train, const std::string& route) {
     compiler::station_table table;
-    table.slots[86].name = c.train;
-    table.slots[85].name = c.route;
+    table.slots[86].name = train;
+    table.slots[85].name = route;
+    return table;
+  };
+  for (const code_case& c : cases) {
+    const compiler::station_table table = table_of(c.train, c.route);
     EXPECT_EQ(compiler::plain_competition_code(table), c.plain) << c.train << c.route;
     EXPECT_EQ(compiler::weighted_competition_code(table), c.weighted) << c.train << c.route;
   }
   // Swapping the names keeps the plain code for short names only.
-  compiler::station_table a, b;
-  a.slots[86].name = "12";
-  a.slots[85].name = "Ab";
-  b.slots[86].name = "Ab";
-  b.slots[85].name = "12";
+  const compiler::station_table a = table_of("12", "Ab");
+  const compiler::station_table b = table_of("Ab", "12");
   EXPECT_EQ(compiler::plain_competition_code(a), compiler::plain_competition_code(b));
   EXPECT_NE(compiler::weighted_competition_code(a), compiler::weighted_competition_code(b));
   // A 26th character of the names changes neither code.
-  compiler::station_table long1, long2;
-  long1.slots[86].name = "1234567890";
-  long1.slots[85].name = "abcdefghijklmnopX";
-  long2.slots[86].name = "1234567890";
-  long2.slots[85].name = "abcdefghijklmnoY";
+  const compiler::station_table long1 = table_of("1234567890", "abcdefghijklmnopX");
+  const compiler::station_table long2 = table_of("1234567890", "abcdefghijklmnoY");
   EXPECT_EQ(compiler::plain_competition_code(long1), compiler::plain_competition_code(long2));
   EXPECT_EQ(compiler::weighted_competition_code(long1), compiler::weighted_competition_code(long2));
 }
