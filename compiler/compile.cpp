@@ -1,6 +1,7 @@
 #include "compiler/compile.h"
 
 #include "compiler/competition_codes.h"
+#include "compiler/keywords.h"
 #include "compiler/line_reader.h"
 #include "compiler/protection.h"
 #include "compiler/service_reader.h"
@@ -72,10 +73,7 @@ void check_objects_past_last_station(const scenario_model& model, journal& log) 
     const journal_entry entry = log.entries()[i];
     const auto* row = std::get_if<row_read>(&entry.event);
     if (row == nullptr || row->position <= last_finish) continue;
-    const bool object =
-        row->keyword == row_keyword::signal || row->keyword == row_keyword::slowdown ||
-        row->keyword == row_keyword::speed_boards || row->keyword == row_keyword::code_cut;
-    if (!object) continue;
+    if (!facts_of(row->keyword).met_by_train) continue;
     warning_noted warning{warning_kind::beyond_last_station};
     warning.row = static_cast<std::int32_t>(i);
     warning.field = 0;

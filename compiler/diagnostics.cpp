@@ -8,6 +8,7 @@
 #include <span>
 
 #include "compiler/decoding.h"
+#include "compiler/keywords.h"
 #include "scenario/field_reader.h"
 #include "scenario/text_file.h"
 
@@ -188,83 +189,14 @@ std::string_view type_words(scenario::number_type type) {
   return "its field";
 }
 
-// The values of each keyword's row, by the names the guide gives them.
-std::span<const std::string_view> value_names(row_keyword keyword) {
-  static constexpr std::string_view length[] = {"length"};
-  static constexpr std::string_view progressive[] = {"start", "reference", "flag"};
-  static constexpr std::string_view background[] = {"value"};
-  static constexpr std::string_view repetition[] = {"from", "to"};
-  static constexpr std::string_view gradient[] = {"position", "gradient"};
-  static constexpr std::string_view curve[] = {"start", "length"};
-  static constexpr std::string_view tunnel[] = {"start", "end", "type"};
-  static constexpr std::string_view boards[] = {"position", "vas", "vbs", "vcs",     "strisces",
-                                                "vad",      "vbd", "vcd", "strisced"};
-  static constexpr std::string_view sign[] = {"position", "sign text"};
-  static constexpr std::string_view braked_mass[] = {"braked-mass percentage"};
-  static constexpr std::string_view cars[] = {"number of cars"};
-  static constexpr std::string_view speed[] = {"position", "speed"};
-  static constexpr std::string_view adhesion[] = {"position", "adhesion"};
-  static constexpr std::string_view clock[] = {"hours", "minutes", "seconds"};
-  static constexpr std::string_view sand[] = {"sand"};
-  static constexpr std::string_view signal[] = {"position", "sx", "s1", "s2", "s3",   "rapp",
-                                                "dx",       "d1", "d2", "d3", "tempo"};
-  static constexpr std::string_view slowdown[] = {"x", "v", "l", "f_tt", "f_ta", "d_v"};
-  static constexpr std::string_view code_cut[] = {"position", "code"};
-  static constexpr std::string_view station[] = {
-      "position", "type",     "length",   "flag_a",   "flag_b",   "flag_c",
-      "group1_a", "group1_b", "group1_c", "group2_a", "group2_b", "group2_c",
-      "dwell",    "hours",    "minutes",  "seconds",  "name"};
-  switch (keyword) {
-    case row_keyword::length:
-      return length;
-    case row_keyword::progressive:
-      return progressive;
-    case row_keyword::background:
-      return background;
-    case row_keyword::repetition:
-      return repetition;
-    case row_keyword::gradient:
-      return gradient;
-    case row_keyword::curve:
-      return curve;
-    case row_keyword::tunnel:
-      return tunnel;
-    case row_keyword::speed_boards:
-      return boards;
-    case row_keyword::sign:
-      return sign;
-    case row_keyword::braked_mass:
-      return braked_mass;
-    case row_keyword::cars:
-      return cars;
-    case row_keyword::speed:
-      return speed;
-    case row_keyword::adhesion:
-      return adhesion;
-    case row_keyword::clock:
-      return clock;
-    case row_keyword::sand:
-      return sand;
-    case row_keyword::signal:
-      return signal;
-    case row_keyword::slowdown:
-      return slowdown;
-    case row_keyword::code_cut:
-      return code_cut;
-    case row_keyword::station:
-      return station;
-  }
-  return {};
-}
-
 // The name of the failing value of a row: "hours", "tempo"; nothing when the
 // row is not known.
 std::optional<std::string_view> value_name(const report_context& context, const error_recorded& e) {
   const row_read* row = row_event(context.entry(e.row));
   if (row == nullptr || e.field < 0) return std::nullopt;
-  const auto names = value_names(row->keyword);
-  if (static_cast<std::size_t>(e.field) >= names.size()) return std::nullopt;
-  return names[static_cast<std::size_t>(e.field)];
+  const field_fact* field = field_of(row->keyword, e.field);
+  if (field == nullptr) return std::nullopt;
+  return field->name;
 }
 
 // Why the reading failed at a field: "hours 99999 does not fit a 16-bit
@@ -444,22 +376,15 @@ std::string name_of_value(const report_context& context, std::int32_t row, std::
   if (read == nullptr || field < 0) return "the value";
   if (read->keyword == row_keyword::signal) {
     // The values a signal packs are named by how they are packed.
-    switch (field) {
-      case 1:
-        return "the approach mark sx x 30 + dx x 10 + 4";
-      case 2:
-      case 3:
-      case 4:
-        return fmt::format("s{0} x 10 + d{0}", field - 1);
-      case 5:
-        return "rapp x 10 + sx x 3 + dx";
-      default:
-        break;
+    if (field == value_index<&signal_row::sx>) return "the approach mark sx x 30 + dx x 10 + 4";
+    if (field >= value_index<&signal_row::s1> && field <= value_index<&signal_row::s3>) {
+      return fmt::format("s{0} x 10 + d{0}", field - value_index<&signal_row::sx>);
     }
+    if (field == value_index<&signal_row::rapp>) return "rapp x 10 + sx x 3 + dx";
   }
-  const auto names = value_names(read->keyword);
-  if (static_cast<std::size_t>(field) >= names.size()) return "the value";
-  return std::string(names[static_cast<std::size_t>(field)]);
+  const field_fact* fact = field_of(read->keyword, field);
+  if (fact == nullptr) return "the value";
+  return std::string(fact->name);
 }
 
 // Why a value is stored otherwise than written.
@@ -476,8 +401,9 @@ std::string_view why_cut(const report_context& context, const warning_noted& w) 
     case row_keyword::tunnel:
       return "a cell keeps the tunnel type's low 8 bits";
     case row_keyword::signal:
-      return w.field == 1 || w.field == 10 ? "its field keeps only its low 8 bits"
-                                           : "its field keeps only its low 16 bits";
+      return w.field == value_index<&signal_row::sx> || w.field == value_index<&signal_row::time>
+                 ? "its field keeps only its low 8 bits"
+                 : "its field keeps only its low 16 bits";
     default:
       return "its field keeps only its low 16 bits";
   }

@@ -19,6 +19,7 @@
 
 #include "compiler/error_code.h"
 #include "compiler/placement.h"
+#include "compiler/rows.h"
 #include "scenario/field_reader.h"
 
 namespace compiler {
@@ -31,29 +32,6 @@ enum class text_id : std::uint8_t { none, line_text, service_text };
 struct text_place {
   text_id text = text_id::none;
   std::size_t offset = 0;
-};
-
-// Which keyword a row was read for.
-enum class row_keyword : std::uint8_t {
-  length,
-  progressive,
-  background,
-  repetition,
-  gradient,
-  curve,
-  tunnel,
-  speed_boards,
-  sign,
-  braked_mass,
-  cars,
-  speed,
-  adhesion,
-  clock,
-  sand,
-  signal,
-  slowdown,
-  code_cut,
-  station,
 };
 
 // What the reader passed over, or took otherwise than an author may think.

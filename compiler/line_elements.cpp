@@ -13,7 +13,7 @@ namespace compiler {
 namespace {
 
 progressive_row row_of(const station_record& slot) {
-  return {slot.start, slot.finish, slot.position};
+  return {.start = slot.start, .reference = slot.finish, .flag = slot.position};
 }
 
 void store(station_record& slot, const progressive_row& row) {
@@ -154,13 +154,15 @@ placement place_speed_boards(scenario_model& model, const speed_boards_row& row)
   cell.kind = kind_value(cell_kind::speed_boards);
   speed_boards_cell boards = *speed_boards_of(cell);
   const std::array<std::int16_t*, 3> ranks = {&boards.rank_a, &boards.rank_b, &boards.rank_c};
+  const auto s = s_speeds(row);
+  const auto d = d_speeds(row);
   for (std::size_t i = 0; i < ranks.size(); ++i) {
-    const auto packed = packed_speeds(row.s_speeds[i], row.d_speeds[i]);
+    const auto packed = packed_speeds(s[i], d[i]);
     if (!packed) {
       put_speed_boards(cell, boards);
       done.refused = cell_conflict{error_code::reading_failure, static_cast<std::int32_t>(c), 0,
                                    reading_limit::packed_speed,
-                                   packed_value(row.s_speeds[i], row.d_speeds[i])};
+                                   packed_value(s[i], d[i])};
       return done;
     }
     *ranks[i] = *packed;

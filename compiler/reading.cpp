@@ -165,4 +165,45 @@ void text_notes::settle_before(std::size_t limit) {
 
 void text_notes::flush() { settle_before(std::numeric_limits<std::size_t>::max()); }
 
+row_end text_reading::field_failed() {
+  const scenario::field_failure& failure = in.failure();
+  error_recorded error = error_of(error_code::reading_failure, std::nullopt, row);
+  error.failure = failure.kind;
+  error.number = failure.type;
+  error.field_offset = failure.offset;
+  error.field = static_cast<std::int32_t>(failure.index - row_first_field);
+  log.add_error(here(), error);
+  return row_end::fail;
+}
+
+row_end text_reading::beyond_limit(reading_limit limit, std::int64_t value) {
+  error_recorded error = error_of(error_code::reading_failure, std::nullopt, row);
+  error.limit = limit;
+  error.value = value;
+  log.add_error(here(), error);
+  return row_end::fail;
+}
+
+row_end text_reading::check_position(const route_grid& grid, std::int64_t position,
+                                     bool placed_on_cell, std::int64_t margin) {
+  log.set_row_position(row, static_cast<std::int32_t>(position));
+  if (!within_grid(grid, position, margin) || (placed_on_cell && position < 0)) {
+    fail_at(error_code::position_beyond_grid, static_cast<std::int32_t>(position));
+    return row_end::end_of_text;
+  }
+  return row_end::next;
+}
+
+reading_end reading_end_of(half_end end, bool ended_at_error) {
+  switch (end) {
+    case half_end::finished:
+      return ended_at_error ? reading_end::stopped_at_error : reading_end::end_of_text;
+    case half_end::stopped:
+      return reading_end::ended_by_error;
+    case half_end::failed:
+      return reading_end::failed;
+  }
+  return reading_end::failed;
+}
+
 }  // namespace compiler

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "compiler/journal.h"
+#include "compiler/keywords.h"
 #include "compiler/model.h"
 #include "scenario/field_reader.h"
 
@@ -30,6 +31,14 @@ enum class half_end {
   finished,  // end of its text (or an error 15 that ends only this text)
   stopped,   // an error that ends the whole reading; the text is deleted
   failed,    // error 25: both texts are deleted
+};
+
+// The outcome of handling one row.
+enum class row_end {
+  next,         // go on with the next row
+  end_of_text,  // an error 15: the rest of this text is not read
+  stop,         // an error that ends the whole reading
+  fail,         // error 25: the reading cannot go on
 };
 
 // p + margin lies within the grid: (p + margin) / 50 does not pass G.
@@ -134,5 +143,98 @@ class text_notes {
   // end again for each would cost the line's length every time.
   span known_line_{0, 0};
 };
+
+// What both readers keep while they read a text: where the row being read
+// stands, its journal entry, and how errors end the reading.
+struct text_reading {
+  journal& log;
+  scenario::field_reader in;
+  text_notes& notes;
+  text_id text;
+  std::size_t row_offset = 0;
+  std::int32_t row = -1;  // the journal entry of the row being read
+  std::size_t row_first_field = 0;
+  bool read_on = false;         // go on after errors, only to find more of them
+  bool ended_at_error = false;  // an error 15 ended the text before its end
+
+  text_place here() const { return {text, row_offset}; }
+  void begin_row(row_keyword keyword) {
+    row = log.add_row(here(), keyword);
+    row_first_field = in.fields_read();
+  }
+  void fail(error_code code) { log.add_error(here(), error_of(code, std::nullopt, row)); }
+  void fail_at(error_code code, std::int32_t position) {
+    log.add_error(here(), error_of(code, position, row));
+  }
+  // Error 25 at the field that could not be read.
+  row_end field_failed();
+  // Error 25 for a value the model cannot hold.
+  row_end beyond_limit(reading_limit limit, std::int64_t value = 0);
+  // After an error: false when the reading ends there. A reading that only
+  // looks for further mistakes goes on, unless the text has ended.
+  bool goes_on() {
+    if (!read_on) return false;
+    in.forget_range_failure();
+    return !in.failed();
+  }
+  // Records the row's position, and refuses one the grid does not take: a
+  // row whose object sits on a cell refuses a negative position too.
+  row_end check_position(const route_grid& grid, std::int64_t position, bool placed_on_cell,
+                         std::int64_t margin = 100);
+  // A warning about the value at `index` of the row being read.
+  void warn_value(warning_kind kind, std::int32_t index, std::int64_t value,
+                  std::int64_t other = 0) {
+    warn(log, here(), row, kind, index, value, other);
+  }
+};
+
+// A header ends the line text's general section: a field with both brackets
+// that, less its leading blanks, does not begin with "-".
+inline bool is_section_header(std::string_view field) {
+  return scenario::contains_exact(field, "[") && scenario::contains_exact(field, "]");
+}
+
+// The one loop over the rows of a part of a text. Each pass takes a
+// candidate keyword field (with the dash rule), makes every test of the
+// part's keywords on it in the table's order, and hands each test that
+// matches to the reader, which reads its row. A field that matches nothing
+// goes to the reader's `not_matched`. Returns how the part ended: `next` at
+// the end of the text (or at the header that closes the general section).
+//
+// The reader provides `applies(const keyword_fact&)`, `read_row(const
+// keyword_fact&, const keyword_test&, std::string_view field)`,
+// `not_matched(std::string_view field)` and `after_row(std::string_view
+// field)`.
+template <class Reader>
+row_end read_rows(text_reading& r, text_section section, int dash_limit, Reader& reader) {
+  const bool closes_at_header = section == text_section::line_general;
+  while (auto field = scenario::next_keyword_field(r.in, dash_limit)) {
+    const std::string_view f = *field;
+    r.row_offset = r.in.field_offset();
+    r.row = -1;
+    bool matched = false;
+    row_end result = row_end::next;
+    for (const keyword_fact& keyword : keyword_table()) {
+      if (keyword.section != section || !reader.applies(keyword)) continue;
+      for (const keyword_test& test : keyword.tests) {
+        if (result != row_end::next || !passes(test, keyword.exact_case, f)) continue;
+        matched = true;
+        result = reader.read_row(keyword, test, f);
+      }
+    }
+    if (!matched) reader.not_matched(f);
+    if (matched && result == row_end::next) r.notes.check_row(r.row_offset, r.in);
+    reader.after_row(f);
+    if (result != row_end::next && !r.goes_on()) {
+      if (result == row_end::end_of_text) r.ended_at_error = true;
+      return result;
+    }
+    if (closes_at_header && is_section_header(f) && f.front() != '-') break;
+  }
+  return row_end::next;
+}
+
+// How the reading of a text ended, for the journal.
+reading_end reading_end_of(half_end end, bool ended_at_error);
 
 }  // namespace compiler

@@ -8,6 +8,7 @@
 #include "compiler/cell_views.h"
 #include "compiler/encoding.h"
 #include "compiler/rounding.h"
+#include "compiler/row_reading.h"
 #include "compiler/signals.h"
 #include "compiler/stations.h"
 
@@ -15,11 +16,7 @@ namespace compiler {
 
 namespace {
 
-using scenario::contains_exact;
-using scenario::contains_ignoring_case;
 using scenario::field_reader;
-
-enum class row_end { next, end_of_text, stop, fail };
 
 bool fits_int32(std::int64_t value) {
   return value >= std::numeric_limits<std::int32_t>::min() &&
@@ -41,60 +38,22 @@ struct profile {
 };
 
 // What only the service half keeps while it reads.
-struct service_reading {
+struct service_reading : text_reading {
   scenario_model& model;
-  journal& log;
-  field_reader in;
   const line_handover& handover;
-  text_notes& notes;
-  std::size_t row_offset = 0;
-  std::int32_t row = -1;  // the journal entry of the row being read
   std::int32_t station_slot = 1;
   profile speed{&track_cell::speed_limit, true};
   profile adhesion{&track_cell::adhesion, false};
-  bool ended_at_error = false;  // an error 15 ended the text before its end
-  bool read_on = false;         // go on after errors, only to find more of them
-  std::size_t row_first_field = 0;
 
-  text_place here() const { return {text_id::service_text, row_offset}; }
-  void begin_row(row_keyword keyword) {
-    row = log.add_row(here(), keyword);
-    row_first_field = in.fields_read();
-  }
-  // After an error: false when the reading ends there. A reading that only
-  // looks for further mistakes goes on, unless the text has ended.
-  bool goes_on() {
-    if (!read_on) return false;
-    in.forget_range_failure();
-    return !in.failed();
-  }
-  void fail(error_code code) { log.add_error(here(), error_of(code, std::nullopt, row)); }
-  void fail_at(error_code code, std::int32_t position) {
-    log.add_error(here(), error_of(code, position, row));
-  }
   track_cell& cell(std::int64_t index) { return model.grid.cells[static_cast<std::size_t>(index)]; }
+  row_end check_position(std::int64_t position, bool placed_on_cell) {
+    return text_reading::check_position(model.grid, position, placed_on_cell);
+  }
+  // Warns when the value at `index` was stored as other than it reads.
+  void check_cut(std::int32_t index, std::int64_t value, std::int64_t stored) {
+    if (value != stored) warn_value(warning_kind::value_cut, index, value, stored);
+  }
 };
-
-// Error 25 at the field that could not be read.
-row_end failed_field(service_reading& r) {
-  const scenario::field_failure& failure = r.in.failure();
-  error_recorded error = error_of(error_code::reading_failure, std::nullopt, r.row);
-  error.failure = failure.kind;
-  error.number = failure.type;
-  error.field_offset = failure.offset;
-  error.field = static_cast<std::int32_t>(failure.index - r.row_first_field);
-  r.log.add_error(r.here(), error);
-  return row_end::fail;
-}
-
-// Error 25 for a value the model cannot hold.
-row_end failure(service_reading& r, reading_limit limit, std::int64_t value = 0) {
-  error_recorded error = error_of(error_code::reading_failure, std::nullopt, r.row);
-  error.limit = limit;
-  error.value = value;
-  r.log.add_error(r.here(), error);
-  return row_end::fail;
-}
 
 // The byte a profile writes: a speed in units of 5 km/h must fit a byte,
 // an adhesion is kept modulo 256.
@@ -128,21 +87,16 @@ bool fill_profile(service_reading& r, profile& p, std::int64_t until) {
   return true;
 }
 
-row_end check_position(service_reading& r, std::int64_t position, bool placed_on_cell) {
-  r.log.set_row_position(r.row, static_cast<std::int32_t>(position));
-  if (!within_grid(r.model.grid, position) || (placed_on_cell && position < 0)) {
-    r.fail_at(error_code::position_beyond_grid, static_cast<std::int32_t>(position));
-    return row_end::end_of_text;
-  }
-  return row_end::next;
-}
-
-row_end profile_row(service_reading& r, profile& p, row_keyword keyword) {
+// A profile row: the value holds from its position on, and the cells up to
+// it take the value of the row before.
+template <class Row>
+row_end read_profile(service_reading& r, profile& p, row_keyword keyword) {
   r.begin_row(keyword);
-  const std::int32_t position = r.in.read_long();
-  const std::int32_t value = r.in.read_long();
-  if (r.in.failed()) return failed_field(r);
-  if (const row_end checked = check_position(r, position, false); checked != row_end::next) {
+  Row row;
+  if (read_values(r.in, row) != value_count<Row>) return r.field_failed();
+  const std::int32_t position = row.*std::get<0>(row_values<Row>);
+  const std::int32_t value = row.*std::get<1>(row_values<Row>);
+  if (const row_end checked = r.check_position(position, false); checked != row_end::next) {
     return checked;
   }
   const std::int64_t n = cell_index(position);
@@ -151,23 +105,19 @@ row_end profile_row(service_reading& r, profile& p, row_keyword keyword) {
   p.row = r.row;
   p.row_offset = r.row_offset;
   check_within_line(r.log, r.here(), r.row, r.model, position);
+  // The value the profile takes, after the position.
+  constexpr std::int32_t value_field = 1;
   if (p.in_units_of_5) {
-    check_plausible(r.log, r.here(), r.row, plausible_speed, 1, value);
+    check_plausible(r.log, r.here(), r.row, plausible_speed, value_field, value);
     const std::int64_t stored = round_half_even(static_cast<double>(value) / 5.0) * 5;
-    if (stored != value) warn(r.log, r.here(), r.row, warning_kind::value_cut, 1, value, stored);
+    r.check_cut(value_field, value, stored);
   } else {
-    check_plausible(r.log, r.here(), r.row, plausible_adhesion, 1, value);
+    check_plausible(r.log, r.here(), r.row, plausible_adhesion, value_field, value);
     if (value < 0 || value > 255) {
-      warn(r.log, r.here(), r.row, warning_kind::value_cut, 1, value, (value % 256 + 256) % 256);
+      r.warn_value(warning_kind::value_cut, value_field, value, (value % 256 + 256) % 256);
     }
   }
   return row_end::next;
-}
-
-// Warns about each value of a row that its field keeps only the low bits
-// of: `field` is its place in the row, `stored` what the field holds.
-void check_cut(service_reading& r, std::int32_t field, std::int64_t value, std::int64_t stored) {
-  if (value != stored) warn(r.log, r.here(), r.row, warning_kind::value_cut, field, value, stored);
 }
 
 // After a placer call: its cells go to the journal, and a refusal, or any
@@ -191,41 +141,36 @@ row_end placed(service_reading& r, const placement& done, std::int32_t position)
   return row_end::stop;
 }
 
-row_end signal_row_read(service_reading& r) {
+row_end read_signal(service_reading& r) {
   r.begin_row(row_keyword::signal);
   signal_row row;
-  for (std::int32_t* value : {&row.position, &row.sx, &row.s1, &row.s2, &row.s3, &row.rapp, &row.dx,
-                              &row.d1, &row.d2, &row.d3, &row.time}) {
-    *value = r.in.read_long();
-  }
-  if (r.in.failed()) return failed_field(r);
-  if (const row_end checked = check_position(r, row.position, true); checked != row_end::next) {
+  if (read_values(r.in, row) != value_count<signal_row>) return r.field_failed();
+  if (const row_end checked = r.check_position(row.position, true); checked != row_end::next) {
     return checked;
   }
   const signal_placement done = place_signal(r.model, row);
   if (!done.done.refused) {
     check_within_line(r.log, r.here(), r.row, r.model, row.position);
-    const std::int64_t pairs[][3] = {{2, row.s1, row.d1}, {3, row.s2, row.d2}, {4, row.s3, row.d3}};
-    for (const auto& [field, s, d] : pairs)
-      check_cut(r, static_cast<std::int32_t>(field), s * 10 + d, signal_pair(s, d));
+    const std::int64_t pairs[][3] = {{value_index<&signal_row::s1>, row.s1, row.d1},
+                                     {value_index<&signal_row::s2>, row.s2, row.d2},
+                                     {value_index<&signal_row::s3>, row.s3, row.d3}};
+    for (const auto& [field, s, d] : pairs) {
+      r.check_cut(static_cast<std::int32_t>(field), s * 10 + d, signal_pair(s, d));
+    }
     const std::int64_t repeat = std::int64_t{row.rapp} * 10 + signal_sides(row.sx, row.dx);
-    check_cut(r, 5, repeat, low16(repeat));
-    if (row.sx == 2) check_cut(r, 10, done.time, low8(done.time));
+    r.check_cut(value_index<&signal_row::rapp>, repeat, low16(repeat));
+    if (row.sx == 2) r.check_cut(value_index<&signal_row::time>, done.time, low8(done.time));
     const std::int64_t mark = signal_sides(row.sx, row.dx) * 10 + 4;
-    check_cut(r, 1, mark, low8(mark));
+    r.check_cut(value_index<&signal_row::sx>, mark, low8(mark));
   }
   return placed(r, done.done, row.position);
 }
 
-row_end slowdown_row_read(service_reading& r) {
+row_end read_slowdown(service_reading& r) {
   r.begin_row(row_keyword::slowdown);
   slowdown_row row;
-  for (std::int32_t* value :
-       {&row.start, &row.speed, &row.length, &row.f_tt, &row.f_ta, &row.d_v}) {
-    *value = r.in.read_long();
-  }
-  if (r.in.failed()) return failed_field(r);
-  if (const row_end checked = check_position(r, row.start, true); checked != row_end::next) {
+  if (read_values(r.in, row) != value_count<slowdown_row>) return r.field_failed();
+  if (const row_end checked = r.check_position(row.start, true); checked != row_end::next) {
     return checked;
   }
   // The end cell is not covered by the position check: a slowdown that ends
@@ -239,22 +184,23 @@ row_end slowdown_row_read(service_reading& r) {
   }
   const placement done = place_slowdown(r.model, row);
   check_within_line(r.log, r.here(), r.row, r.model, row.start);
-  check_plausible(r.log, r.here(), r.row, plausible_speed, 1, row.speed);
-  check_cut(r, 1, row.speed, low16(row.speed));
-  check_cut(r, 3, row.f_tt, low16(row.f_tt));
-  check_cut(r, 5, row.d_v, low16(row.d_v));
+  check_plausible(r.log, r.here(), r.row, plausible_speed, value_index<&slowdown_row::speed>,
+                  row.speed);
+  r.check_cut(value_index<&slowdown_row::speed>, row.speed, low16(row.speed));
+  r.check_cut(value_index<&slowdown_row::f_tt>, row.f_tt, low16(row.f_tt));
+  r.check_cut(value_index<&slowdown_row::d_v>, row.d_v, low16(row.d_v));
   return placed(r, done, row.start);
 }
 
-row_end code_cut_row_read(service_reading& r) {
+row_end read_code_cut(service_reading& r) {
   r.begin_row(row_keyword::code_cut);
   code_cut_row row;
-  row.position = r.in.read_long();
-  row.code = r.in.read_long();
-  // "AC" is how a code cut without a code is written; it reads as 0 on purpose.
-  r.notes.allow_word(r.in, "AC");
-  if (r.in.failed()) return failed_field(r);
-  if (const row_end checked = check_position(r, row.position, true); checked != row_end::next) {
+  const std::size_t read = read_values(r.in, row);
+  // The word a code cut without a code is written with reads as 0 on
+  // purpose.
+  r.notes.allow_word(r.in, no_code_word);
+  if (read != value_count<code_cut_row>) return r.field_failed();
+  if (const row_end checked = r.check_position(row.position, true); checked != row_end::next) {
     return checked;
   }
   check_within_line(r.log, r.here(), r.row, r.model, row.position);
@@ -274,18 +220,10 @@ row_end code_cut_row_read(service_reading& r) {
   // The kind is written before the code: a code that does not fit 16 bits
   // fails the reading with the kind already in place.
   if (row.code > std::numeric_limits<std::int16_t>::max()) {
-    return failure(r, reading_limit::code_too_large, row.code);
+    return r.beyond_limit(reading_limit::code_too_large, row.code);
   }
   put_code_cut(cell, {static_cast<std::int16_t>(row.code)});
   return row_end::next;
-}
-
-// Stores a value just read, unless its field failed.
-template <class T>
-bool store(const field_reader& in, T& field, T value) {
-  if (in.failed()) return false;
-  field = value;
-  return true;
 }
 
 // (hours x 60 + minutes) x 60 + seconds in 32-bit arithmetic, where every
@@ -300,54 +238,73 @@ std::optional<std::int32_t> seconds_since_midnight(std::int64_t hours, std::int6
   return static_cast<std::int32_t>(steps[3]);
 }
 
-// The values of a station row after its position go into its record as they
-// are read, so a field that fails leaves the ones before it stored and
-// nothing after it. The length is not stored; it comes back with the end.
-struct station_values {
-  row_end end = row_end::next;
-  std::int32_t length = 0;
-};
-
-station_values read_station_values(service_reading& r, station_record& record) {
-  field_reader& in = r.in;
-  if (!store(in, record.station_type, in.read_byte())) return {failed_field(r)};
-  const std::int32_t length = in.read_long();
-  if (in.failed()) return {failed_field(r)};
-  if (length % 100 != 0) {
-    error_recorded error =
-        error_of(error_code::station_length_not_multiple_of_100, record.position, r.row);
-    error.value = length;
-    r.log.add_error(r.here(), error);
-    return {row_end::stop};
-  }
-  const bool values_stored =
-      store(in, record.flag_a, in.read_byte()) && store(in, record.flag_b, in.read_byte()) &&
-      store(in, record.flag_c, in.read_byte()) && store(in, record.group1_a, in.read_integer()) &&
-      store(in, record.group1_b, in.read_integer()) && store(in, record.group1_c, in.read_byte()) &&
-      store(in, record.group2_a, in.read_integer()) &&
-      store(in, record.group2_b, in.read_integer()) &&
-      store(in, record.group2_c, in.read_integer()) && store(in, record.dwell, in.read_byte());
-  if (!values_stored) return {failed_field(r)};
-  const std::int64_t hours = in.read_long();
-  const std::int64_t minutes = in.read_long();
-  const std::int64_t seconds = in.read_long();
-  if (in.failed()) return {failed_field(r)};
-  const auto time = seconds_since_midnight(hours, minutes, seconds);
-  if (!time) return {failure(r, reading_limit::departure_time)};
-  record.departure_time = *time;
-  const std::string_view name = in.read_text();
-  if (in.failed()) return {failed_field(r)};
-  if (name.size() > max_name_length) {
-    return {failure(r, reading_limit::text_too_long, static_cast<std::int64_t>(name.size()))};
-  }
-  record.name.assign(name);
-  if (name.ends_with(' ') || name.ends_with('\t')) {
-    warn(r.log, r.here(), r.row, warning_kind::name_ends_in_blanks, 16, 0);
-  }
-  return {row_end::next, length};
+// Stores the values `from` to `to` - 1 of a station row that its record
+// keeps as they are (the length makes the area, the time is stored whole).
+void store_station_values(station_record& record, const station_row& row, std::size_t from,
+                          std::size_t to) {
+  const auto stores = [&](std::int32_t index) {
+    return static_cast<std::size_t>(index) >= from && static_cast<std::size_t>(index) < to;
+  };
+  if (stores(value_index<&station_row::position>)) record.position = row.position;
+  if (stores(value_index<&station_row::type>)) record.station_type = row.type;
+  if (stores(value_index<&station_row::flag_a>)) record.flag_a = row.flag_a;
+  if (stores(value_index<&station_row::flag_b>)) record.flag_b = row.flag_b;
+  if (stores(value_index<&station_row::flag_c>)) record.flag_c = row.flag_c;
+  if (stores(value_index<&station_row::group1_a>)) record.group1_a = row.group1_a;
+  if (stores(value_index<&station_row::group1_b>)) record.group1_b = row.group1_b;
+  if (stores(value_index<&station_row::group1_c>)) record.group1_c = row.group1_c;
+  if (stores(value_index<&station_row::group2_a>)) record.group2_a = row.group2_a;
+  if (stores(value_index<&station_row::group2_b>)) record.group2_b = row.group2_b;
+  if (stores(value_index<&station_row::group2_c>)) record.group2_c = row.group2_c;
+  if (stores(value_index<&station_row::dwell>)) record.dwell = row.dwell;
+  if (stores(value_index<&station_row::name>)) record.name.assign(row.name);
 }
 
-row_end station_row_read(service_reading& r) {
+// Reads the values from `from` up to `to`, storing each in the record as it
+// is read: a field that fails leaves the ones before it stored and nothing
+// after it.
+bool read_station_values(service_reading& r, station_row& row, station_record& record,
+                         std::size_t from, std::size_t to) {
+  const std::size_t read = read_values(r.in, row, from, to);
+  store_station_values(record, row, from, read);
+  return read == to;
+}
+
+// The values of a station row after its position. The length is not
+// stored; it comes back to make the area.
+row_end read_station_values(service_reading& r, station_row& row, station_record& record) {
+  constexpr auto length_index = static_cast<std::size_t>(value_index<&station_row::length>);
+  constexpr auto hours_index = static_cast<std::size_t>(value_index<&station_row::hours>);
+  constexpr auto name_index = static_cast<std::size_t>(value_index<&station_row::name>);
+  if (!read_station_values(r, row, record, 1, length_index + 1)) return r.field_failed();
+  if (row.length % 100 != 0) {
+    error_recorded error =
+        error_of(error_code::station_length_not_multiple_of_100, record.position, r.row);
+    error.value = row.length;
+    r.log.add_error(r.here(), error);
+    return row_end::stop;
+  }
+  if (!read_station_values(r, row, record, length_index + 1, hours_index)) {
+    return r.field_failed();
+  }
+  if (read_values(r.in, row, hours_index, name_index) != name_index) return r.field_failed();
+  const auto time = seconds_since_midnight(row.hours, row.minutes, row.seconds);
+  if (!time) return r.beyond_limit(reading_limit::departure_time);
+  record.departure_time = *time;
+  if (read_values(r.in, row, name_index, name_index + 1) != name_index + 1) {
+    return r.field_failed();
+  }
+  if (row.name.size() > max_name_length) {
+    return r.beyond_limit(reading_limit::text_too_long, static_cast<std::int64_t>(row.name.size()));
+  }
+  store_station_values(record, row, name_index, name_index + 1);
+  if (row.name.ends_with(' ') || row.name.ends_with('\t')) {
+    r.warn_value(warning_kind::name_ends_in_blanks, value_index<&station_row::name>, 0);
+  }
+  return row_end::next;
+}
+
+row_end read_station(service_reading& r) {
   r.begin_row(row_keyword::station);
   auto& slots = r.model.stations.slots;
   // The slots above the next sign slot hold sign texts: a station never
@@ -358,7 +315,8 @@ row_end station_row_read(service_reading& r) {
     return row_end::stop;
   }
   station_record& record = slots[static_cast<std::size_t>(r.station_slot)];
-  if (!store(r.in, record.position, r.in.read_long())) return failed_field(r);
+  station_row row;
+  if (!read_station_values(r, row, record, 0, 1)) return r.field_failed();
   const std::int32_t position = record.position;
   r.log.set_row_position(r.row, position);
   if (!within_grid(r.model.grid, position, 800)) {
@@ -373,10 +331,9 @@ row_end station_row_read(service_reading& r) {
     r.log.add_error(r.here(), error);
     return row_end::stop;
   }
-  const station_values values = read_station_values(r, record);
-  if (values.end != row_end::next) return values.end;
-  const std::int32_t length = values.length;
-  if (!set_station_area(record, length)) return failure(r, reading_limit::station_area);
+  if (const row_end read = read_station_values(r, row, record); read != row_end::next) return read;
+  const std::int32_t length = row.length;
+  if (!set_station_area(record, length)) return r.beyond_limit(reading_limit::station_area);
   if (length < 600) record.flag_b = 0;
   if (r.station_slot == 1) {
     record.flag_c = 0;
@@ -415,65 +372,67 @@ row_end station_row_read(service_reading& r) {
 }
 
 // A row of one value stored whole in a parameter slot.
-template <class T>
-row_end parameter_row(service_reading& r, row_keyword keyword, T& target) {
+template <class Row, class T>
+row_end read_parameter(service_reading& r, row_keyword keyword, T& target) {
   r.begin_row(keyword);
-  const T value = [&] {
-    if constexpr (std::is_same_v<T, std::int16_t>) {
-      return r.in.read_integer();
-    } else {
-      return r.in.read_long();
-    }
-  }();
-  if (r.in.failed()) return failed_field(r);
-  target = value;
+  Row row;
+  if (read_values(r.in, row) != value_count<Row>) return r.field_failed();
+  target = row.*std::get<0>(row_values<Row>);
   return row_end::next;
 }
 
-row_end clock_row(service_reading& r) {
+row_end read_clock(service_reading& r) {
   r.begin_row(row_keyword::clock);
-  const std::int16_t hours = r.in.read_integer();
-  const std::int16_t minutes = r.in.read_integer();
-  const std::int16_t seconds = r.in.read_integer();
-  if (r.in.failed()) return failed_field(r);
+  clock_row row;
+  if (read_values(r.in, row) != value_count<clock_row>) return r.field_failed();
   station_record& train = r.model.stations.slots[train_parameter_slot];
-  train.group2_a = hours;
-  train.group2_b = minutes;
-  train.group2_c = seconds;
+  train.group2_a = row.hours;
+  train.group2_b = row.minutes;
+  train.group2_c = row.seconds;
   return row_end::next;
 }
 
-row_end service_row(service_reading& r, std::string_view field) {
-  auto& slots = r.model.stations.slots;
-  bool matched = false;
-  row_end result = row_end::next;
-  auto handle = [&](bool applies, auto&& action) {
-    if (!applies || result != row_end::next) return;
-    matched = true;
-    result = action();
-  };
-  handle(contains_ignoring_case(field, "frenata") && contains_ignoring_case(field, "massa"), [&] {
-    return parameter_row(r, row_keyword::braked_mass, slots[line_parameter_slot].start);
-  });
-  handle(contains_ignoring_case(field, "vetture"),
-         [&] { return parameter_row(r, row_keyword::cars, slots[line_parameter_slot].position); });
-  handle(contains_ignoring_case(field, "velocit"),
-         [&] { return profile_row(r, r.speed, row_keyword::speed); });
-  handle(contains_ignoring_case(field, "aderenza"),
-         [&] { return profile_row(r, r.adhesion, row_keyword::adhesion); });
-  handle(contains_ignoring_case(field, "orologio"), [&] { return clock_row(r); });
-  handle(contains_ignoring_case(field, "sabbia"),
-         [&] { return parameter_row(r, row_keyword::sand, slots[train_parameter_slot].group1_a); });
-  handle(contains_ignoring_case(field, "segnale"), [&] { return signal_row_read(r); });
-  handle(contains_ignoring_case(field, "rallentamento"), [&] { return slowdown_row_read(r); });
-  handle(contains_ignoring_case(field, "abbattimento"), [&] { return code_cut_row_read(r); });
-  handle(contains_ignoring_case(field, "stazione"), [&] { return station_row_read(r); });
-  if (!matched && !field.empty() && !(contains_exact(field, "[") && contains_exact(field, "]"))) {
-    r.notes.add(warning_kind::unknown_keyword, r.row_offset);
+// The rows of the service text, recognised wherever they stand after
+// "[generale]".
+struct service_rows {
+  service_reading& r;
+
+  bool applies(const keyword_fact&) const { return true; }
+  row_end read_row(const keyword_fact& keyword, const keyword_test&, std::string_view) {
+    auto& slots = r.model.stations.slots;
+    switch (keyword.keyword) {
+      case row_keyword::braked_mass:
+        return read_parameter<braked_mass_row>(r, keyword.keyword,
+                                               slots[line_parameter_slot].start);
+      case row_keyword::cars:
+        return read_parameter<cars_row>(r, keyword.keyword, slots[line_parameter_slot].position);
+      case row_keyword::speed:
+        return read_profile<speed_row>(r, r.speed, keyword.keyword);
+      case row_keyword::adhesion:
+        return read_profile<adhesion_row>(r, r.adhesion, keyword.keyword);
+      case row_keyword::clock:
+        return read_clock(r);
+      case row_keyword::sand:
+        return read_parameter<sand_row>(r, keyword.keyword, slots[train_parameter_slot].group1_a);
+      case row_keyword::signal:
+        return read_signal(r);
+      case row_keyword::slowdown:
+        return read_slowdown(r);
+      case row_keyword::code_cut:
+        return read_code_cut(r);
+      case row_keyword::station:
+        return read_station(r);
+      default:
+        return row_end::next;
+    }
   }
-  if (matched && result == row_end::next) r.notes.check_row(r.row_offset, r.in);
-  return result;
-}
+  void not_matched(std::string_view field) {
+    if (!field.empty() && !is_section_header(field)) {
+      r.notes.add(warning_kind::unknown_keyword, r.row_offset);
+    }
+  }
+  void after_row(std::string_view) {}
+};
 
 // The end of the service text: the profiles run on to the end of the line,
 // and the progressive changes, now in their final order, are checked.
@@ -501,24 +460,22 @@ half_end complete_service(service_reading& r) {
 }
 
 half_end read_service(service_reading& r) {
-  const bool general = scenario::skip_to_marker(r.in, "[generale]");
+  const bool general = scenario::skip_to_marker(r.in, general_header);
   // An empty text has had its warning; one with text but no "[generale]" is
   // read to its end without a row taken.
   if (!general && r.in.text().find_first_not_of(" \t\r\n") != std::string_view::npos) {
     warn(r.log, {text_id::service_text, 0}, -1, warning_kind::no_general_section, -1, 0);
   }
   if (general) {
-    while (auto field = scenario::next_keyword_field(r.in, 2)) {
-      r.row_offset = r.in.field_offset();
-      r.row = -1;
-      const row_end result = service_row(r, *field);
-      if (result == row_end::next || r.goes_on()) continue;
-      if (result == row_end::end_of_text) {
-        r.ended_at_error = true;
+    service_rows rows{r};
+    switch (read_rows(r, text_section::service, 2, rows)) {
+      case row_end::stop:
+        return half_end::stopped;
+      case row_end::fail:
+        return half_end::failed;
+      case row_end::next:
+      case row_end::end_of_text:
         break;
-      }
-      if (result == row_end::stop) return half_end::stopped;
-      if (result == row_end::fail) return half_end::failed;
     }
   }
   return complete_service(r);
@@ -530,22 +487,13 @@ half_end read_service_text(std::string_view text, scenario_model& model, journal
                            const line_handover& handover, bool read_on) {
   check_text_form(log, text_id::service_text, text);
   text_notes notes(log, text_id::service_text, text);
-  service_reading r{model, log, field_reader(text, notes.field_notes()), handover, notes};
+  service_reading r{{log, field_reader(text, notes.field_notes()), notes, text_id::service_text},
+                    model,
+                    handover};
   r.read_on = read_on;
   const half_end end = read_service(r);
   notes.flush();
-  reading_end how = reading_end::failed;
-  switch (end) {
-    case half_end::finished:
-      how = r.ended_at_error ? reading_end::stopped_at_error : reading_end::end_of_text;
-      break;
-    case half_end::stopped:
-      how = reading_end::ended_by_error;
-      break;
-    case half_end::failed:
-      break;
-  }
-  log.add_stop({text_id::service_text, r.in.cursor()}, how);
+  log.add_stop({text_id::service_text, r.in.cursor()}, reading_end_of(end, r.ended_at_error));
   return end;
 }
 

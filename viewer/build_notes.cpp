@@ -6,41 +6,14 @@
 #include <utility>
 #include <variant>
 
+#include "compiler/keywords.h"
+
 namespace viewer {
 
 namespace {
 
 using compiler::row_keyword;
 using compiler::text_id;
-
-// The rows whose first number is a place on the line, as opposed to a length,
-// a count or a setting.
-bool names_a_place(row_keyword keyword) {
-  switch (keyword) {
-    case row_keyword::length:
-    case row_keyword::background:
-    case row_keyword::repetition:
-    case row_keyword::braked_mass:
-    case row_keyword::cars:
-    case row_keyword::clock:
-    case row_keyword::sand:
-      return false;
-    case row_keyword::progressive:
-    case row_keyword::gradient:
-    case row_keyword::curve:
-    case row_keyword::tunnel:
-    case row_keyword::speed_boards:
-    case row_keyword::sign:
-    case row_keyword::speed:
-    case row_keyword::adhesion:
-    case row_keyword::signal:
-    case row_keyword::slowdown:
-    case row_keyword::code_cut:
-    case row_keyword::station:
-      return true;
-  }
-  return false;
-}
 
 // The two texts' line indexes, for the texts that were there to be read.
 struct text_lines {
@@ -98,7 +71,7 @@ build_notes notes_of(const compiler::compile_result& result, const compiler::jou
   std::map<std::pair<text_id, std::uint32_t>, std::int64_t> places;
   for (const compiler::journal_entry& entry : entries) {
     const auto* row = std::get_if<compiler::row_read>(&entry.event);
-    if (row == nullptr || !names_a_place(row->keyword)) continue;
+    if (row == nullptr || !compiler::facts_of(row->keyword).names_place) continue;
     places.emplace(std::pair{entry.place.text, lines.line_of(entry.place)}, row->position);
   }
   for (compiler::diagnostic& d : compiler::diagnose(log, model, texts, names)) {
