@@ -11,6 +11,7 @@
 #include "builder/notice_factory.h"
 #include "compiler/compile.h"
 #include "compiler/diagnostics.h"
+#include "compiler/keywords.h"
 #include "compiler/output_files.h"
 #include "scenario/field_reader.h"
 #include "scenario/file_system.h"
@@ -187,12 +188,14 @@ compile_names names_of(const compile_options& options, const fs::path& line_path
 // a length row, a service text has stations.
 std::optional<std::string> swapped_texts(const compile_options& options,
                                          const compiler::description_texts& texts) {
-  const auto line_like = [](std::string_view text) {
-    return scenario::contains_ignoring_case(text, "lunghezza") &&
-           scenario::contains_ignoring_case(text, "percorso");
+  const auto holds = [](std::string_view text, compiler::row_keyword keyword) {
+    return compiler::passes(compiler::facts_of(keyword).tests.front(), false, text);
   };
-  const auto service_like = [](std::string_view text) {
-    return scenario::contains_ignoring_case(text, "stazione");
+  const auto line_like = [&](std::string_view text) {
+    return holds(text, compiler::row_keyword::length);
+  };
+  const auto service_like = [&](std::string_view text) {
+    return holds(text, compiler::row_keyword::station);
   };
   if (line_like(*texts.line) || !line_like(*texts.service)) return std::nullopt;
   if (!service_like(*texts.line)) return std::nullopt;

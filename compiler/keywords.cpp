@@ -7,6 +7,7 @@
 
 #include "compiler/journal.h"
 #include "compiler/model.h"
+#include "compiler/row_reading.h"
 #include "scenario/field_reader.h"
 
 namespace compiler {
@@ -169,59 +170,59 @@ using enum text_section;
 
 constexpr keyword_fact table[] = {
     {row_keyword::length, "lunghezza percorso", line_general, false, length_tests, length_fields,
-     false, false, false, general_header, "slot 84; sizes the grid and the plan", "1, 25",
+     false, false, false, general_header, "slot 84 `finish`; makes the grid and the plan", "1, 25",
      "lunghezza percorso,    63500"},
     {row_keyword::progressive, "progressiva chilometrica", line_general, true, progressive_tests,
      progressive_fields, false, true, false, general_header,
-     "slots 81 (tre), 82 (due), 83 (uno) as read, then ordered by start", "2, 25",
+     "slots 81 (tre), 82 (due), 83 (uno) as read, then ordered", "2, 25",
      "progressiva chilometrica tre,    55500,    60300,    1"},
     {row_keyword::background, "sfondo", line_general, true, background_tests, background_fields,
-     false, false, false, general_header, "slot 85", "none", "sfondo uno,    70000"},
+     false, false, false, general_header, "slot 85 `start` (uno), `position` (due), `finish` (tre)", "none", "sfondo uno,    70000"},
     {row_keyword::repetition, "ripetizione segnali", line_general, true, repetition_tests,
      repetition_fields, false, false, false, general_header,
-     "slot 86; the digit 4 or 9 in the keyword is the number of codes", "3, 4, 5",
+     "slot 86 `start`, `finish`; `position` 4 or 9, from the keyword", "3, 4, 5",
      "ripetizione segnali 4 codici,    0,    60750"},
     {row_keyword::gradient, "pendenza", line_main, false, gradient_tests, gradient_fields, false,
-     true, false, "[pendenze]", "the cells' gradient from the position on", "15",
+     true, false, "[pendenze]", "`gradient` of the cells from position / 50 on", "15, 25",
      "pendenza,  600,   1"},
     {row_keyword::curve, "curva", line_main, false, curve_tests, curve_fields, false, true, false,
-     "[curve]", "the track plan; the class digit 1 to 6 and the sense letter in the keyword",
+     "[curve]", "the track plan; class digit 1 to 6 and sense letter in the keyword",
      "15, 103", "curvas4,  900,  1100"},
     {row_keyword::tunnel, "montagna", line_main, false, tunnel_tests, tunnel_fields, true, true,
-     false, "[montagne]", "the cells' tunnel type, and tunnel markers", "15, 25",
+     false, "[montagne]", "`mountain_type` and tunnel markers", "15, 25",
      "montagna,   29150,  32500,  11"},
     {row_keyword::speed_boards, "indicatori_vmax", line_main, false, speed_boards_tests,
      speed_boards_fields, true, true, true, "[cartelli]", "a kind 6 cell", "15, 21, 25",
      "indicatori_vmax,  700,  130,  140,  150,  0,  ,  ,  ,  0"},
     {row_keyword::sign, "cartello_indicatore", line_main, false, sign_tests, sign_fields, true,
-     true, false, "[indicazioni]", "a kind 14 cell and the text in a slot from 80 down",
+     true, false, "[indicazioni]", "a kind 14 cell and a slot from 80 down",
      "6, 10, 15, 25", "cartello_indicatore,  650,   (CAVALCAVIA)( Km 0.661 )"},
     {row_keyword::braked_mass, "percentuale massa frenata", service, false, braked_mass_tests,
-     braked_mass_fields, false, false, false, general_header, "slot 84", "none",
+     braked_mass_fields, false, false, false, general_header, "slot 84 `start`", "25",
      "percentuale massa frenata,    105"},
     {row_keyword::cars, "numero vetture", service, false, cars_tests, cars_fields, false, false,
-     false, general_header, "slot 84", "none", "numero vetture,    14"},
+     false, general_header, "slot 84 `position`", "25", "numero vetture,    14"},
     {row_keyword::speed, "velocita", service, false, speed_tests, speed_fields, false, true, false,
-     "[vel_limite]", "the cells' speed limit from the position on, in units of 5 km/h", "15, 25",
+     "[vel_limite]", "`speed_limit` of the cells from position / 50 on", "15, 25",
      "velocita,     650,   130"},
     {row_keyword::adhesion, "aderenza", service, false, adhesion_tests, adhesion_fields, false,
-     true, false, "[aderenze]", "the cells' adhesion from the position on", "15",
+     true, false, "[aderenze]", "`adhesion` of the cells from position / 50 on", "15, 25",
      "aderenza,   29150,    82"},
     {row_keyword::clock, "orologio", service, false, clock_tests, clock_fields, false, false, false,
-     general_header, "slot 86", "25", "orologio,    15              17            15 "},
+     general_header, "slot 86 `group2_a`, `group2_b`, `group2_c`", "25", "orologio,    15              17            15 "},
     {row_keyword::sand, "sabbia", service, false, sand_tests, sand_fields, false, false, false,
-     general_header, "slot 86", "25", "sabbia,    300"},
+     general_header, "slot 86 `group1_a`", "25", "sabbia,    300"},
     {row_keyword::signal, "segnale", service, false, signal_tests, signal_fields, true, true, true,
-     "[segnali]", "a kind 1 cell and the approach marks before it", "15, 16",
+     "[segnali]", "a kind 1 cell and approach marks", "15, 16, 25",
      "segnale,    1950,   2, 4, 0,  0, 0,    0,  0,0,0, 0"},
     {row_keyword::slowdown, "rallentamento", service, false, slowdown_tests, slowdown_fields, true,
-     true, true, "[rallentamenti]", "warning, start and end cells (kinds 4, 3, 2)",
-     "15, 17, 18, 19, 20, 23", "rallentamento,   42150,    30,  250, 0,  0,  0"},
+     true, true, "[rallentamenti]", "kind 4, 3, 2 (and 5) cells",
+     "15, 17, 18, 19, 20, 25", "rallentamento,   42150,    30,  250, 0,  0,  0"},
     {row_keyword::code_cut, "abbattimento", service, false, code_cut_tests, code_cut_fields, true,
-     true, true, "[codici]", "a kind 12 cell with the code, or kind 13 without one", "7, 15, 25",
+     true, true, "[codici]", "a kind 12 or 13 cell", "7, 15, 25",
      "abbattimento,   60550,   AC"},
     {row_keyword::station, "stazione", service, false, station_tests, station_fields, true, true,
-     false, "[stazioni]", "the next slot from 1 up, its stop cell (kind 10) and approach marks",
+     false, "[stazioni]", "the next station slot, a kind 10 cell",
      "8, 9, 10, 15, 22, 24, 25",
      "stazione,   60300,  2,  700,  1, 1, 0,  5,6,0,  2,1,1,   90,  16,12, 0, ORMEDA S.V."},
 };
@@ -360,5 +361,33 @@ std::int32_t repetition_codes_of(std::string_view field) {
 
 std::span<const std::string_view> line_headers() { return line_section_headers; }
 std::span<const std::string_view> service_headers() { return service_section_headers; }
+
+namespace {
+
+template <std::size_t K>
+read_typed_row read_row_of(const keyword_test& test, std::string_view field,
+                           scenario::field_reader& in) {
+  using row_type = std::variant_alternative_t<K, typed_row>;
+  row_type row = row_named_by<row_type>(test, field);
+  const bool complete = read_values(in, row) == value_count<row_type>;
+  return {typed_row{std::in_place_index<K>, row}, complete};
+}
+
+template <std::size_t... K>
+read_typed_row read_row_by_index(std::size_t index, const keyword_test& test,
+                                 std::string_view field, scenario::field_reader& in,
+                                 std::index_sequence<K...>) {
+  read_typed_row out;
+  ((index == K ? (out = read_row_of<K>(test, field, in), true) : false) || ...);
+  return out;
+}
+
+}  // namespace
+
+read_typed_row read_row(const keyword_fact& keyword, const keyword_test& test,
+                        std::string_view field, scenario::field_reader& in) {
+  return read_row_by_index(static_cast<std::size_t>(keyword.keyword), test, field, in,
+                           std::make_index_sequence<row_keyword_count>{});
+}
 
 }  // namespace compiler

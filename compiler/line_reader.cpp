@@ -265,7 +265,7 @@ void plan_step(track_plan& plan, std::int64_t m, double k) {
 
 row_end read_curve(line_reading& r, std::string_view field) {
   r.begin_row(row_keyword::curve);
-  curve_row row{curve_sense_negative(field), curve_class_of(field)};
+  curve_row row = row_named_by<curve_row>(facts_of(row_keyword::curve).tests.front(), field);
   if (read_values(r.in, row) != value_count<curve_row>) return r.field_failed();
   if (const row_end checked = r.check_position(row.start, false); checked != row_end::next) {
     return checked;

@@ -7,6 +7,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "compiler/keywords.h"
 #include "compiler/rows.h"
 #include "scenario/field_reader.h"
 
@@ -52,5 +53,31 @@ std::size_t read_values(scenario::field_reader& in, Row& row, std::size_t from =
   std::apply([&](auto... member) { (read_one(member), ...); }, row_values<Row>);
   return failed_at;
 }
+
+// A row of a keyword with what its keyword field names already set: the
+// number of a progressive change or a background, the class and sense of a
+// curve, the codes of the repetition.
+template <class Row>
+Row row_named_by(const keyword_test& test, std::string_view field) {
+  Row row;
+  if constexpr (std::is_same_v<Row, progressive_row> || std::is_same_v<Row, background_row>) {
+    row.which = test.variant;
+  } else if constexpr (std::is_same_v<Row, curve_row>) {
+    row.negative_sense = curve_sense_negative(field);
+    row.curve_class = curve_class_of(field);
+  } else if constexpr (std::is_same_v<Row, repetition_row>) {
+    row.codes = repetition_codes_of(field);
+  }
+  return row;
+}
+
+// Reads the values of the row that `test` recognised in `field`, whatever
+// its keyword. `complete` tells whether every value was read.
+struct read_typed_row {
+  typed_row row;
+  bool complete = false;
+};
+read_typed_row read_row(const keyword_fact& keyword, const keyword_test& test,
+                        std::string_view field, scenario::field_reader& in);
 
 }  // namespace compiler

@@ -21,6 +21,7 @@
 
 #include "compiler/decoding.h"
 #include "compiler/error_code.h"
+#include "compiler/keywords.h"
 #include "tests/test_support.h"
 
 #ifndef SCENARIO_DOCS_DIR
@@ -289,3 +290,88 @@ TEST(Guide, EveryExampleCompilesToWhatTheGuideSays) {
 }
 
 }  // namespace
+
+// ---- The keyword tables ----
+
+namespace keyword_guide {
+
+using compiler::keyword_fact;
+
+constexpr const char* header = "| row as written | test on the keyword field | values | goes to | errors |";
+
+std::string tests_of(const keyword_fact& k) {
+  std::string out;
+  for (const compiler::keyword_test& t : k.tests) {
+    if (!out.empty()) out += " or ";
+    out += "\"" + std::string(t.first) + "\"";
+    if (!t.second.empty()) out += " and \"" + std::string(t.second) + "\"";
+  }
+  if (k.exact_case) out += ", lower case only";
+  return out;
+}
+
+std::string values_of(const keyword_fact& k) {
+  std::string out;
+  for (const compiler::field_fact& f : k.fields) {
+    if (!out.empty()) out += "; ";
+    out += std::string(f.name) + ": " + std::string(compiler::type_name(f.type));
+    if (!f.unit.empty()) out += ", " + std::string(f.unit);
+  }
+  return out;
+}
+
+// The row of the guide's keyword table that the program's table makes.
+std::string row_of(const keyword_fact& k) {
+  return "| `" + std::string(k.example) + "` | " + tests_of(k) + " | " + values_of(k) + " | " +
+         std::string(k.goes_to) + " | " + std::string(k.errors) + " |";
+}
+
+// The rows of the keyword tables of one guide file.
+std::set<std::string> rows_in(const doc_file& f) {
+  std::set<std::string> rows;
+  bool in_table = false;
+  for (const std::string& line : f.lines) {
+    if (line == header) {
+      in_table = true;
+      continue;
+    }
+    if (line.size() < 2 || line[0] != '|') in_table = false;
+    if (in_table && line.rfind("|---", 0) != 0) rows.insert(line);
+  }
+  return rows;
+}
+
+}  // namespace keyword_guide
+
+// Each text's guide holds one row for each of its keywords, as the program's
+// keyword table makes it, and no other: a keyword added, renamed or given
+// another field shows here until the guide says so too.
+TEST(Guide, KeywordTablesAreTheProgramsKeywordTable) {
+  const std::vector<doc_file> files = guide_files();
+  struct text_guide {
+    std::string file;
+    std::vector<compiler::text_section> sections;
+  };
+  const text_guide guides[] = {
+      {"line-text.md", {compiler::text_section::line_general, compiler::text_section::line_main}},
+      {"service-text.md", {compiler::text_section::service}}};
+  for (const text_guide& g : guides) {
+    SCOPED_TRACE(g.file);
+    std::set<std::string> expected;
+    for (const compiler::keyword_fact& k : compiler::keyword_table()) {
+      for (const compiler::text_section s : g.sections) {
+        if (k.section == s) expected.insert(keyword_guide::row_of(k));
+      }
+    }
+    std::set<std::string> shown;
+    for (const doc_file& f : files) {
+      if (f.name == g.file) shown = keyword_guide::rows_in(f);
+    }
+    for (const std::string& row : expected) {
+      EXPECT_TRUE(shown.count(row)) << "the guide lacks the row\n" << row;
+    }
+    for (const std::string& row : shown) {
+      EXPECT_TRUE(expected.count(row)) << "the guide has a row no keyword makes\n" << row;
+    }
+  }
+}
