@@ -10,9 +10,6 @@ namespace compiler {
 
 namespace {
 
-constexpr std::int16_t fixed_cell_value = 5121;
-constexpr std::int16_t fixed_slot_value = 610;
-
 // A final check that found its field taken: the fatal error, and what held
 // cell 1 when it was the cell.
 error_code taken(journal& log, error_code code, const track_cell& cell1, bool in_cell) {

@@ -29,6 +29,11 @@ struct text_disposal {
   bool delete_service = false;
 };
 
+// What the final checks stamp into cell 1's param1 and slot 85's group1_a,
+// beside the two competition codes.
+inline constexpr std::int16_t fixed_cell_value = 5121;
+inline constexpr std::int16_t fixed_slot_value = 610;
+
 // Reads both texts into the model (expects a cleared table), recording every
 // row, placement, error and warning in the journal. With `read_on`, errors do
 // not end the reading: it goes on to the end of both texts, only to find

@@ -7,6 +7,7 @@
 #include "compiler/encoding.h"
 #include "compiler/huge_pages.h"
 #include "compiler/line_elements.h"
+#include "compiler/plan_geometry.h"
 #include "compiler/rounding.h"
 #include "compiler/row_reading.h"
 
@@ -17,9 +18,6 @@ namespace {
 using scenario::field_reader;
 
 constexpr std::int64_t plan_metre_limit = 1'000'000;
-
-// Curvature of each curve class, for the classes 1 to 6.
-constexpr std::array<double, 6> curvature_by_class = {0.0001, 0.0002, 0.0004, 0.001, 0.002, 0.003};
 
 // What only the line half keeps while it reads.
 struct line_reading : text_reading {
@@ -246,21 +244,6 @@ row_end read_gradient(line_reading& r) {
   }
   r.current_gradient = row.gradient;
   return row_end::next;
-}
-
-// One metre of the plan: the step of the two metres before it, turned by the
-// curvature k (0 on straight track).
-void plan_step(track_plan& plan, std::int64_t m, double k) {
-  const auto i = static_cast<std::size_t>(m);
-  const double dx = plan.x[i - 1] - plan.x[i - 2];
-  const double dy = plan.y[i - 1] - plan.y[i - 2];
-  if (k == 0.0) {
-    plan.x[i] = plan.x[i - 1] + dx;
-    plan.y[i] = plan.y[i - 1] + dy;
-  } else {
-    plan.x[i] = plan.x[i - 1] + (dx + k * dy);
-    plan.y[i] = plan.y[i - 1] + (dy - k * dx);
-  }
 }
 
 row_end read_curve(line_reading& r, std::string_view field) {

@@ -1,0 +1,118 @@
+#include "compiler/decompile.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+
+#include "compiler/compile.h"
+#include "compiler/journal.h"
+#include "compiler/keywords.h"
+#include "compiler/protection.h"
+#include "compiler/text_layout.h"
+
+namespace compiler {
+
+namespace {
+
+struct texts_and_model {
+  std::string line;
+  std::string service;
+  std::vector<const typed_row*> unfaithful;
+  scenario_model model;
+  compile_result result;
+  std::size_t warnings = 0;
+};
+
+texts_and_model compile_rows(const build_settings& settings, const std::vector<typed_row>& line,
+                             const std::vector<typed_row>& service) {
+  texts_and_model out;
+  laid_out_text line_text = lay_out_line_text(line);
+  laid_out_text service_text = lay_out_service_text(service);
+  out.line = std::move(line_text.bytes);
+  out.service = std::move(service_text.bytes);
+  out.unfaithful = std::move(line_text.unfaithful);
+  out.unfaithful.insert(out.unfaithful.end(), service_text.unfaithful.begin(),
+                        service_text.unfaithful.end());
+  journal log;
+  out.result = compile_scenario(settings, {out.line, out.service}, out.model, log);
+  out.warnings = static_cast<std::size_t>(
+      std::count_if(log.entries().begin(), log.entries().end(), [](const journal_entry& entry) {
+        return std::holds_alternative<warning_noted>(entry.event);
+      }));
+  return out;
+}
+
+bool is_protection_point(const scenario_model& model, std::int64_t cell) {
+  const auto i = static_cast<std::size_t>(cell);
+  if (i >= model.grid.cells.size()) return false;
+  const track_cell& c = model.grid.cells[i];
+  return has_kind(c, cell_kind::code_cut) && c.param1 == protection_code;
+}
+
+}  // namespace
+
+plan_from_file plan_of(const decoded_plan& decoded) {
+  plan_from_file out;
+  const std::size_t metres = std::min(decoded.x.size(), decoded.y.size());
+  out.plan.upper = static_cast<std::int32_t>(metres) - 1;
+  out.plan.x.resize(metres);
+  out.plan.y.resize(metres);
+  std::size_t filled = 0;
+  while (filled < metres && decoded.x[filled].tag != plan_tag::empty &&
+         decoded.y[filled].tag != plan_tag::empty) {
+    ++filled;
+  }
+  out.plan.filled = static_cast<std::int32_t>(filled);
+  for (std::size_t m = 0; m < metres; ++m) {
+    out.plan.x[m] = decoded.x[m].value;
+    out.plan.y[m] = decoded.y[m].value;
+    const auto metre = static_cast<std::int32_t>(m);
+    const plan_tag expected = plan_element_tag(out.plan, metre);
+    if (!out.odd_metre && (decoded.x[m].tag != expected || decoded.y[m].tag != expected)) {
+      out.odd_metre = metre;
+    }
+  }
+  if (decoded.x.size() != decoded.y.size() && !out.odd_metre) {
+    out.odd_metre = static_cast<std::int32_t>(metres);
+  }
+  return out;
+}
+
+decompiled decompile(const scenario_model& model) {
+  decompiled out;
+  out.route_base_name = model.stations.slots[route_parameter_slot].name;
+  out.train_number = model.stations.slots[train_parameter_slot].name;
+  recovered_rows rows = recover_rows(model);
+  out.notes = std::move(rows.notes);
+
+  build_settings settings;
+  settings.route_base_name = out.route_base_name;
+  settings.train_number = out.train_number;
+  settings.with_plan = model.plan.exists();
+
+  // A code cut of 180 is written as a row only where the compile of the other
+  // rows does not put a protection point of its own.
+  texts_and_model trial = compile_rows(settings, rows.line, rows.service);
+  std::vector<typed_row> service = rows.service;
+  for (const std::int64_t cell : rows.code_180_cells) {
+    if (!is_protection_point(trial.model, cell)) service.emplace_back(protection_code_cut(cell));
+  }
+  if (service.size() != rows.service.size()) {
+    trial = compile_rows(settings, rows.line, service);
+  }
+
+  for (const typed_row* row : trial.unfaithful) {
+    out.notes.push_back({fmt::format("a {} row with a text that no row can carry as it is",
+                                     facts_of(keyword_of(*row)).name),
+                         "the texts"});
+  }
+  out.line_text = std::move(trial.line);
+  out.service_text = std::move(trial.service);
+  out.recompiled_error = trial.result.error;
+  out.recompiled_outcome = trial.result.outcome;
+  out.recompiled_warnings = trial.warnings;
+  if (out.recompiled_outcome == compile_outcome::complete) out.difference = first_difference(model, trial.model);
+  return out;
+}
+
+}  // namespace compiler
