@@ -91,15 +91,20 @@ decompiled decompile(const scenario_model& model) {
   settings.with_plan = model.plan.exists();
 
   // A code cut of 180 is written as a row only where the compile of the other
-  // rows does not put a protection point of its own.
-  texts_and_model trial = compile_rows(settings, rows.line, rows.service);
+  // rows does not put a protection point of its own. The protection pass
+  // does not look at the plan, so that compile goes without one.
   std::vector<typed_row> service = rows.service;
-  for (const std::int64_t cell : rows.code_180_cells) {
-    if (!is_protection_point(trial.model, cell)) service.emplace_back(protection_code_cut(cell));
+  if (!rows.code_180_cells.empty()) {
+    build_settings without_plan = settings;
+    without_plan.with_plan = false;
+    const texts_and_model protected_only = compile_rows(without_plan, rows.line, rows.service);
+    for (const std::int64_t cell : rows.code_180_cells) {
+      if (!is_protection_point(protected_only.model, cell)) {
+        service.emplace_back(protection_code_cut(cell));
+      }
+    }
   }
-  if (service.size() != rows.service.size()) {
-    trial = compile_rows(settings, rows.line, service);
-  }
+  texts_and_model trial = compile_rows(settings, rows.line, service);
 
   for (const typed_row* row : trial.unfaithful) {
     out.notes.push_back({fmt::format("a {} row with a text that no row can carry as it is",

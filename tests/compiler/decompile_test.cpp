@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/large_scenario.h"
 #include "compiler/decompile.h"
 #include "compiler/encoding.h"
 #include "tests/test_support.h"
@@ -162,6 +163,14 @@ TEST(Decompile, CompilesBackToTheSameBytes) {
   SCOPED_TRACE("the embedded scenario");
   expect_round_trip(test_support::embedded_line_text(), test_support::embedded_service_text(),
                     true);
+}
+
+TEST(Decompile, GeneratedLongLinesCompileBackToTheSameBytes) {
+  for (const std::int32_t length : {250'000, 500'000, 1'000'000}) {
+    SCOPED_TRACE(length);
+    const bench::generated_scenario generated = bench::make_large_scenario(length);
+    expect_round_trip(generated.line_text, generated.service_text, true);
+  }
 }
 
 // Random texts that compile cleanly: objects on cells of their own, profiles
