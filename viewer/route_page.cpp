@@ -11,6 +11,7 @@
 #include "viewer/page_layout.h"
 #include "viewer/plan_drawing.h"
 #include "viewer/route_tables.h"
+#include "viewer/summary_panel.h"
 
 namespace viewer {
 
@@ -147,6 +148,7 @@ void drawing(const page_parts& parts, std::string& page) {
   const line_axis axis = axis_of(view);
   page +=
       parts.earlier_drawing ? "<div id=\"drawing\" class=\"earlier\">\n" : "<div id=\"drawing\">\n";
+  page += summary_panel_html(view);
   page += plan_drawing(view);
   page += controls;
   page += legend();
