@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -287,6 +288,51 @@ TEST(Guide, EveryExampleCompilesToWhatTheGuideSays) {
     SCOPED_TRACE(e.file + ":" + std::to_string(e.line));
     check_example(e);
   }
+}
+
+// ---- The README and the links ----
+
+fs::path readme_path() { return fs::path(SCENARIO_DOCS_DIR).parent_path() / "README.md"; }
+
+// Every relative link of the README and of the pages in docs/ leads to a
+// file of the tree: a page or a picture moved leaves no link behind.
+TEST(Guide, RelativeLinksLeadToFiles) {
+  std::vector<fs::path> pages = {readme_path()};
+  for (const auto& entry : fs::directory_iterator(SCENARIO_DOCS_DIR)) {
+    if (entry.path().extension() == ".md") pages.push_back(entry.path());
+  }
+  std::size_t checked = 0;
+  for (const fs::path& page : pages) {
+    const std::string text = test_support::read_file(page);
+    for (std::size_t at = text.find("]("); at != std::string::npos; at = text.find("](", at + 2)) {
+      const std::size_t close = text.find(')', at);
+      ASSERT_NE(close, std::string::npos) << page.filename() << ": a link without its ')'";
+      std::string target = text.substr(at + 2, close - at - 2);
+      target = target.substr(0, target.find('#'));
+      if (target.empty() || target.find("://") != std::string::npos) continue;
+      ++checked;
+      EXPECT_TRUE(fs::exists(page.parent_path() / target))
+          << page.filename() << " links " << target << ", which is not there";
+    }
+  }
+  // The README alone links the guide, its pages and two pictures.
+  EXPECT_GE(checked, 20u);
+}
+
+// The README is read first: its two set-up commands open it, Install comes
+// before the exit statuses, and it stays short.
+TEST(Guide, ReadmeOpensWithTheSetUpAndStaysShort) {
+  const std::vector<std::string> lines = lines_of(test_support::read_file(readme_path()));
+  ASSERT_GE(lines.size(), 5u);
+  EXPECT_EQ(lines[2], "```sh");
+  EXPECT_EQ(lines[3].rfind("scripts/run-build ", 0), 0u) << lines[3];
+  EXPECT_EQ(lines[4].rfind("scripts/run-tests ", 0), 0u) << lines[4];
+  EXPECT_LT(lines.size(), 200u);
+  const auto install = std::find(lines.begin(), lines.end(), "## Install");
+  const auto exit_status = std::find(lines.begin(), lines.end(), "## Exit status");
+  ASSERT_NE(install, lines.end());
+  ASSERT_NE(exit_status, lines.end());
+  EXPECT_LT(install, exit_status);
 }
 
 }  // namespace
