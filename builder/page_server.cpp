@@ -7,6 +7,7 @@
 #include <cctype>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -201,8 +202,9 @@ struct page_server::state {
       write_all(socket, header);
       return;
     }
-    // A small page goes out in one write with its header.
-    if (current->size() <= 64 * 1024) {
+    // A page of up to a few megabytes goes out in one write with its header:
+    // the copy costs less than a second send.
+    if (current->size() <= 4 * 1024 * 1024) {
       header += *current;
       write_all(socket, header);
     } else if (write_all(socket, header)) {
@@ -240,8 +242,7 @@ struct page_server::state {
       const auto ready = httplib::detail::select_write(socket, 0, wait_slice_us);
       if (ready < 0) return false;
       if (ready == 0) continue;
-      const std::size_t piece = std::min<std::size_t>(data.size(), 64 * 1024);
-      const auto sent = httplib::detail::send_socket(socket, data.data(), piece, 0);
+      const auto sent = httplib::detail::send_socket(socket, data.data(), data.size(), 0);
       if (sent <= 0) return false;
       data.remove_prefix(static_cast<std::size_t>(sent));
     }
@@ -251,10 +252,15 @@ struct page_server::state {
 
 page_server::page_server() : state_(std::make_unique<state>()) {
   guarded_server& server = state_->server;
-  server.new_task_queue = [] { return new httplib::ThreadPool(server_threads); };
+  // The library takes the pool's ownership through a plain pointer.
+  server.new_task_queue = [] {
+    return std::make_unique<httplib::ThreadPool>(server_threads).release();
+  };
   server.set_socket_options(listening_socket_options);
-  // A blocked write gives up this soon, so that a stop never waits long
-  // for a worker; a page on the same machine is read at once.
+  // Set on each accepted socket: a blocked read or write gives up this
+  // soon, so that a stop never waits long for a worker; a page on the same
+  // machine is read at once. No body is ever taken, should the library's
+  // own reading be reached.
   server.set_write_timeout(1, 0);
   server.set_read_timeout(1, 0);
   server.set_payload_max_length(0);
