@@ -13,6 +13,7 @@
 #include "compiler/diagnostics.h"
 #include "compiler/keywords.h"
 #include "compiler/output_files.h"
+#include "scenario/control_bytes.h"
 #include "scenario/field_reader.h"
 #include "scenario/file_system.h"
 #include "scenario/line_text.h"
@@ -91,7 +92,9 @@ void report(const std::vector<compiler::diagnostic>& diagnostics, bool json, std
     for (const auto& d : diagnostics) list.push_back(to_json(d));
     // The rows are the texts' own bytes, Windows-1252 as a rule: whatever is
     // not UTF-8 is shown as a replacement character rather than refused.
-    out << list.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+    out << scenario::json_without_raw_control_bytes(
+               list.dump(2, ' ', false, nlohmann::json::error_handler_t::replace))
+        << '\n';
     return;
   }
   // One write: the error stream is unbuffered, and a text full of mistakes

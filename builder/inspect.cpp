@@ -15,6 +15,7 @@
 #include "compiler/decoding.h"
 #include "compiler/diagnostics.h"
 #include "compiler/encoding.h"
+#include "scenario/control_bytes.h"
 #include "scenario/file_system.h"
 #include "scenario/text_file.h"
 
@@ -49,7 +50,13 @@ struct table {
   std::vector<std::vector<std::string>> rows;
 };
 
-void print_table(std::ostream& out, const table& t) {
+void print_table(std::ostream& out, const table& shown) {
+  // A name from a file may hold any byte: its control bytes are shown
+  // escaped, and the columns sized for what is shown.
+  table t = shown;
+  for (auto& row : t.rows) {
+    for (auto& cell : row) cell = scenario::visible_control_bytes(cell);
+  }
   std::vector<std::size_t> widths(t.header.size());
   for (std::size_t c = 0; c < t.header.size(); ++c) widths[c] = t.header[c].size();
   for (const auto& row : t.rows) {
@@ -432,7 +439,8 @@ inspection inspect_file_bytes(const std::string& file, compiler::output_file_kin
   inspected result = inspect_bytes(file, kind, bytes, f);
   if (!result.failure.empty()) return {{}, {}, std::move(result.failure)};
   return {
-      std::move(result.text), result.value.dump(2, ' ', false, json::error_handler_t::replace), {}};
+      std::move(result.text), scenario::json_without_raw_control_bytes(
+                                   result.value.dump(2, ' ', false, json::error_handler_t::replace)), {}};
 }
 
 namespace {
@@ -601,7 +609,9 @@ exit_status run_inspect_command(const inspect_options& options, std::ostream& ou
   }
   if (options.json) {
     // Names are the table's own single bytes; what is not UTF-8 is replaced.
-    out << files.dump(2, ' ', false, json::error_handler_t::replace) << '\n';
+    out << scenario::json_without_raw_control_bytes(
+               files.dump(2, ' ', false, json::error_handler_t::replace))
+        << '\n';
   }
   return status;
 }

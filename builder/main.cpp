@@ -14,6 +14,7 @@
 
 int main(int argc, char** argv) {
   const char* program = argc > 0 ? argv[0] : nullptr;
+  scenario::report_file_size_limit_as_failure();
   return static_cast<int>(builder::run_guarded(
       [&] {
         if (argc > 1) {

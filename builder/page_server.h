@@ -3,8 +3,10 @@
 // newer one is ready, over HTTP on the loopback address only. Nothing else
 // is served: any other path is not found, and a request whose Host header is
 // not this server's own name is refused, so that a page of another site that
-// a name of its own points here (DNS rebinding) cannot read it.
+// a name of its own points here (DNS rebinding) cannot read it. What else
+// it refuses, and the bounds it keeps, are in request_rules.h.
 
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
@@ -35,7 +37,11 @@ class page_server {
   // event stream is sent at once.
   void publish(std::string build, std::string page);
 
-  // Ends the event streams and the server, and waits for its threads.
+  // How many event streams are open.
+  std::size_t open_streams() const;
+
+  // Ends the event streams and the server, and waits for its threads. It
+  // waits for no client: connections being answered are shut.
   void stop();
 
  private:

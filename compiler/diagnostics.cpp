@@ -9,6 +9,7 @@
 
 #include "compiler/decoding.h"
 #include "compiler/keywords.h"
+#include "scenario/control_bytes.h"
 #include "scenario/field_reader.h"
 #include "scenario/text_file.h"
 
@@ -693,11 +694,9 @@ std::string line_index::row(std::size_t line) const {
   const std::size_t begin = starts_[line - 1];
   std::size_t end = line < starts_.size() ? starts_[line] : text_.size();
   while (end > begin && (text_[end - 1] == '\r' || text_[end - 1] == '\n')) --end;
+  // Kept as the text holds it: its control bytes are escaped where it is
+  // shown (format_diagnostic, the JSON writer, the page).
   std::string row(text_.substr(begin, std::min(end - begin, max_row_bytes)));
-  // A NUL or another control byte would upset the terminal that shows it.
-  for (char& c : row) {
-    if (static_cast<unsigned char>(c) < 0x20 && c != '\t') c = '?';
-  }
   return end - begin <= max_row_bytes ? row : row + " ...";
 }
 
@@ -799,8 +798,10 @@ std::string format_diagnostic(const diagnostic& d) {
   } else {
     out += "warning: ";
   }
-  out += d.message;
-  if (d.line > 0) out += fmt::format("\n    {}", d.row);
+  // The message may quote a field and the row is the author's line: their
+  // control bytes are shown escaped, not sent to the terminal.
+  out += scenario::visible_control_bytes(d.message);
+  if (d.line > 0) out += fmt::format("\n    {}", scenario::visible_control_bytes(d.row));
   return out;
 }
 

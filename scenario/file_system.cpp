@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -764,6 +765,12 @@ fs::path program_directory(const char* argv0) {
   fs::path guess = argv0 != nullptr ? fs::path(argv0) : fs::path();
   guess = fs::absolute(guess, error);
   return guess.parent_path();
+}
+
+void report_file_size_limit_as_failure() {
+#ifndef _WIN32
+  std::signal(SIGXFSZ, SIG_IGN);
+#endif
 }
 
 }  // namespace scenario

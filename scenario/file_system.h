@@ -189,6 +189,13 @@ std::optional<file_stamp> stamp_of(const std::filesystem::path& path);
 file_status list_regular_files(const std::filesystem::path& directory,
                                std::vector<std::string>& names);
 
+// Makes a write past the process's file size limit (ulimit -f) fail with
+// EFBIG, reported like any other failed write, instead of killing the
+// process with SIGXFSZ: a killed run says nothing and leaves its lock file.
+// Called once at the start of the program; nothing on Windows, which has no
+// such limit.
+void report_file_size_limit_as_failure();
+
 // The directory that holds the running executable. `argv0` is used only when
 // the system cannot tell the executable's own path.
 std::filesystem::path program_directory(const char* argv0);

@@ -1,5 +1,6 @@
 #include "viewer/html_text.h"
 
+#include "scenario/control_bytes.h"
 #include "scenario/text_file.h"
 
 namespace viewer {
@@ -24,14 +25,16 @@ std::string escape_html(std::string_view text) {
       case '\'':
         out += "&#39;";
         break;
-      // A NUL cannot stand in a page: a browser drops it or shows it as a
-      // replacement character, and the name would read otherwise than the
-      // file holds it. It is shown as the symbol for null.
-      case '\0':
-        out += "&#x2400;";
-        break;
+      // A control byte cannot stand in a page as it is: a browser drops a
+      // NUL or shows a box, and ESC or BEL are invisible, so the name would
+      // read otherwise than the file holds it. It is shown as its escape,
+      // as the terminal shows it.
       default:
-        out.push_back(c);
+        if (scenario::is_escaped_control_byte(c)) {
+          out += scenario::visible_control_bytes(std::string_view(&c, 1));
+        } else {
+          out.push_back(c);
+        }
     }
   }
   return out;

@@ -7,8 +7,8 @@
 namespace viewer {
 
 // `text` with &, <, >, " and ' replaced by their character references, so it
-// can stand in an element or in a quoted attribute, and a NUL byte by the
-// symbol for null (U+2400), since a page cannot carry one.
+// can stand in an element or in a quoted attribute, and each control byte
+// by its visible escape ("\x1b"), since a page cannot show one.
 std::string escape_html(std::string_view text);
 
 // Windows-1252 bytes of a file (a station name, a sign text) as escaped

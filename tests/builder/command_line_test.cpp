@@ -328,7 +328,19 @@ TEST(CommandLine, ExitStatuses) {
       {{"view", line, service, "--dir", out}, exit_status::usage_or_file, "or --dir, not both"},
       {{"serve", line}, exit_status::usage_or_file, "SERVICE_TEXT is required"},
       {{"serve", line, service, "--port", "65536"}, exit_status::usage_or_file,
-       "--port takes 0 to 65535"},
+       "--port takes a decimal number from 1 to 65535, or 0 for any free port"},
+      {{"serve", line, service, "--port", "0x50"}, exit_status::usage_or_file,
+       "--port takes a decimal number"},
+      {{"serve", line, service, "--port", ""}, exit_status::usage_or_file,
+       "--port takes a decimal number"},
+      {{"serve", line, service, "--port", "-1"}, exit_status::usage_or_file,
+       "--port takes a decimal number"},
+      {{"serve", line, service, "--port", "+80"}, exit_status::usage_or_file,
+       "--port takes a decimal number"},
+      {{"serve", line, service, "--port", "80 "}, exit_status::usage_or_file,
+       "--port takes a decimal number"},
+      {{"serve", line, service, "--port", "8e3"}, exit_status::usage_or_file,
+       "--port takes a decimal number"},
       {{"serve", fatal, plain_service}, exit_status::usage_or_file,
        "cannot tell the train number"},
       {{"serve", at(dir.path(), "missing_linea.txt"), service, "--train", "4816", "--port", "0"},
@@ -395,6 +407,28 @@ TEST(CompileCommand, ReportsErrorsAtTheirFileAndLine) {
   EXPECT_TRUE(warnings[0]["code"].is_null());
   EXPECT_EQ(warnings[0]["line"], 2);
   EXPECT_EQ(warnings[0]["row"], "sabbia, 300, \xEF\xBF\xBD");
+
+  // Control bytes of a row are shown escaped, never sent to the terminal;
+  // the JSON holds them as JSON escapes, which read back as the row's bytes.
+  const std::string hostile = "sabbia, 300, \x1b]0;owned\x07\x1b[2J\x7f";
+  write_file(service_path, test_support::service_text({hostile, "pi\x1b[31mu\x07, 1"}));
+  const run_result escaped = run({"compile", line, service_path.string(), "--dry-run"});
+  EXPECT_EQ(escaped.status, exit_status::clean);
+  EXPECT_NE(escaped.err.find("    sabbia, 300, \\x1b]0;owned\\x07\\x1b[2J\\x7f\n"),
+            std::string::npos)
+      << escaped.err;
+  EXPECT_NE(escaped.err.find("warning: \"pi\\x1b[31mu\\x07\" matches no keyword here"),
+            std::string::npos)
+      << escaped.err;
+  for (const char control : {'\x1b', '\x07', '\x7f'}) {
+    EXPECT_EQ(escaped.err.find(control), std::string::npos) << int(control);
+  }
+  const run_result escaped_json =
+      run({"compile", line, service_path.string(), "--dry-run", "--json"});
+  for (const char control : {'\x1b', '\x07', '\x7f'}) {
+    EXPECT_EQ(escaped_json.out.find(control), std::string::npos) << int(control);
+  }
+  EXPECT_EQ(nlohmann::json::parse(escaped_json.out)[0]["row"], hostile);
 }
 
 class InspectCommand : public testing::Test {
@@ -508,6 +542,25 @@ TEST_F(InspectCommand, TableSlotsWithTheirRoles) {
             exit_status::clean);
   const run_result named = run({"inspect", at(dir.path(), "A_7.sim"), "--slots", "1", "--json"});
   EXPECT_EQ(nlohmann::json::parse(named.out)[0]["slots"][0]["name"], "CITT\xC3\x80 ALTA");
+
+  // A name's control bytes are shown escaped in the table, as JSON escapes
+  // in the JSON: none reaches the terminal as it is.
+  write_file(dir.path() / "A_8-.txt",
+             test_support::service_text(
+                 {"stazione, 0, 4, 900, 1,0,0, 4,1,1, 2,1,1, 1, 15,18,0, VIA\x1b[2J\x07\x7f"}));
+  ASSERT_EQ(run({"compile", at(dir.path(), "A_linea.txt"), at(dir.path(), "A_8-.txt"), "--out",
+                 dir.path().string()})
+                .status,
+            exit_status::clean);
+  const run_result hostile = run({"inspect", at(dir.path(), "A_8.sim"), "--slots", "1"});
+  EXPECT_NE(hostile.out.find("VIA\\x1b[2J\\x07\\x7f"), std::string::npos) << hostile.out;
+  const run_result hostile_json =
+      run({"inspect", at(dir.path(), "A_8.sim"), "--slots", "1", "--json"});
+  for (const char control : {'\x1b', '\x07', '\x7f'}) {
+    EXPECT_EQ(hostile.out.find(control), std::string::npos) << int(control);
+    EXPECT_EQ(hostile_json.out.find(control), std::string::npos) << int(control);
+  }
+  EXPECT_EQ(nlohmann::json::parse(hostile_json.out)[0]["slots"][0]["name"], "VIA\x1b[2J\x07\x7f");
 }
 
 TEST_F(InspectCommand, PlanSummary) {

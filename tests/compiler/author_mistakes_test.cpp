@@ -46,9 +46,11 @@ TEST(AuthorMistakes, EachGivesItsReportAtItsLine) {
        line_text({}),
        std::string("\xFF\xFE[\0g\0e\0n\0]\0\r\0\n\0", 16),
        {"L_4816-.txt:1: warning: the text begins with a UTF-16 byte-order mark: read as it is, no "
-        "row of it is recognised; save the text as Windows-1252 (ANSI)\n    \xFF\xFE[?g?e?n?]?",
+        "row of it is recognised; save the text as Windows-1252 (ANSI)\n"
+        "    \xFF\xFE[\\x00g\\x00e\\x00n\\x00]\\x00",
         "L_4816-.txt:1: warning: the text has no \"[generale]\" line: it is read to its end and "
-        "nothing of it is taken (no station, speed, adhesion or signal)\n    \xFF\xFE[?g?e?n?]?"}},
+        "nothing of it is taken (no station, speed, adhesion or signal)\n"
+        "    \xFF\xFE[\\x00g\\x00e\\x00n\\x00]\\x00"}},
       {"a station name in UTF-8",
        line_text({}),
        service_text({"stazione, 0, 4, 900, 1,0,0, 4,1,1, 2,1,1, 1, 15,18,0, CITT\xC3\x80 ALTA"}),

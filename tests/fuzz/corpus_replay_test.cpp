@@ -140,6 +140,11 @@ TEST(FuzzCorpus, LinesLongerThanTheCapAreNotFuzzed) {
       {"the longer of two", with_length("lunghezza percorso, 100\r\nlunghezza percorso, 9000\r\n"),
        true},
       {"after the general section", with_length("[curve]\r\nlunghezza percorso, 9000\r\n"), false},
+      {"a length past the long range", with_length("lunghezza percorso, 99999999999\r\n"), false},
+      {"past the long range after a long one",
+       with_length("lunghezza percorso, 9000\r\nlunghezza percorso, -99999999999\r\n"), true},
+      {"a long one after one past the long range",
+       with_length("lunghezza percorso, 99999999999\r\nlunghezza percorso, 9000\r\n"), false},
       {"no line text", without_line_text(with_length("lunghezza percorso, 9000\r\n")), false},
       {"empty", "", false},
   };

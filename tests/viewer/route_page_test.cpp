@@ -243,9 +243,11 @@ TEST(RoutePage, AnyCellsAndSlotsMakeAWholePage) {
     // Names of any bytes are escaped: no "<" of theirs stands in the page.
     EXPECT_EQ(page.find("<route"), std::string::npos);
     EXPECT_NE(page.find("&lt;route"), std::string::npos);
-    // Nor does a NUL byte: it stands as the symbol for null.
-    EXPECT_EQ(page.find('\0'), std::string::npos);
-    EXPECT_NE(page.find("&quot;&amp;&#x2400;"), std::string::npos);
+    // Nor does a control byte: each stands as its visible escape.
+    for (const char control : {'\0', '\x1b', '\x07', '\x7f'}) {
+      EXPECT_EQ(page.find(control), std::string::npos) << int(control);
+    }
+    EXPECT_NE(page.find("&quot;&amp;\\x00"), std::string::npos);
     EXPECT_EQ(occurrences(page, "<script"), 3u);
     EXPECT_LT(page.size(), (std::size_t{1} << 20) + 1200 * cells);
   }
