@@ -6,7 +6,7 @@
 #include <iosfwd>
 #include <string>
 
-#include "builder/build_sequence.h"
+#include "builder/exit_status.h"
 
 namespace builder {
 

@@ -71,7 +71,7 @@ std::string slowdown_order_file_name(std::string_view route_base_name,
   return fmt::format("{}_{}_rallentamenti.txt", route_base_name, train_number);
 }
 
-scenario::file_status write_slowdown_order(const std::filesystem::path& directory,
+scenario::status write_slowdown_order(const std::filesystem::path& directory,
                                            std::string_view route_base_name,
                                            std::string_view train_number) {
   return scenario::write_line_list(

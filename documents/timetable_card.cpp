@@ -86,7 +86,7 @@ std::string timetable_card_file_name(std::string_view route_base_name,
   return fmt::format("{}_{}_scheda_treno.txt", route_base_name, train_number);
 }
 
-scenario::file_status write_timetable_card(const std::filesystem::path& directory,
+scenario::status write_timetable_card(const std::filesystem::path& directory,
                                            std::string_view route_base_name,
                                            std::string_view train_number) {
   return scenario::write_line_list(
