@@ -47,9 +47,9 @@ scenario::status output_over_input(const std::vector<fs::path>& outputs,
       const scenario::sameness answer = scenario::same_file(output, input);
       if (!answer.checked) return answer.checked;
       if (answer.same) {
-        return scenario::status::failure(fmt::format(
-            "refusing to write {}: it is {}, which this run reads", output.string(),
-            input.string()));
+        return scenario::status::failure(
+            fmt::format("refusing to write {}: it is {}, which this run reads", output.string(),
+                        input.string()));
       }
     }
   }
@@ -110,9 +110,8 @@ exit_status run_compile_command(const compile_options& options, std::ostream& ou
   // ends of the texts. The files themselves are left alone.
   const compiler::build_settings wanted{{}, {}, fs::path(options.out), !options.no_plan};
   compiler::texts_compiled compiled;
-  if (const scenario::status compiled_texts =
-          compiler::compile_texts({line_path, service_path, options.route, options.train}, wanted,
-                                  compiled);
+  if (const scenario::status compiled_texts = compiler::compile_texts(
+          {line_path, service_path, options.route, options.train}, wanted, compiled);
       !compiled_texts) {
     return file_error(err, compiled_texts);
   }

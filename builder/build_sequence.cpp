@@ -87,10 +87,13 @@ exit_status run_build(const compiler::build_settings& settings, waiting_notice& 
   // delete this one's texts and write its files over these.
   scenario::folder_lock lock;
   if (const scenario::status locked =
-          scenario::lock_folder(directory, "scenario-builder build", choices.lock_wait, lock); !locked) {
+          scenario::lock_folder(directory, "scenario-builder build", choices.lock_wait, lock);
+      !locked) {
     return file_failure(err, locked);
   }
-  if (const scenario::status cleared = scenario::remove_stale_temporaries(directory, build_file_names(settings)); !cleared) {
+  if (const scenario::status cleared =
+          scenario::remove_stale_temporaries(directory, build_file_names(settings));
+      !cleared) {
     return file_failure(err, cleared);
   }
   if (!choices.replace_texts) {
@@ -106,21 +109,25 @@ exit_status run_build(const compiler::build_settings& settings, waiting_notice& 
     return file_failure(err, written);
   }
   step("write_service_text");
-  if (const scenario::status written = scenario::write_service_text(directory, route, train); !written) {
+  if (const scenario::status written = scenario::write_service_text(directory, route, train);
+      !written) {
     return file_failure(err, written);
   }
   // The driver documents go to disk before the compile, so they are there
   // even when the compile ends with a fatal error.
   step("write_notes_page");
-  if (const scenario::status written = documents::write_notes_page(directory, route, train); !written) {
+  if (const scenario::status written = documents::write_notes_page(directory, route, train);
+      !written) {
     return file_failure(err, written);
   }
   step("write_slowdown_order");
-  if (const scenario::status written = documents::write_slowdown_order(directory, route, train); !written) {
+  if (const scenario::status written = documents::write_slowdown_order(directory, route, train);
+      !written) {
     return file_failure(err, written);
   }
   step("write_timetable_card");
-  if (const scenario::status written = documents::write_timetable_card(directory, route, train); !written) {
+  if (const scenario::status written = documents::write_timetable_card(directory, route, train);
+      !written) {
     return file_failure(err, written);
   }
 

@@ -327,10 +327,10 @@ inspected inspect_file(const std::string& file, const filters& f) {
   const std::filesystem::path path(file);
   const auto kind = compiler::output_file_kind_of(path.filename().string());
   if (!kind) {
-    result.outcome = scenario::status::failure_at(
-        file,
-        "cannot tell the kind of file from its name (expected "
-        "ROUTE_linea.dat, ROUTE_TRAIN.sim or ROUTE_TRAIN.dat)");
+    result.outcome =
+        scenario::status::failure_at(file,
+                                     "cannot tell the kind of file from its name (expected "
+                                     "ROUTE_linea.dat, ROUTE_TRAIN.sim or ROUTE_TRAIN.dat)");
     return result;
   }
   const std::string_view kind_name = compiler::output_file_kind_name(*kind);
@@ -452,8 +452,7 @@ sources sources_of(const std::vector<std::string>& texts) {
   // Names the texts' file names do not tell are the embedded build's: they
   // change no cell of the grid.
   const compiler::build_settings embedded = compiler::embedded_settings({});
-  compiler::text_sources given{texts[0], texts[1], embedded.route_base_name,
-                               embedded.train_number};
+  compiler::text_sources given{texts[0], texts[1], embedded.route_base_name, embedded.train_number};
   if (const auto route = scenario::route_from_line_text(line_name)) given.route = *route;
   if (const auto train = scenario::train_from_service_text(service_name, *given.route)) {
     given.train = *train;
@@ -496,17 +495,17 @@ scenario::status option_misplaced(const inspect_options& options, const std::str
                                                             {!options.source.empty(), "--source"}};
   for (const auto& [given, name] : grid_options) {
     if (given && !grid) {
-      return scenario::status::failure(fmt::format(
-          "{} applies to a cell grid (ROUTE_TRAIN.dat), and {} is a {}: leave it "
-          "out, or inspect the grid",
-          name, file, compiler::output_file_kind_name(kind)));
+      return scenario::status::failure(
+          fmt::format("{} applies to a cell grid (ROUTE_TRAIN.dat), and {} is a {}: leave it "
+                      "out, or inspect the grid",
+                      name, file, compiler::output_file_kind_name(kind)));
     }
   }
   if (!options.slots.empty() && !table) {
-    return scenario::status::failure(fmt::format(
-        "--slots applies to a scenario table (ROUTE_TRAIN.sim), and {} is a {}: "
-        "leave it out, or inspect the table",
-        file, compiler::output_file_kind_name(kind)));
+    return scenario::status::failure(
+        fmt::format("--slots applies to a scenario table (ROUTE_TRAIN.sim), and {} is a {}: "
+                    "leave it out, or inspect the table",
+                    file, compiler::output_file_kind_name(kind)));
   }
   return {};
 }

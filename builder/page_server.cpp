@@ -123,10 +123,10 @@ scenario::status page_server::listen(int port) {
   const int bound = port == 0 ? state_->server.bind_to_any_port(loopback)
                               : (state_->server.bind_to_port(loopback, port) ? port : -1);
   if (bound <= 0) {
-    return scenario::status::failure(fmt::format(
-        "cannot listen on {}:{}: the port is taken or not allowed; give another "
-        "with --port, or 0 for any free one",
-        loopback, port));
+    return scenario::status::failure(
+        fmt::format("cannot listen on {}:{}: the port is taken or not allowed; give another "
+                    "with --port, or 0 for any free one",
+                    loopback, port));
   }
   state_->port = bound;
   return {};

@@ -66,10 +66,10 @@ exit_status view_texts(const view_options& options, std::ostream& out, std::ostr
   }
   err << reports;
 
-  const fs::path page_path = options.page.empty()
-                                 ? sources.line_text.parent_path() /
-                                       fmt::format("{}_{}.html", build.route, build.train)
-                                 : fs::path(options.page);
+  const fs::path page_path =
+      options.page.empty()
+          ? sources.line_text.parent_path() / fmt::format("{}_{}.html", build.route, build.train)
+          : fs::path(options.page);
   const exit_status written = write_page(
       page_path, {sources.line_text, sources.service_text},
       viewer::route_page(page_of(build, nullptr)),
@@ -135,9 +135,8 @@ scenario::status find_the_build(const std::string& dir, std::string& route, std:
   if (builds.size() <= 1) return {};
   std::string list;
   for (const auto& [r, t] : builds) list += fmt::format("\n  --route {} --train {}", r, t);
-  return scenario::status::failure(fmt::format("{} holds {} builds: name one{}",
-                                               dir.empty() ? std::string(".") : dir,
-                                               builds.size(), list));
+  return scenario::status::failure(fmt::format(
+      "{} holds {} builds: name one{}", dir.empty() ? std::string(".") : dir, builds.size(), list));
 }
 
 exit_status run_view_command(const view_options& options, std::ostream& out, std::ostream& err) {
@@ -157,8 +156,7 @@ exit_status run_view_command(const view_options& options, std::ostream& out, std
   }
   const fs::path directory(dir);
   viewer::route_view view;
-  if (const scenario::status read = viewer::read_route_view(directory, route, train, view);
-      !read) {
+  if (const scenario::status read = viewer::read_route_view(directory, route, train, view); !read) {
     return failed(err, read.describe());
   }
   const fs::path page_path = options.page.empty()

@@ -36,9 +36,7 @@ scenario::status swapped_texts(const text_sources& sources, const description_te
   const auto holds = [](std::string_view text, row_keyword keyword) {
     return passes(facts_of(keyword).tests.front(), false, text);
   };
-  const auto line_like = [&](std::string_view text) {
-    return holds(text, row_keyword::length);
-  };
+  const auto line_like = [&](std::string_view text) { return holds(text, row_keyword::length); };
   const auto service_like = [&](std::string_view text) {
     return holds(text, row_keyword::station);
   };
@@ -77,14 +75,12 @@ scenario::status name_the_build(const text_sources& sources, std::string& route,
         service_name));
   }
   if (const scenario::status checked = scenario::check_build_name(route); !checked) {
-    return scenario::status::failure(
-        fmt::format("the route base name \"{}\" {}: give another with --route NAME", route,
-                    checked.reason()));
+    return scenario::status::failure(fmt::format(
+        "the route base name \"{}\" {}: give another with --route NAME", route, checked.reason()));
   }
   if (const scenario::status checked = scenario::check_build_name(train); !checked) {
-    return scenario::status::failure(
-        fmt::format("the train number \"{}\" {}: give another with --train NUMBER", train,
-                    checked.reason()));
+    return scenario::status::failure(fmt::format(
+        "the train number \"{}\" {}: give another with --train NUMBER", train, checked.reason()));
   }
   return {};
 }
@@ -98,9 +94,8 @@ scenario::status compile_texts(const text_sources& sources, const build_settings
       !read) {
     return read;
   }
-  if (const scenario::status read =
-          read_text(sources.service_text, "service text", reading.missing_is_compiled,
-                    compiled.texts.service);
+  if (const scenario::status read = read_text(sources.service_text, "service text",
+                                              reading.missing_is_compiled, compiled.texts.service);
       !read) {
     return read;
   }

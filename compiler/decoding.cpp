@@ -64,12 +64,13 @@ std::uint64_t max_file_size(output_file_kind kind) {
 
 scenario::status decode_route_grid(std::string_view bytes, route_grid& grid) {
   if (bytes.size() % cell_bytes != 0) {
-    return scenario::status::failure(fmt::format("{} bytes is not a whole number of {}-byte cells", bytes.size(), cell_bytes));
+    return scenario::status::failure(
+        fmt::format("{} bytes is not a whole number of {}-byte cells", bytes.size(), cell_bytes));
   }
   const std::size_t count = bytes.size() / cell_bytes;
   if (count < min_grid_cells || count > max_grid_cells) {
-    return scenario::status::failure(fmt::format("{} cells: a grid has {} to {} cells", count, min_grid_cells,
-                       max_grid_cells));
+    return scenario::status::failure(
+        fmt::format("{} cells: a grid has {} to {} cells", count, min_grid_cells, max_grid_cells));
   }
   grid.cells.assign(count, track_cell{});
   for (std::size_t i = 0; i < count; ++i) {
@@ -94,13 +95,17 @@ scenario::status decode_station_table(std::string_view bytes, station_table& tab
   std::size_t at = 0;
   for (std::size_t slot = 0; slot < station_slot_count; ++slot) {
     if (bytes.size() - at < record_fixed_bytes) {
-      return scenario::status::failure(fmt::format("the file ends inside slot {} (at byte {} of {})", slot, at, bytes.size()));
+      return scenario::status::failure(
+          fmt::format("the file ends inside slot {} (at byte {} of {})", slot, at, bytes.size()));
     }
     const std::int16_t length = get_i16(bytes, at + name_length_at);
-    if (length < 0) return scenario::status::failure(fmt::format("slot {} has a name length of {}", slot, length));
+    if (length < 0)
+      return scenario::status::failure(
+          fmt::format("slot {} has a name length of {}", slot, length));
     const auto n = static_cast<std::size_t>(length);
     if (bytes.size() - at < record_fixed_bytes + n) {
-      return scenario::status::failure(fmt::format("the file ends inside slot {} (its name takes {} bytes)", slot, n));
+      return scenario::status::failure(
+          fmt::format("the file ends inside slot {} (its name takes {} bytes)", slot, n));
     }
     station_record& record = table.slots[slot];
     record.station_type = get_u8(bytes, at);
@@ -123,8 +128,8 @@ scenario::status decode_station_table(std::string_view bytes, station_table& tab
     at += record_fixed_bytes + n;
   }
   if (at != bytes.size()) {
-    return scenario::status::failure(fmt::format("{} bytes follow the last of the {} slots", bytes.size() - at,
-                       station_slot_count));
+    return scenario::status::failure(fmt::format("{} bytes follow the last of the {} slots",
+                                                 bytes.size() - at, station_slot_count));
   }
   return {};
 }
@@ -182,13 +187,14 @@ std::size_t cross_finite_reals(std::string_view bytes, std::size_t at, plan_run&
 // million metres would otherwise be grown and copied several times over.
 // It also records the runs of elements of one type, and their bounds.
 scenario::status check_plan_codes(std::string_view bytes, std::size_t& metres,
-                               std::vector<plan_run>& runs) {
+                                  std::vector<plan_run>& runs) {
   std::size_t count = 0;
   std::size_t at = 0;
   runs.clear();
   while (at < bytes.size()) {
     if (bytes.size() - at < 2)
-      return scenario::status::failure(fmt::format("the file ends inside a type code at byte {}", at));
+      return scenario::status::failure(
+          fmt::format("the file ends inside a type code at byte {}", at));
     const std::uint16_t code = get_u16(bytes, at);
     std::size_t size = 0;
     switch (code) {
@@ -201,12 +207,13 @@ scenario::status check_plan_codes(std::string_view bytes, std::size_t& metres,
         size = 8;
         break;
       default:
-        return scenario::status::failure(fmt::format(
-            "element {} (byte {}) has the type code {}; a plan holds only 0, 2 and 5", count, at,
-            code));
+        return scenario::status::failure(
+            fmt::format("element {} (byte {}) has the type code {}; a plan holds only 0, 2 and 5",
+                        count, at, code));
     }
     if (bytes.size() - at - 2 < size) {
-      return scenario::status::failure(fmt::format("the file ends inside element {} (byte {})", count, at));
+      return scenario::status::failure(
+          fmt::format("the file ends inside element {} (byte {})", count, at));
     }
     const auto tag = static_cast<plan_tag>(code);
     const double value = element_value(bytes, at, tag);
@@ -226,12 +233,13 @@ scenario::status check_plan_codes(std::string_view bytes, std::size_t& metres,
     }
   }
   if (count % 2 != 0) {
-    return scenario::status::failure(fmt::format("{} elements cannot be split into two coordinates a metre", count));
+    return scenario::status::failure(
+        fmt::format("{} elements cannot be split into two coordinates a metre", count));
   }
   metres = count / 2;
   if (metres < min_plan_metres || metres > max_plan_metres) {
-    return scenario::status::failure(fmt::format("{} metres: a plan has {} to {} metres", metres, min_plan_metres,
-                       max_plan_metres));
+    return scenario::status::failure(fmt::format("{} metres: a plan has {} to {} metres", metres,
+                                                 min_plan_metres, max_plan_metres));
   }
   return {};
 }

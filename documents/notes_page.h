@@ -20,7 +20,6 @@ std::string notes_page_file_name(std::string_view route_base_name, std::string_v
 
 // Writes the page into `directory`, replacing any older file.
 scenario::status write_notes_page(const std::filesystem::path& directory,
-                                       std::string_view route_base_name,
-                                       std::string_view train_number);
+                                  std::string_view route_base_name, std::string_view train_number);
 
 }  // namespace documents

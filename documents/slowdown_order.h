@@ -21,7 +21,7 @@ std::string slowdown_order_file_name(std::string_view route_base_name,
 
 // Writes the order into `directory`, replacing any older file.
 scenario::status write_slowdown_order(const std::filesystem::path& directory,
-                                           std::string_view route_base_name,
-                                           std::string_view train_number);
+                                      std::string_view route_base_name,
+                                      std::string_view train_number);
 
 }  // namespace documents

@@ -31,7 +31,7 @@ std::string timetable_card_file_name(std::string_view route_base_name,
 
 // Writes the card into `directory`, replacing any older file.
 scenario::status write_timetable_card(const std::filesystem::path& directory,
-                                           std::string_view route_base_name,
-                                           std::string_view train_number);
+                                      std::string_view route_base_name,
+                                      std::string_view train_number);
 
 }  // namespace documents

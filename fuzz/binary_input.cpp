@@ -52,23 +52,25 @@ scenario::status compare_plan_decoders(std::string_view bytes) {
   }
   if (!inspected) return {};
   if (points.metres != whole.x.size() || whole.y.size() != whole.x.size()) {
-    return scenario::status::failure(fmt::format("{} metres and {} metres", points.metres, whole.x.size()));
+    return scenario::status::failure(
+        fmt::format("{} metres and {} metres", points.metres, whole.x.size()));
   }
   std::size_t metres = 0;
   while (metres < whole.x.size() && drawable(whole.x[metres]) && drawable(whole.y[metres])) {
     ++metres;
   }
   if (points.drawable != metres) {
-    return scenario::status::failure(fmt::format("{} drawable metres, {} expected", points.drawable, metres));
+    return scenario::status::failure(
+        fmt::format("{} drawable metres, {} expected", points.drawable, metres));
   }
   std::size_t m = 0;
   scenario::status problem;
   double min_x = 0, max_x = 0, min_y = 0, max_y = 0;
   compiler::for_each_plan_point(points, metres, [&](compiler::plan_point p) {
     if (problem && (!same_bits(p.x, whole.x[m].value) || !same_bits(p.y, whole.y[m].value))) {
-      problem = scenario::status::failure(fmt::format("metre {} reads ({}, {}), not ({}, {})", m,
-                                                      p.x, p.y, whole.x[m].value,
-                                                      whole.y[m].value));
+      problem =
+          scenario::status::failure(fmt::format("metre {} reads ({}, {}), not ({}, {})", m, p.x,
+                                                p.y, whole.x[m].value, whole.y[m].value));
     }
     min_x = m == 0 ? p.x : std::min(min_x, p.x);
     max_x = m == 0 ? p.x : std::max(max_x, p.x);
@@ -77,7 +79,8 @@ scenario::status compare_plan_decoders(std::string_view bytes) {
     ++m;
   });
   if (!problem) return problem;
-  if (m != metres) return scenario::status::failure(fmt::format("{} points visited of {}", m, metres));
+  if (m != metres)
+    return scenario::status::failure(fmt::format("{} points visited of {}", m, metres));
   if (!same_bits(min_x, points.min_x) || !same_bits(max_x, points.max_x) ||
       !same_bits(min_y, points.min_y) || !same_bits(max_y, points.max_y)) {
     return scenario::status::failure("the plan's bounds are not those of its drawable points");
@@ -192,8 +195,9 @@ scenario::status inspect_and_check(std::string_view data) {
   const std::string refusal = shown.outcome.describe();
   if (refusal.empty() == shown.text.empty() || shown.text.empty() != shown.json.empty() ||
       refusal.empty() != shown.outcome.ok()) {
-    return scenario::status::failure(fmt::format("inspect gave a table of {} bytes, JSON of {} and a refusal of {}",
-                       shown.text.size(), shown.json.size(), refusal.size()));
+    return scenario::status::failure(
+        fmt::format("inspect gave a table of {} bytes, JSON of {} and a refusal of {}",
+                    shown.text.size(), shown.json.size(), refusal.size()));
   }
   if (kind == output_file_kind::track_plan) return compare_plan_decoders(file);
   return {};
@@ -217,12 +221,16 @@ scenario::status view_and_check(std::string_view data) {
   }
   const std::string page = viewer::route_page(view);
   if (!page.ends_with("</html>\n")) return scenario::status::failure("the page does not end");
-  if (page.find('\0') != std::string::npos) return scenario::status::failure("a NUL byte stands in the page");
+  if (page.find('\0') != std::string::npos)
+    return scenario::status::failure("a NUL byte stands in the page");
   if (occurrences(page, "<script") != 3) {
-    return scenario::status::failure(fmt::format("{} scripts in the page", occurrences(page, "<script")));
+    return scenario::status::failure(
+        fmt::format("{} scripts in the page", occurrences(page, "<script")));
   }
   const std::size_t most = (std::size_t{1} << 20) + 1200 * view.grid.cells.size() + 64 * metres;
-  if (page.size() > most) return scenario::status::failure(fmt::format("a page of {} bytes, above {}", page.size(), most));
+  if (page.size() > most)
+    return scenario::status::failure(
+        fmt::format("a page of {} bytes, above {}", page.size(), most));
   return {};
 }
 

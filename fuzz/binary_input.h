@@ -21,8 +21,8 @@
 #include <vector>
 
 #include "compiler/decoding.h"
-#include "scenario/status.h"
 #include "fuzz/seed_inputs.h"
+#include "scenario/status.h"
 
 namespace fuzzing {
 

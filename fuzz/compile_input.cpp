@@ -64,11 +64,12 @@ scenario::status check_grid(const compiler::scenario_model& model) {
   const auto& cells = model.grid.cells;
   const std::int64_t expected = compiler::cell_index(model.plan_upper) + 1;
   if (static_cast<std::int64_t>(cells.size()) != expected) {
-    return scenario::status::failure(fmt::format("grid of {} cells for a plan upper bound of {}", cells.size(),
-                       model.plan_upper));
+    return scenario::status::failure(fmt::format("grid of {} cells for a plan upper bound of {}",
+                                                 cells.size(), model.plan_upper));
   }
   for (std::size_t i = 0; i < cells.size(); ++i) {
-    if (!known_kind(cells[i].kind)) return scenario::status::failure(fmt::format("cell {} holds kind {}", i, cells[i].kind));
+    if (!known_kind(cells[i].kind))
+      return scenario::status::failure(fmt::format("cell {} holds kind {}", i, cells[i].kind));
     // A station stop or a sign points at a slot between 1 and 80, where
     // stations and sign texts live.
     if (const auto slot = compiler::slot_of(cells[i])) {
@@ -77,7 +78,8 @@ scenario::status check_grid(const compiler::scenario_model& model) {
       }
     }
     if (cells[i].kind != 0 && compiler::describe_object(cells[i], model.stations).empty()) {
-      return scenario::status::failure(fmt::format("cell {} holds kind {} that no view describes", i, cells[i].kind));
+      return scenario::status::failure(
+          fmt::format("cell {} holds kind {} that no view describes", i, cells[i].kind));
     }
   }
   return {};
@@ -86,17 +88,19 @@ scenario::status check_grid(const compiler::scenario_model& model) {
 scenario::status check_plan(const compiler::scenario_model& model, bool with_plan) {
   const compiler::track_plan& plan = model.plan;
   if (!with_plan) {
-    if (plan.exists()) return scenario::status::failure("a track plan was built although none was wanted");
+    if (plan.exists())
+      return scenario::status::failure("a track plan was built although none was wanted");
     return {};
   }
   if (!plan.exists()) return scenario::status::failure("no track plan although one was wanted");
   const auto size = static_cast<std::size_t>(plan.upper) + 1;
   if (plan.upper != model.plan_upper || plan.x.size() != size || plan.y.size() != size) {
-    return scenario::status::failure(fmt::format("plan of {} metres for an upper bound of {}", plan.x.size(),
-                       model.plan_upper));
+    return scenario::status::failure(
+        fmt::format("plan of {} metres for an upper bound of {}", plan.x.size(), model.plan_upper));
   }
   if (plan.filled < 0 || plan.filled > plan.upper + 1) {
-    return scenario::status::failure(fmt::format("plan filled to metre {} of {}", plan.filled, plan.upper));
+    return scenario::status::failure(
+        fmt::format("plan filled to metre {} of {}", plan.filled, plan.upper));
   }
   return {};
 }
@@ -104,18 +108,21 @@ scenario::status check_plan(const compiler::scenario_model& model, bool with_pla
 scenario::status check_encodings(const compiler::scenario_model& model) {
   const std::string grid = compiler::encode_route_grid(model.grid);
   if (grid.size() != model.grid.cells.size() * compiler::cell_bytes) {
-    return scenario::status::failure(fmt::format("grid file of {} bytes for {} cells", grid.size(), model.grid.cells.size()));
+    return scenario::status::failure(
+        fmt::format("grid file of {} bytes for {} cells", grid.size(), model.grid.cells.size()));
   }
   std::size_t names = 0;
   for (const compiler::station_record& record : model.stations.slots) {
     if (record.name.size() > compiler::max_name_length) {
-      return scenario::status::failure(fmt::format("a name of {} bytes does not fit its length field", record.name.size()));
+      return scenario::status::failure(
+          fmt::format("a name of {} bytes does not fit its length field", record.name.size()));
     }
     names += record.name.size();
   }
   const std::string table = compiler::encode_station_table(model.stations);
   if (table.size() != compiler::station_slot_count * compiler::record_fixed_bytes + names) {
-    return scenario::status::failure(fmt::format("table file of {} bytes for names of {} bytes", table.size(), names));
+    return scenario::status::failure(
+        fmt::format("table file of {} bytes for names of {} bytes", table.size(), names));
   }
   // Into one buffer kept from run to run: a fresh one for each run would be
   // zero-filled, and its pages faulted in, every time.
@@ -125,7 +132,7 @@ scenario::status check_encodings(const compiler::scenario_model& model) {
                                        compiler::track_plan_element_count(model.plan));
   if (plan.size() != compiler::track_plan_file_size(model.plan)) {
     return scenario::status::failure(fmt::format("plan file of {} bytes, {} expected", plan.size(),
-                       compiler::track_plan_file_size(model.plan)));
+                                                 compiler::track_plan_file_size(model.plan)));
   }
   return {};
 }
@@ -142,7 +149,8 @@ scenario::status check_journal(const compiler::scenario_model& model,
     const std::int32_t owner = log.owner_of(static_cast<std::int32_t>(i));
     if (owner < 0) {
       if (cells[i].kind != 0)
-        return scenario::status::failure(fmt::format("cell {} holds kind {} that no entry placed", i, cells[i].kind));
+        return scenario::status::failure(
+            fmt::format("cell {} holds kind {} that no entry placed", i, cells[i].kind));
       continue;
     }
     const auto& event = entries[static_cast<std::size_t>(owner)].event;
@@ -150,7 +158,8 @@ scenario::status check_journal(const compiler::scenario_model& model,
     if (const auto* placed = std::get_if<compiler::object_placed>(&event)) kind = placed->kind;
     if (const auto* over = std::get_if<compiler::object_overwritten>(&event)) kind = over->kind;
     if (kind != cells[i].kind) {
-      return scenario::status::failure(fmt::format("cell {} holds kind {}, its owner placed kind {}", i, cells[i].kind, kind));
+      return scenario::status::failure(
+          fmt::format("cell {} holds kind {}, its owner placed kind {}", i, cells[i].kind, kind));
     }
   }
   for (const compiler::error_recorded* error : compiler::errors_of(log)) {
@@ -158,18 +167,19 @@ scenario::status check_journal(const compiler::scenario_model& model,
     const auto index = static_cast<std::size_t>(error->cell);
     if (index >= cells.size() || cells[index].kind != error->held_kind) {
       return scenario::status::failure(fmt::format("error {} names cell {} as holding kind {}",
-                         compiler::code_number(error->code), error->cell, error->held_kind));
+                                                   compiler::code_number(error->code), error->cell,
+                                                   error->held_kind));
     }
   }
   return {};
 }
 
-scenario::status check_result(const compiler::scenario_model& model,
-                              const compiler::journal& log, const compile_input& input,
-                              const compiler::compile_result& result) {
+scenario::status check_result(const compiler::scenario_model& model, const compiler::journal& log,
+                              const compile_input& input, const compiler::compile_result& result) {
   const error_code recorded = log.recorded().code;
   if (std::find(known_codes.begin(), known_codes.end(), recorded) == known_codes.end()) {
-    return scenario::status::failure(fmt::format("unknown error code {}", compiler::code_number(recorded)));
+    return scenario::status::failure(
+        fmt::format("unknown error code {}", compiler::code_number(recorded)));
   }
   if (result.disposal.delete_line != input.texts.line.has_value()) {
     return scenario::status::failure("the line text's deletion does not follow its presence");
@@ -188,11 +198,13 @@ scenario::status check_result(const compiler::scenario_model& model,
   // The author's view: every warning and error, formatted at file and line.
   std::size_t errors = 0;
   for (const compiler::diagnostic& d : compiler::diagnose(log, model, input.texts, names)) {
-    if (compiler::format_diagnostic(d).empty()) return scenario::status::failure("an empty diagnostic");
+    if (compiler::format_diagnostic(d).empty())
+      return scenario::status::failure("an empty diagnostic");
     errors += d.level == compiler::severity::error ? 1 : 0;
   }
   if ((errors == 0) != (recorded == error_code::none && result.fatal == error_code::none)) {
-    return scenario::status::failure(fmt::format("{} error reports for error {}", errors, compiler::code_number(recorded)));
+    return scenario::status::failure(
+        fmt::format("{} error reports for error {}", errors, compiler::code_number(recorded)));
   }
   if (!grid) return {};
   if (const scenario::status kept = check_journal(model, log); !kept) return kept;

@@ -45,7 +45,7 @@ status failure_from_code(const fs::path& path, const std::error_code& error) {
 
 status too_large(const fs::path& path, std::uint64_t size, size_bound bound) {
   return failed_at(path, fmt::format("{} bytes, more than {} can be ({} bytes)", size,
-                                        bound.of_what, bound.bytes));
+                                     bound.of_what, bound.bytes));
 }
 
 constexpr std::string_view temporary_suffix = ".tmp";
@@ -82,7 +82,7 @@ bool is_temporary_of(const fs::path::string_type& name, const fs::path& target) 
 // that grew meanwhile is read on to its real end, but never past the bound.
 template <typename ReadSome, typename Grow>
 status read_to_end(const fs::path& path, std::uint64_t told_size, size_bound bound,
-                        ReadSome read_some, Grow grow, std::size_t& filled) {
+                   ReadSome read_some, Grow grow, std::size_t& filled) {
   const std::uint64_t most = bound.bytes + 1;
   std::size_t capacity = static_cast<std::size_t>(std::min(told_size + 1, most));
   char* data = grow(capacity, 0);
@@ -123,12 +123,11 @@ std::FILE* open_file(const fs::path& path, bool for_writing) {
 status failure_from_last_error(const fs::path& path) {
   const DWORD error = GetLastError();
   return failed_at(path, std::system_category().message(static_cast<int>(error)),
-                      error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND);
+                   error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND);
 }
 
 template <typename Grow>
-status read_regular_file(const fs::path& path, size_bound bound, Grow grow,
-                              std::size_t& filled) {
+status read_regular_file(const fs::path& path, size_bound bound, Grow grow, std::size_t& filled) {
   std::error_code error;
   const fs::file_status status = fs::status(path, error);
   if (error) return failure_from_code(path, error);
@@ -167,8 +166,7 @@ struct descriptor {
 };
 
 template <typename Grow>
-status read_regular_file(const fs::path& path, size_bound bound, Grow grow,
-                              std::size_t& filled) {
+status read_regular_file(const fs::path& path, size_bound bound, Grow grow, std::size_t& filled) {
   // Opened without waiting, so that a pipe with no writer cannot hold the
   // program up before it is refused; a regular file reads the same either way.
   descriptor file(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
@@ -270,7 +268,7 @@ status check_target(const fs::path& path, bool& exists) {
 // killed on the way leaves nothing. Nothing when the file system has no
 // nameless files (`unsupported` is then set).
 status write_nameless(const fs::path& path, bool exists, const piece_source& next_piece,
-                           bool& unsupported) {
+                      bool& unsupported) {
   unsupported = false;
   const fs::path directory = path.has_parent_path() ? path.parent_path() : fs::path(".");
   descriptor file(open(directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
@@ -325,7 +323,6 @@ status write_through_temporary(const fs::path& path, const piece_source& next_pi
 #endif
 
 }  // namespace
-
 
 status read_whole_file(const fs::path& path, std::string& bytes, size_bound bound) {
   std::size_t filled = 0;
@@ -452,7 +449,7 @@ status write_file_in_pieces(const fs::path& path, const piece_source& next_piece
 #endif
 
 status remove_stale_temporaries(const fs::path& directory,
-                                     std::span<const std::string> file_names) {
+                                std::span<const std::string> file_names) {
   std::error_code error;
   fs::directory_iterator entries(directory, error);
   if (error) return failure_from_code(directory, error);
@@ -536,10 +533,10 @@ std::string holder_words(std::string text) {
 }
 
 status folder_in_use(const fs::path& directory, const std::string& holder,
-                           std::chrono::milliseconds wait) {
+                     std::chrono::milliseconds wait) {
   return failed_at(directory,
-                      fmt::format("in use by {}; gave up after waiting {:.1f} s for it",
-                                  holder_words(holder), static_cast<double>(wait.count()) / 1000));
+                   fmt::format("in use by {}; gave up after waiting {:.1f} s for it",
+                               holder_words(holder), static_cast<double>(wait.count()) / 1000));
 }
 
 // A file at the lock file's name that holds anything but a holder's name
@@ -604,7 +601,7 @@ void folder_lock::release() noexcept {
 }
 
 status lock_folder(const fs::path& directory, std::string_view holder,
-                        std::chrono::milliseconds wait, folder_lock& lock) {
+                   std::chrono::milliseconds wait, folder_lock& lock) {
   lock = folder_lock{};
   const fs::path path = directory / folder_lock_name;
   const auto deadline = std::chrono::steady_clock::now() + wait;
@@ -680,7 +677,7 @@ void folder_lock::release() noexcept {
 }
 
 status lock_folder(const fs::path& directory, std::string_view holder,
-                        std::chrono::milliseconds wait, folder_lock& lock) {
+                   std::chrono::milliseconds wait, folder_lock& lock) {
   lock = folder_lock{};
   const fs::path path = directory / folder_lock_name;
   const auto deadline = std::chrono::steady_clock::now() + wait;

@@ -42,8 +42,7 @@ struct size_bound {
 // Reads the whole file into `bytes`. Only a regular file is read: a
 // directory, a pipe or a device is refused before anything is read from it,
 // so that nothing blocks, and so is a file larger than `bound`.
-status read_whole_file(const std::filesystem::path& path, std::string& bytes,
-                            size_bound bound);
+status read_whole_file(const std::filesystem::path& path, std::string& bytes, size_bound bound);
 
 // The bytes of a whole file, read-only, in a buffer that nothing fills
 // beforehand: a track plan of a long line is 20 MB that would otherwise be
@@ -67,7 +66,7 @@ class file_bytes {
 
  private:
   friend status read_file_bytes(const std::filesystem::path& path, file_bytes& bytes,
-                                     size_bound bound);
+                                size_bound bound);
 
   std::unique_ptr<char[]> buffer_;
   std::size_t size_ = 0;
@@ -102,7 +101,7 @@ status write_file_in_pieces(const std::filesystem::path& path, const piece_sourc
 // this module's pattern (FILE.xxxxxxxx.tmp). Run it only while holding the
 // folder's lock, so that no other run of the program is writing them.
 status remove_stale_temporaries(const std::filesystem::path& directory,
-                                     std::span<const std::string> file_names);
+                                std::span<const std::string> file_names);
 
 // Deletes the file; a file that does not exist is not a failure.
 status delete_file(const std::filesystem::path& path);
@@ -147,7 +146,7 @@ class folder_lock {
 
  private:
   friend status lock_folder(const std::filesystem::path& directory, std::string_view holder,
-                                 std::chrono::milliseconds wait, folder_lock& lock);
+                            std::chrono::milliseconds wait, folder_lock& lock);
   void release() noexcept;
 
   std::filesystem::path path_;
@@ -164,7 +163,7 @@ class folder_lock {
 // wait ends without the lock, the failure names the directory and the run
 // that holds it.
 status lock_folder(const std::filesystem::path& directory, std::string_view holder,
-                        std::chrono::milliseconds wait, folder_lock& lock);
+                   std::chrono::milliseconds wait, folder_lock& lock);
 
 // What tells a watcher that a file was saved again: its modification time and
 // size. Nothing when there is no regular file at `path` (yet, or any more).
@@ -177,8 +176,7 @@ struct file_stamp {
 std::optional<file_stamp> stamp_of(const std::filesystem::path& path);
 
 // The names of the regular files in `directory`, sorted.
-status list_regular_files(const std::filesystem::path& directory,
-                               std::vector<std::string>& names);
+status list_regular_files(const std::filesystem::path& directory, std::vector<std::string>& names);
 
 // The directory that holds the running executable. `argv0` is used only when
 // the system cannot tell the executable's own path.

@@ -56,9 +56,8 @@ scenario::status read_route_view(const std::filesystem::path& directory,
   }
   const auto table_path =
       directory / compiler::station_table_file_name(route_base_name, train_number);
-  if (const scenario::status read =
-          read_one(table_path, compiler::output_file_kind::station_table,
-                   compiler::decode_station_table, view.stations);
+  if (const scenario::status read = read_one(table_path, compiler::output_file_kind::station_table,
+                                             compiler::decode_station_table, view.stations);
       !read) {
     return read;
   }

@@ -57,7 +57,8 @@ TEST(Decoding, KnownCellsAndSlotsOfTheEmbeddedBuild) {
   EXPECT_EQ(grid.cells[1].param1, 5121);
 
   compiler::station_table table;
-  ASSERT_EQ(compiler::decode_station_table(compiler::encode_station_table(state.stations), table).describe(),
+  ASSERT_EQ(compiler::decode_station_table(compiler::encode_station_table(state.stations), table)
+                .describe(),
             "");
   EXPECT_EQ(table.slots[86].name, "4816");
   EXPECT_EQ(table.slots[85].name, "Vescara_Ormeda");
@@ -146,7 +147,8 @@ TEST(Decoding, RefusesGridSizesNoGridCanHave) {
   };
   for (const auto& [size, expected] : cases) {
     compiler::route_grid grid;
-    EXPECT_EQ(compiler::decode_route_grid(std::string(size, '\0'), grid).describe(), expected) << size;
+    EXPECT_EQ(compiler::decode_route_grid(std::string(size, '\0'), grid).describe(), expected)
+        << size;
   }
 }
 
@@ -278,7 +280,8 @@ TEST(Decoding, PlanPointsAgreeWithTheTaggedDecoder) {
     compiler::decoded_plan expected;
     compiler::plan_points points;
     const scenario::status status = compiler::decode_track_plan(bytes, expected);
-    ASSERT_EQ(compiler::decode_plan_points(bytes, points).describe(), status.describe()) << "case " << i;
+    ASSERT_EQ(compiler::decode_plan_points(bytes, points).describe(), status.describe())
+        << "case " << i;
     if (!status) continue;
     ASSERT_EQ(points.metres, expected.x.size()) << "case " << i;
     const std::size_t drawable = test_support::drawable_metres(expected);

@@ -28,8 +28,7 @@ using test_support::read_file;
 using test_support::temporary_directory;
 using test_support::write_file;
 
-using writer =
-    std::function<scenario::status(const fs::path&, std::string_view, std::string_view)>;
+using writer = std::function<scenario::status(const fs::path&, std::string_view, std::string_view)>;
 
 struct document {
   std::string file_name;  // for route "Vescara_Ormeda" and train "4816"

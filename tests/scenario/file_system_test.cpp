@@ -33,6 +33,46 @@ std::string content_of(const fs::path& path) {
   return bytes;
 }
 
+// A failure is told one way, whatever failed: its step, its place and its
+// reason, the parts not known left out; a missing file stays known as
+// missing through the steps that wrap it.
+TEST(FileSystem, FailuresAreToldOneWay) {
+  test_support::temporary_directory directory;
+  const fs::path absent = directory.path() / "absent.txt";
+  std::string bytes = "left over";
+  const scenario::status missing = scenario::read_whole_file(absent, bytes, any_size);
+  EXPECT_TRUE(bytes.empty());
+  const fs::path folder = directory.path() / "folder";
+  fs::create_directory(folder);
+  const scenario::status not_a_file = scenario::read_whole_file(folder, bytes, any_size);
+  struct told_case {
+    scenario::status result;
+    bool ok;
+    bool not_found;
+    std::string told;
+  };
+  const std::vector<told_case> cases = {
+      {{}, true, false, ""},
+      {scenario::status{}.within("cannot read the line text"), true, false, ""},
+      {scenario::status::failure("is empty"), false, false, "is empty"},
+      {missing, false, true, absent.string() + ": No such file or directory"},
+      {missing.within("cannot read the line text"), false, true,
+       "cannot read the line text: " + absent.string() + ": No such file or directory"},
+      {not_a_file.within("b").within("a"), false, false,
+       "a: b: " + folder.string() + ": is a directory"},
+      {scenario::status::failure_at("x.dat", "not a cell grid"), false, false,
+       "x.dat: not a cell grid"},
+  };
+  for (const told_case& c : cases) {
+    SCOPED_TRACE(c.told);
+    EXPECT_EQ(static_cast<bool>(c.result), c.ok);
+    EXPECT_EQ(c.result.not_found(), c.not_found);
+    EXPECT_EQ(c.result.describe(), c.told);
+  }
+  EXPECT_EQ(missing, scenario::read_whole_file(absent, bytes, any_size));
+  EXPECT_FALSE(missing == not_a_file);
+}
+
 TEST(FileSystem, ReplacesWholeAndLeavesNothingBeside) {
   struct replace_case {
     std::string name;
