@@ -129,10 +129,10 @@ status failure_from_last_error(const fs::path& path) {
 template <typename Grow>
 status read_regular_file(const fs::path& path, size_bound bound, Grow grow, std::size_t& filled) {
   std::error_code error;
-  const fs::file_status status = fs::status(path, error);
+  const fs::file_status kind = fs::status(path, error);
   if (error) return failure_from_code(path, error);
-  if (fs::is_directory(status)) return failed_at(path, "is a directory");
-  if (!fs::is_regular_file(status)) return failed_at(path, "is not a regular file");
+  if (fs::is_directory(kind)) return failed_at(path, "is a directory");
+  if (!fs::is_regular_file(kind)) return failed_at(path, "is not a regular file");
   const std::uint64_t size = fs::file_size(path, error);
   if (error) return failure_from_code(path, error);
   if (size > bound.bytes) return too_large(path, size, bound);
@@ -396,9 +396,9 @@ status write_file_atomically(const fs::path& path, std::string_view bytes) {
 
 status write_file_in_pieces(const fs::path& path, const piece_source& next_piece) {
   std::error_code error;
-  const fs::file_status status = fs::symlink_status(path, error);
-  if (fs::is_directory(status)) return failed_at(path, "is a directory");
-  if (fs::exists(status) && !fs::is_regular_file(status) && !fs::is_symlink(status)) {
+  const fs::file_status kind = fs::symlink_status(path, error);
+  if (fs::is_directory(kind)) return failed_at(path, "is a directory");
+  if (fs::exists(kind) && !fs::is_regular_file(kind) && !fs::is_symlink(kind)) {
     return failed_at(path, "is not a regular file");
   }
   const fs::path temporary = temporary_beside(path);
@@ -486,11 +486,11 @@ status make_directories(const fs::path& path) {
 
 existence check_existence(const fs::path& path) {
   std::error_code error;
-  const fs::file_status status = fs::symlink_status(path, error);
+  const fs::file_status kind = fs::symlink_status(path, error);
   if (error && error != std::errc::no_such_file_or_directory) {
     return {false, failure_from_code(path, error)};
   }
-  return {fs::exists(status), {}};
+  return {fs::exists(kind), {}};
 }
 
 sameness same_file(const fs::path& a, const fs::path& b) {
