@@ -239,9 +239,9 @@ void decode_and_page(benchmark::State& state) {
     view.train_number = input_for(state.range(0)).train_number;
     // The plan's bytes stay where they are, as a mapped file's would.
     compiler::plan_points decoded;
-    if (compiler::decode_route_grid(grid, view.grid) ||
-        compiler::decode_station_table(table, view.stations) ||
-        compiler::decode_plan_points(plan, decoded)) {
+    if (!compiler::decode_route_grid(grid, view.grid) ||
+        !compiler::decode_station_table(table, view.stations) ||
+        !compiler::decode_plan_points(plan, decoded)) {
       state.SkipWithError("the encoded files do not decode");
       return;
     }
@@ -267,14 +267,16 @@ void texts_to_page(benchmark::State& state) {
     journal log;
     const compiler::compile_result result =
         compiler::compile_scenario(settings, input.texts, model, log);
-    const viewer::build_notes notes = viewer::notes_of(result, log, model, input.texts, names);
+    const viewer::build_notes notes =
+        viewer::notes_of(result, log, model, input.texts, names,
+                         compiler::author_report(settings, input.texts, log, model, names));
     viewer::route_view view;
     view.route_base_name = input.route_base_name;
     view.train_number = input.train_number;
-    if (compiler::decode_route_grid(compiler::encode_route_grid(model.grid), view.grid) ||
-        compiler::decode_station_table(compiler::encode_station_table(model.stations),
-                                       view.stations) ||
-        viewer::attach_plan(
+    if (!compiler::decode_route_grid(compiler::encode_route_grid(model.grid), view.grid) ||
+        !compiler::decode_station_table(compiler::encode_station_table(model.stations),
+                                        view.stations) ||
+        !viewer::attach_plan(
             view, scenario::file_bytes::copy_of(compiler::encode_track_plan(model.plan)))) {
       state.SkipWithError("the encoded files do not decode");
       return;

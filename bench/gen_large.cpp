@@ -66,8 +66,8 @@ int main(int argc, char** argv) {
       out / scenario::service_text_file_name(scenario.route_base_name, scenario.train_number);
   for (const auto& [path, bytes] : {std::pair{line_path, &scenario.line_text},
                                     std::pair{service_path, &scenario.service_text}}) {
-    if (auto failure = scenario::write_file_atomically(path, *bytes)) {
-      std::cerr << "gen_large: " << failure->describe() << '\n';
+    if (const scenario::status written = scenario::write_file_atomically(path, *bytes); !written) {
+      std::cerr << "gen_large: " << written.describe() << '\n';
       return 1;
     }
   }

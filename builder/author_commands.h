@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "builder/build_sequence.h"
+#include "builder/exit_status.h"
 
 namespace builder {
 
@@ -50,13 +50,5 @@ exit_status run_compile_command(const compile_options& options, std::ostream& ou
 // Writes the embedded line and service texts under the names the build gives
 // them; refuses to replace an existing file unless forced.
 exit_status run_export_command(const export_options& options, std::ostream& out, std::ostream& err);
-
-// The route base name of a line text named ROUTE_linea.txt.
-std::optional<std::string> route_from_line_text(std::string_view file_name);
-
-// The train number of a service text named ROUTE_TRAIN-.txt for this route,
-// or, when it is named for another route, the part after its last "_".
-std::optional<std::string> train_from_service_text(std::string_view file_name,
-                                                   std::string_view route);
 
 }  // namespace builder

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "compiler/compile.h"
+#include "compiler/compile_texts.h"
 #include "compiler/diagnostics.h"
 #include "compiler/output_files.h"
 #include "documents/notes_page.h"
@@ -23,21 +24,7 @@ namespace builder {
 
 namespace {
 
-// A text the build wrote a moment ago: missing stays missing (the reader
-// records that), unreadable is a file-system failure.
-scenario::file_status load_text(const std::filesystem::path& path,
-                                std::optional<std::string>& text) {
-  text.reset();
-  std::string bytes;
-  if (auto failure = scenario::read_whole_file(path, bytes, scenario::description_text_bound)) {
-    if (failure->not_found) return std::nullopt;
-    return failure;
-  }
-  text = std::move(bytes);
-  return std::nullopt;
-}
-
-exit_status file_failure(std::ostream& err, const scenario::file_failure& failure) {
+exit_status file_failure(std::ostream& err, const scenario::status& failure) {
   err << "cannot complete the build: " << failure.describe() << '\n';
   return exit_status::usage_or_file;
 }
@@ -48,9 +35,11 @@ exit_status file_failure(std::ostream& err, const scenario::file_failure& failur
 std::optional<exit_status> refuse_to_replace(const std::filesystem::path& path,
                                              std::string_view own_text, std::ostream& err) {
   std::string bytes;
-  if (auto failure = scenario::read_whole_file(path, bytes, scenario::description_text_bound)) {
-    if (failure->not_found) return std::nullopt;
-    return file_failure(err, *failure);
+  const scenario::status read =
+      scenario::read_whole_file(path, bytes, scenario::description_text_bound);
+  if (!read) {
+    if (read.not_found()) return std::nullopt;
+    return file_failure(err, read);
   }
   if (bytes == own_text) return std::nullopt;
   err << "cannot complete the build: " << path.string()
@@ -97,12 +86,15 @@ exit_status run_build(const compiler::build_settings& settings, waiting_notice& 
   // The directory is this run's alone until the end: a second build would
   // delete this one's texts and write its files over these.
   scenario::folder_lock lock;
-  if (auto failure =
-          scenario::lock_folder(directory, "scenario-builder build", choices.lock_wait, lock)) {
-    return file_failure(err, *failure);
+  if (const scenario::status locked =
+          scenario::lock_folder(directory, "scenario-builder build", choices.lock_wait, lock);
+      !locked) {
+    return file_failure(err, locked);
   }
-  if (auto failure = scenario::remove_stale_temporaries(directory, build_file_names(settings))) {
-    return file_failure(err, *failure);
+  if (const scenario::status cleared =
+          scenario::remove_stale_temporaries(directory, build_file_names(settings));
+      !cleared) {
+    return file_failure(err, cleared);
   }
   if (!choices.replace_texts) {
     const std::string own_line = scenario::encode_line_list(scenario::line_text_lines()).bytes;
@@ -113,46 +105,59 @@ exit_status run_build(const compiler::build_settings& settings, waiting_notice& 
   }
 
   step("write_line_text");
-  if (auto failure = scenario::write_line_text(directory, route)) {
-    return file_failure(err, *failure);
+  if (const scenario::status written = scenario::write_line_text(directory, route); !written) {
+    return file_failure(err, written);
   }
   step("write_service_text");
-  if (auto failure = scenario::write_service_text(directory, route, train)) {
-    return file_failure(err, *failure);
+  if (const scenario::status written = scenario::write_service_text(directory, route, train);
+      !written) {
+    return file_failure(err, written);
   }
   // The driver documents go to disk before the compile, so they are there
   // even when the compile ends with a fatal error.
   step("write_notes_page");
-  if (auto failure = documents::write_notes_page(directory, route, train)) {
-    return file_failure(err, *failure);
+  if (const scenario::status written = documents::write_notes_page(directory, route, train);
+      !written) {
+    return file_failure(err, written);
   }
   step("write_slowdown_order");
-  if (auto failure = documents::write_slowdown_order(directory, route, train)) {
-    return file_failure(err, *failure);
+  if (const scenario::status written = documents::write_slowdown_order(directory, route, train);
+      !written) {
+    return file_failure(err, written);
   }
   step("write_timetable_card");
-  if (auto failure = documents::write_timetable_card(directory, route, train)) {
-    return file_failure(err, *failure);
+  if (const scenario::status written = documents::write_timetable_card(directory, route, train);
+      !written) {
+    return file_failure(err, written);
   }
 
   step("compile_scenario");
-  compiler::description_texts texts;
-  if (auto failure = load_text(line_path, texts.line)) return file_failure(err, *failure);
-  if (auto failure = load_text(service_path, texts.service)) return file_failure(err, *failure);
-  compiler::scenario_model model;
-  compiler::journal log;
-  const compiler::compile_result result = compiler::compile_scenario(settings, texts, model, log);
+  // The texts just written, read back: one that has gone meanwhile is
+  // compiled as missing, as the reader records.
+  compiler::texts_compiled compiled;
+  compiler::text_reading reading;
+  reading.missing_is_compiled = true;
+  reading.shown_as = {line_name, service_name};
+  if (const scenario::status compiled_texts = compiler::compile_texts(
+          {line_path, service_path, route, train}, settings, compiled, reading);
+      !compiled_texts) {
+    return file_failure(err, compiled_texts);
+  }
+  const compiler::compile_result& result = compiled.result;
   if (result.disposal.delete_line) {
-    if (auto failure = scenario::delete_file(line_path)) return file_failure(err, *failure);
+    if (const scenario::status deleted = scenario::delete_file(line_path); !deleted) {
+      return file_failure(err, deleted);
+    }
   }
   if (result.disposal.delete_service) {
-    if (auto failure = scenario::delete_file(service_path)) return file_failure(err, *failure);
+    if (const scenario::status deleted = scenario::delete_file(service_path); !deleted) {
+      return file_failure(err, deleted);
+    }
   }
 
   // The same report as a compile of the texts gives.
   std::string report;
-  for (const compiler::diagnostic& d :
-       compiler::diagnose(log, model, texts, compiler::text_names{line_name, service_name})) {
+  for (const compiler::diagnostic& d : compiled.report) {
     if (d.level == compiler::severity::error && d.code == compiler::code_number(result.fatal)) {
       continue;  // the fatal error has its own box
     }
@@ -170,8 +175,9 @@ exit_status run_build(const compiler::build_settings& settings, waiting_notice& 
   }
 
   step("write_output_files");
-  if (auto failure = compiler::write_output_files(settings, model)) {
-    return file_failure(err, *failure);
+  if (const scenario::status written = compiler::write_output_files(settings, compiled.model);
+      !written) {
+    return file_failure(err, written);
   }
   err << report;
   if (result.error.code != compiler::error_code::none) return exit_status::build_error;

@@ -6,18 +6,11 @@
 #include <functional>
 #include <iosfwd>
 
+#include "builder/exit_status.h"
 #include "builder/waiting_notice.h"
 #include "compiler/model.h"
 
 namespace builder {
-
-// The process's exit statuses.
-enum class exit_status : int {
-  clean = 0,          // the build recorded no error
-  usage_or_file = 1,  // a usage error, or a file that could not be written or read
-  build_error = 2,    // an error was recorded; the files are written as specified
-  fatal = 3,          // 1250, 1251 or no grid: no binary file was written
-};
 
 // Test hook: called between the build steps with the step's name, so a test
 // can watch the order of the steps or hold the build up. Empty in the product.

@@ -13,7 +13,6 @@
 #include "builder/author_commands.h"
 #include "builder/explain.h"
 #include "builder/inspect.h"
-#include "builder/port_number.h"
 #include "builder/serve.h"
 #include "builder/version_text.h"
 #include "builder/view.h"
@@ -180,19 +179,10 @@ command_action define_serve(CLI::App& sub, const context& ctx) {
   auto options = std::make_shared<serve_options>();
   add_author_texts(sub, *options);
   // Read as text: a number reader would take "0x50" for port 80.
-  auto port = std::make_shared<std::string>(std::to_string(options->port));
-  sub.add_option("--port", *port,
+  sub.add_option("--port", options->port,
                  "port on 127.0.0.1 to serve on (default: 8080; 0: any free port)")
       ->type_name("N");
-  return [options, port, ctx] {
-    const std::optional<int> number = port_from_text(*port);
-    if (!number) {
-      ctx.err << program_name << ": " << port_usage << '\n';
-      return exit_status::usage_or_file;
-    }
-    options->port = *number;
-    return run_serve_command(*options, ctx.out, ctx.err);
-  };
+  return [options, ctx] { return run_serve_command(*options, ctx.out, ctx.err); };
 }
 
 // Every subcommand; a new one is one more entry here.

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "builder/build_sequence.h"
+#include "builder/exit_status.h"
 
 namespace builder {
 

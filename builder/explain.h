@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "builder/build_sequence.h"
+#include "builder/exit_status.h"
 
 namespace builder {
 

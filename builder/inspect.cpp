@@ -9,12 +9,13 @@
 #include <ostream>
 #include <sstream>
 
-#include "builder/author_commands.h"
 #include "compiler/cell_views.h"
 #include "compiler/compile.h"
+#include "compiler/compile_texts.h"
 #include "compiler/decoding.h"
 #include "compiler/diagnostics.h"
 #include "compiler/encoding.h"
+#include "scenario/build_names.h"
 #include "scenario/control_bytes.h"
 #include "scenario/file_system.h"
 #include "scenario/text_file.h"
@@ -279,7 +280,7 @@ void print_plan(std::ostream& out, const compiler::decoded_plan& plan, const pla
 struct inspected {
   json value;           // the file's JSON object
   std::string text;     // its table
-  std::string failure;  // why it could not be inspected; empty when it was
+  scenario::status outcome;  // a failure: why it could not be inspected
 };
 
 inspected inspect_bytes(const std::string& file, compiler::output_file_kind kind,
@@ -290,37 +291,38 @@ inspected inspect_bytes(const std::string& file, compiler::output_file_kind kind
   std::ostringstream text;
   // Comma-separated values stand alone, for a spreadsheet to open.
   if (!f.csv) text << fmt::format("{}: {}, {} bytes\n", file, kind_name, bytes.size());
-  compiler::decode_status status;
+  scenario::status decoded;
   switch (kind) {
     case compiler::output_file_kind::route_grid: {
       compiler::route_grid grid;
-      status = compiler::decode_route_grid(bytes, grid);
-      if (status) break;
+      decoded = compiler::decode_route_grid(bytes, grid);
+      if (!decoded) break;
       result.value.update(grid_json(grid, f));
       print_grid(text, grid, f);
       break;
     }
     case compiler::output_file_kind::station_table: {
       compiler::station_table stations;
-      status = compiler::decode_station_table(bytes, stations);
-      if (status) break;
+      decoded = compiler::decode_station_table(bytes, stations);
+      if (!decoded) break;
       result.value.update(table_json(stations, f));
       print_station_table(text, stations, f);
       break;
     }
     case compiler::output_file_kind::track_plan: {
       compiler::decoded_plan plan;
-      status = compiler::decode_track_plan(bytes, plan);
-      if (status) break;
+      decoded = compiler::decode_track_plan(bytes, plan);
+      if (!decoded) break;
       const plan_digest digest = digest_of(plan);
       result.value.update(plan_json(plan, digest));
       print_plan(text, plan, digest);
       break;
     }
   }
-  if (status) {
+  if (!decoded) {
     result.value = json();
-    result.failure = fmt::format("{}: not a {}: {}", file, kind_name, *status);
+    result.outcome = scenario::status::failure_at(
+        file, fmt::format("not a {}: {}", kind_name, decoded.reason()));
     return result;
   }
   result.text = text.str();
@@ -332,19 +334,17 @@ inspected inspect_file(const std::string& file, const filters& f) {
   const std::filesystem::path path(file);
   const auto kind = compiler::output_file_kind_of(path.filename().string());
   if (!kind) {
-    result.failure = fmt::format(
-        "{}: cannot tell the kind of file from its name (expected "
-        "ROUTE_linea.dat, ROUTE_TRAIN.sim or ROUTE_TRAIN.dat)",
-        file);
+    result.outcome =
+        scenario::status::failure_at(file,
+                                     "cannot tell the kind of file from its name (expected "
+                                     "ROUTE_linea.dat, ROUTE_TRAIN.sim or ROUTE_TRAIN.dat)");
     return result;
   }
   const std::string_view kind_name = compiler::output_file_kind_name(*kind);
   std::string bytes;
-  if (auto failure = scenario::read_whole_file(
-          path, bytes, {compiler::max_file_size(*kind), fmt::format("a {}", kind_name)})) {
-    result.failure = failure->describe();
-    return result;
-  }
+  result.outcome = scenario::read_whole_file(
+      path, bytes, {compiler::max_file_size(*kind), fmt::format("a {}", kind_name)});
+  if (!result.outcome) return result;
   return inspect_bytes(file, *kind, bytes, f);
 }
 
@@ -437,7 +437,7 @@ inspection inspect_file_bytes(const std::string& file, compiler::output_file_kin
   f.cells = cells;
   f.slots = slots;
   inspected result = inspect_bytes(file, kind, bytes, f);
-  if (!result.failure.empty()) return {{}, {}, std::move(result.failure)};
+  if (!result.outcome) return {{}, {}, std::move(result.outcome)};
   return {
       std::move(result.text), scenario::json_without_raw_control_bytes(
                                    result.value.dump(2, ' ', false, json::error_handler_t::replace)), {}};
@@ -446,35 +446,31 @@ inspection inspect_file_bytes(const std::string& file, compiler::output_file_kin
 namespace {
 
 // The text line that put each cell's object there, from the journal of a
-// compile of the two texts; a failure when a text cannot be read.
+// compile of the two texts; a failure when they cannot be compiled.
 struct sources {
   std::vector<std::string> by_cell;
   std::string grid;  // the grid those texts give, to compare with the file's
-  std::string failure;
+  scenario::status outcome;
 };
 
 sources sources_of(const std::vector<std::string>& texts) {
   sources out;
-  compiler::description_texts read;
-  for (std::size_t i = 0; i < 2; ++i) {
-    std::string bytes;
-    if (auto failure =
-            scenario::read_whole_file(texts[i], bytes, scenario::description_text_bound)) {
-      out.failure = failure->describe();
-      return out;
-    }
-    (i == 0 ? read.line : read.service) = std::move(bytes);
-  }
   const std::string line_name = std::filesystem::path(texts[0]).filename().string();
   const std::string service_name = std::filesystem::path(texts[1]).filename().string();
-  compiler::build_settings settings = compiler::embedded_settings({});
-  if (const auto route = route_from_line_text(line_name)) settings.route_base_name = *route;
-  if (const auto train = train_from_service_text(service_name, settings.route_base_name)) {
-    settings.train_number = *train;
+  // Names the texts' file names do not tell are the embedded build's: they
+  // change no cell of the grid.
+  const compiler::build_settings embedded = compiler::embedded_settings({});
+  compiler::text_sources given{texts[0], texts[1], embedded.route_base_name, embedded.train_number};
+  if (const auto route = scenario::route_from_line_text(line_name)) given.route = *route;
+  if (const auto train = scenario::train_from_service_text(service_name, *given.route)) {
+    given.train = *train;
   }
-  compiler::scenario_model model;
-  compiler::journal log;
-  compiler::compile_scenario(settings, read, model, log);
+  compiler::texts_compiled compiled;
+  out.outcome = compiler::compile_texts(given, embedded, compiled);
+  if (!out.outcome) return out;
+  const compiler::description_texts& read = compiled.texts;
+  const compiler::scenario_model& model = compiled.model;
+  const compiler::journal& log = compiled.log;
   out.grid = compiler::encode_route_grid(model.grid);
   const compiler::line_index line_lines(*read.line);
   const compiler::line_index service_lines(*read.service);
@@ -496,8 +492,8 @@ sources sources_of(const std::vector<std::string>& texts) {
 
 // The options that apply to one kind of file only, refused on another with
 // the reason.
-std::optional<std::string> option_misplaced(const inspect_options& options, const std::string& file,
-                                            compiler::output_file_kind kind) {
+scenario::status option_misplaced(const inspect_options& options, const std::string& file,
+                                  compiler::output_file_kind kind) {
   const bool grid = kind == compiler::output_file_kind::route_grid;
   const bool table = kind == compiler::output_file_kind::station_table;
   const std::pair<bool, std::string_view> grid_options[] = {{!options.cells.empty(), "--cells"},
@@ -507,19 +503,19 @@ std::optional<std::string> option_misplaced(const inspect_options& options, cons
                                                             {!options.source.empty(), "--source"}};
   for (const auto& [given, name] : grid_options) {
     if (given && !grid) {
-      return fmt::format(
-          "{} applies to a cell grid (ROUTE_TRAIN.dat), and {} is a {}: leave it "
-          "out, or inspect the grid",
-          name, file, compiler::output_file_kind_name(kind));
+      return scenario::status::failure(
+          fmt::format("{} applies to a cell grid (ROUTE_TRAIN.dat), and {} is a {}: leave it "
+                      "out, or inspect the grid",
+                      name, file, compiler::output_file_kind_name(kind)));
     }
   }
   if (!options.slots.empty() && !table) {
-    return fmt::format(
-        "--slots applies to a scenario table (ROUTE_TRAIN.sim), and {} is a {}: "
-        "leave it out, or inspect the table",
-        file, compiler::output_file_kind_name(kind));
+    return scenario::status::failure(
+        fmt::format("--slots applies to a scenario table (ROUTE_TRAIN.sim), and {} is a {}: "
+                    "leave it out, or inspect the table",
+                    file, compiler::output_file_kind_name(kind)));
   }
-  return std::nullopt;
+  return {};
 }
 
 }  // namespace
@@ -537,16 +533,16 @@ exit_status run_inspect_command(const inspect_options& options, std::ostream& ou
     const auto kind =
         compiler::output_file_kind_of(std::filesystem::path(file).filename().string());
     if (!kind) continue;
-    if (auto misplaced = option_misplaced(options, file, *kind)) {
-      err << "scenario-builder: " << *misplaced << '\n';
+    if (const scenario::status fits = option_misplaced(options, file, *kind); !fits) {
+      err << "scenario-builder: " << fits.describe() << '\n';
       return exit_status::usage_or_file;
     }
   }
   std::string source_grid;
   if (!options.source.empty()) {
     sources found = sources_of(options.source);
-    if (!found.failure.empty()) {
-      err << "scenario-builder: --source: cannot read the text: " << found.failure << '\n';
+    if (!found.outcome) {
+      err << "scenario-builder: --source: " << found.outcome.describe() << '\n';
       return exit_status::usage_or_file;
     }
     f.source = std::move(found.by_cell);
@@ -583,7 +579,7 @@ exit_status run_inspect_command(const inspect_options& options, std::ostream& ou
   for (const std::string& file : options.files) {
     if (!source_grid.empty()) {
       std::string bytes;
-      if (!scenario::read_whole_file(
+      if (scenario::read_whole_file(
               file, bytes,
               {compiler::max_file_size(compiler::output_file_kind::route_grid), "a cell grid"}) &&
           bytes != source_grid) {
@@ -593,9 +589,9 @@ exit_status run_inspect_command(const inspect_options& options, std::ostream& ou
       }
     }
     inspected result = inspect_file(file, f);
-    if (!result.failure.empty()) {
-      err << "scenario-builder: " << result.failure << '\n';
-      files.push_back({{"file", file}, {"error", result.failure}});
+    if (!result.outcome) {
+      err << "scenario-builder: " << result.outcome.describe() << '\n';
+      files.push_back({{"file", file}, {"error", result.outcome.describe()}});
       status = exit_status::usage_or_file;
       continue;
     }

@@ -10,8 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "builder/build_sequence.h"
+#include "builder/exit_status.h"
 #include "compiler/decoding.h"
+#include "scenario/status.h"
 
 namespace builder {
 
@@ -43,12 +44,12 @@ std::optional<index_range> parse_index_range(std::string_view text);
 std::optional<std::uint8_t> parse_kind(std::string_view text);
 
 // What inspect shows of `bytes` as a file of `kind` named `file`, with
-// `--cells` and `--slots` as given: its table and its JSON, or why it cannot
-// be such a file (the other two are then empty).
+// `--cells` and `--slots` as given: its table and its JSON, or a failure
+// saying why it cannot be such a file (the other two are then empty).
 struct inspection {
   std::string text;
   std::string json;
-  std::string failure;
+  scenario::status outcome;
 };
 inspection inspect_file_bytes(const std::string& file, compiler::output_file_kind kind,
                               std::string_view bytes, index_range cells = {},

@@ -269,17 +269,17 @@ page_server::page_server() : state_(std::make_unique<state>()) {
 
 page_server::~page_server() { stop(); }
 
-std::optional<std::string> page_server::listen(int port) {
+scenario::status page_server::listen(int port) {
   const int bound = port == 0 ? state_->server.bind_to_any_port(loopback)
                               : (state_->server.bind_to_port(loopback, port) ? port : -1);
   if (bound <= 0) {
-    return fmt::format(
-        "cannot listen on {}:{}: the port is taken or not allowed; give another "
-        "with --port, or 0 for any free one",
-        loopback, port);
+    return scenario::status::failure(
+        fmt::format("cannot listen on {}:{}: the port is taken or not allowed; give another "
+                    "with --port, or 0 for any free one",
+                    loopback, port));
   }
   state_->port = bound;
-  return std::nullopt;
+  return {};
 }
 
 int page_server::port() const { return state_->port; }

@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "scenario/status.h"
+
 namespace builder {
 
 // True for "localhost:PORT" and "127.0.0.1:PORT" (the names without the port
@@ -25,9 +27,9 @@ class page_server {
   page_server(const page_server&) = delete;
   page_server& operator=(const page_server&) = delete;
 
-  // Listens on 127.0.0.1:`port`, or on a free port for 0. Returns why it
-  // cannot.
-  std::optional<std::string> listen(int port);
+  // Listens on 127.0.0.1:`port`, or on a free port for 0. A failure says
+  // why it cannot.
+  scenario::status listen(int port);
   int port() const;
 
   // Serves from a thread of its own until stop().

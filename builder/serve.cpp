@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "builder/page_server.h"
+#include "builder/port_number.h"
 #include "builder/text_view.h"
 #include "scenario/file_system.h"
 #include "viewer/route_page.h"
@@ -58,7 +59,7 @@ struct text_stamps {
   friend bool operator==(const text_stamps&, const text_stamps&) = default;
 };
 
-text_stamps stamps_of(const text_sources& sources) {
+text_stamps stamps_of(const compiler::text_sources& sources) {
   return {scenario::stamp_of(sources.line_text), scenario::stamp_of(sources.service_text)};
 }
 
@@ -76,7 +77,7 @@ std::string clock_now() {
 // The builds of one serving, and what the page shows of them.
 class live_builds {
  public:
-  live_builds(const text_sources& sources, page_server& server, std::ostream& out)
+  live_builds(const compiler::text_sources& sources, page_server& server, std::ostream& out)
       : sources_(sources), server_(server), out_(out) {
     // A build's name is unique across servings too, so that a page left open
     // while the server was started again still sees that it is out of date.
@@ -85,21 +86,22 @@ class live_builds {
                    .count();
   }
 
-  // Compiles the texts as they are now and serves their page. Returns why
-  // a text could not be read; the page served stays as it was.
-  std::optional<std::string> rebuild() {
+  // Compiles the texts as they are now and serves their page. A failure
+  // says why a text could not be read; the page served stays as it was.
+  scenario::status rebuild() {
     auto build = std::make_shared<text_build>();
     ++count_;
     const std::string name = fmt::format("{}-{}", started_ms_, count_);
-    if (auto failure = build_texts(sources_, *build)) {
-      return fmt::format("build {} at {}: {}", count_, clock_now(), *failure);
+    if (const scenario::status built = build_texts(sources_, *build); !built) {
+      return scenario::status::failure(
+          fmt::format("build {} at {}: {}", count_, clock_now(), built.describe()));
     }
-    viewer::page_parts parts = page_of(sources_, *build, last_clean_.get());
+    viewer::page_parts parts = page_of(*build, last_clean_.get());
     parts.live_build = name;
     server_.publish(name, viewer::route_page(parts));
     out_ << fmt::format("build {} at {}: {}", count_, clock_now(), summary(*build)) << std::endl;
     if (build->clean()) last_clean_ = std::move(build);
-    return std::nullopt;
+    return {};
   }
 
  private:
@@ -122,7 +124,7 @@ class live_builds {
     return words;
   }
 
-  const text_sources& sources_;
+  const compiler::text_sources& sources_;
   page_server& server_;
   std::ostream& out_;
   std::int64_t started_ms_ = 0;
@@ -133,19 +135,27 @@ class live_builds {
 }  // namespace
 
 exit_status run_serve_command(const serve_options& options, std::ostream& out, std::ostream& err) {
-  text_sources sources;
-  if (auto problem = name_sources(options.line_text, options.service_text, options.route,
-                                  options.train, sources)) {
-    err << "scenario-builder: " << *problem << '\n';
+  // The names are told once, as `compile` tells them, and held for every
+  // build of the serving.
+  compiler::text_sources sources{options.line_text, options.service_text, {}, {}};
+  if (!options.route.empty()) sources.route = options.route;
+  if (!options.train.empty()) sources.train = options.train;
+  std::string route;
+  std::string train;
+  if (const scenario::status named = compiler::name_the_build(sources, route, train); !named) {
+    err << "scenario-builder: " << named.describe() << '\n';
     return exit_status::usage_or_file;
   }
-  if (options.port < 0 || options.port > 65535) {
-    err << "scenario-builder: --port takes 0 to 65535\n";
+  sources.route = route;
+  sources.train = train;
+  const std::optional<int> port = port_from_text(options.port);
+  if (!port) {
+    err << "scenario-builder: " << port_usage << '\n';
     return exit_status::usage_or_file;
   }
   page_server server;
-  if (auto failure = server.listen(options.port)) {
-    err << "scenario-builder: " << *failure << '\n';
+  if (const scenario::status listening = server.listen(*port); !listening) {
+    err << "scenario-builder: " << listening.describe() << '\n';
     return exit_status::usage_or_file;
   }
   const interrupt_handlers handlers;
@@ -153,8 +163,8 @@ exit_status run_serve_command(const serve_options& options, std::ostream& out, s
   text_stamps seen = stamps_of(sources);
   // Texts that cannot be read at the start are a mistake in the command,
   // not a save caught half-way.
-  if (auto failure = builds.rebuild()) {
-    err << "scenario-builder: " << *failure << '\n';
+  if (const scenario::status built = builds.rebuild(); !built) {
+    err << "scenario-builder: " << built.describe() << '\n';
     return exit_status::usage_or_file;
   }
   server.start();
@@ -169,7 +179,9 @@ exit_status run_serve_command(const serve_options& options, std::ostream& out, s
     seen = now;
     // A text caught between two writes of an editor: the next save is
     // taken up.
-    if (auto failure = builds.rebuild()) out << *failure << std::endl;
+    if (const scenario::status built = builds.rebuild(); !built) {
+      out << built.describe() << std::endl;
+    }
   }
   server.stop();
   out << "stopped" << std::endl;

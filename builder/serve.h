@@ -6,7 +6,7 @@
 #include <iosfwd>
 #include <string>
 
-#include "builder/build_sequence.h"
+#include "builder/exit_status.h"
 
 namespace builder {
 
@@ -15,7 +15,9 @@ struct serve_options {
   std::string service_text;
   std::string route;  // empty: from the line text's name
   std::string train;  // empty: from the service text's name
-  int port = 8080;    // 0: any free port
+  // As given: decimal digits from 1 to 65535, or 0 for any free port. It is
+  // read after the names, so that a bad name is told first.
+  std::string port = "8080";
 };
 
 // Serves until interrupted (Ctrl-C), then ends with status 0. Once serving,

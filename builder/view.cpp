@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <optional>
 #include <ostream>
 #include <set>
 #include <vector>
@@ -36,40 +37,42 @@ exit_status write_page(const fs::path& path, const std::vector<fs::path>& inputs
                        std::ostream& err) {
   for (const fs::path& input : inputs) {
     const scenario::sameness answer = scenario::same_file(path, input);
-    if (answer.failure) return failed(err, answer.failure->describe());
+    if (!answer.checked) return failed(err, answer.checked.describe());
     if (answer.same) {
       return failed(err, fmt::format("refusing to write {}: it is {}, which this run reads",
                                      path.string(), input.string()));
     }
   }
-  if (auto failure = scenario::write_file_atomically(path, page)) {
-    return failed(err, failure->describe());
+  if (const scenario::status written = scenario::write_file_atomically(path, page); !written) {
+    return failed(err, written.describe());
   }
   out << fmt::format("{}: {} bytes{}\n", path.string(), page.size(), note);
   return exit_status::clean;
 }
 
 exit_status view_texts(const view_options& options, std::ostream& out, std::ostream& err) {
-  text_sources sources;
-  if (auto problem = name_sources(options.line_text, options.service_text, options.route,
-                                  options.train, sources)) {
-    return failed(err, *problem);
-  }
+  const auto given = [](const std::string& name) {
+    return name.empty() ? std::nullopt : std::optional<std::string>(name);
+  };
+  const compiler::text_sources sources{options.line_text, options.service_text,
+                                       given(options.route), given(options.train)};
   text_build build;
-  if (auto failure = build_texts(sources, build)) return failed(err, *failure);
+  if (const scenario::status built = build_texts(sources, build); !built) {
+    return failed(err, built.describe());
+  }
   std::string reports;
   for (const viewer::page_diagnostic& d : build.notes.diagnostics) {
     reports += compiler::format_diagnostic(d.report) + '\n';
   }
   err << reports;
 
-  const fs::path page_path = options.page.empty()
-                                 ? sources.line_text.parent_path() /
-                                       fmt::format("{}_{}.html", sources.route, sources.train)
-                                 : fs::path(options.page);
+  const fs::path page_path =
+      options.page.empty()
+          ? sources.line_text.parent_path() / fmt::format("{}_{}.html", build.route, build.train)
+          : fs::path(options.page);
   const exit_status written = write_page(
       page_path, {sources.line_text, sources.service_text},
-      viewer::route_page(page_of(sources, build, nullptr)),
+      viewer::route_page(page_of(build, nullptr)),
       build.view ? "" : ", without a drawing (no binary file would be written)", out, err);
   if (written != exit_status::clean) return written;
   if (build.result.outcome != compiler::compile_outcome::complete) return exit_status::fatal;
@@ -88,9 +91,11 @@ bool ends_with_ignoring_case(std::string_view name, std::string_view suffix) {
 
 }  // namespace
 
-std::string find_the_build(const std::string& dir, std::string& route, std::string& train) {
+scenario::status find_the_build(const std::string& dir, std::string& route, std::string& train) {
   std::vector<std::string> names;
-  if (auto failure = scenario::list_regular_files(dir, names)) return failure->describe();
+  if (const scenario::status listed = scenario::list_regular_files(dir, names); !listed) {
+    return listed;
+  }
   const std::set<std::string> present(names.begin(), names.end());
   // A grid and a table of one stem, and the route base names that have a
   // plan here.
@@ -130,8 +135,8 @@ std::string find_the_build(const std::string& dir, std::string& route, std::stri
   if (builds.size() <= 1) return {};
   std::string list;
   for (const auto& [r, t] : builds) list += fmt::format("\n  --route {} --train {}", r, t);
-  return fmt::format("{} holds {} builds: name one{}", dir.empty() ? std::string(".") : dir,
-                     builds.size(), list);
+  return scenario::status::failure(fmt::format(
+      "{} holds {} builds: name one{}", dir.empty() ? std::string(".") : dir, builds.size(), list));
 }
 
 exit_status run_view_command(const view_options& options, std::ostream& out, std::ostream& err) {
@@ -141,8 +146,9 @@ exit_status run_view_command(const view_options& options, std::ostream& out, std
   std::string route = options.route;
   std::string train = options.train;
   if (route.empty() || train.empty()) {
-    const std::string problem = find_the_build(dir, route, train);
-    if (!problem.empty()) return failed(err, problem);
+    if (const scenario::status found = find_the_build(dir, route, train); !found) {
+      return failed(err, found.describe());
+    }
     // No build of those names here: the files looked for are the embedded
     // build's, which the message names.
     if (route.empty()) route = compiler::embedded_route_base_name;
@@ -150,8 +156,8 @@ exit_status run_view_command(const view_options& options, std::ostream& out, std
   }
   const fs::path directory(dir);
   viewer::route_view view;
-  if (auto failure = viewer::read_route_view(directory, route, train, view)) {
-    return failed(err, *failure);
+  if (const scenario::status read = viewer::read_route_view(directory, route, train, view); !read) {
+    return failed(err, read.describe());
   }
   const fs::path page_path = options.page.empty()
                                  ? directory / fmt::format("{}_{}.html", route, train)

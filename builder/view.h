@@ -5,7 +5,8 @@
 #include <iosfwd>
 #include <string>
 
-#include "builder/build_sequence.h"
+#include "builder/exit_status.h"
+#include "scenario/status.h"
 
 namespace builder {
 
@@ -29,7 +30,7 @@ exit_status run_view_command(const view_options& options, std::ostream& out, std
 // Fills in the route and train left empty with those of the one build in
 // `dir` that matches the names given: the grid and table pair named
 // ROUTE_TRAIN.dat and ROUTE_TRAIN.sim. Without a match they stay empty.
-// Returns why not, naming them, when several match; empty otherwise.
-std::string find_the_build(const std::string& dir, std::string& route, std::string& train);
+// Fails naming them when several match, or when the folder cannot be listed.
+scenario::status find_the_build(const std::string& dir, std::string& route, std::string& train);
 
 }  // namespace builder

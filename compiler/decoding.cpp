@@ -62,14 +62,15 @@ std::uint64_t max_file_size(output_file_kind kind) {
   return 0;
 }
 
-decode_status decode_route_grid(std::string_view bytes, route_grid& grid) {
+scenario::status decode_route_grid(std::string_view bytes, route_grid& grid) {
   if (bytes.size() % cell_bytes != 0) {
-    return fmt::format("{} bytes is not a whole number of {}-byte cells", bytes.size(), cell_bytes);
+    return scenario::status::failure(
+        fmt::format("{} bytes is not a whole number of {}-byte cells", bytes.size(), cell_bytes));
   }
   const std::size_t count = bytes.size() / cell_bytes;
   if (count < min_grid_cells || count > max_grid_cells) {
-    return fmt::format("{} cells: a grid has {} to {} cells", count, min_grid_cells,
-                       max_grid_cells);
+    return scenario::status::failure(
+        fmt::format("{} cells: a grid has {} to {} cells", count, min_grid_cells, max_grid_cells));
   }
   grid.cells.assign(count, track_cell{});
   for (std::size_t i = 0; i < count; ++i) {
@@ -87,20 +88,24 @@ decode_status decode_route_grid(std::string_view bytes, route_grid& grid) {
     cell.gradient = get_u8(bytes, at + 13);
     cell.adhesion = get_u8(bytes, at + 14);
   }
-  return std::nullopt;
+  return {};
 }
 
-decode_status decode_station_table(std::string_view bytes, station_table& table) {
+scenario::status decode_station_table(std::string_view bytes, station_table& table) {
   std::size_t at = 0;
   for (std::size_t slot = 0; slot < station_slot_count; ++slot) {
     if (bytes.size() - at < record_fixed_bytes) {
-      return fmt::format("the file ends inside slot {} (at byte {} of {})", slot, at, bytes.size());
+      return scenario::status::failure(
+          fmt::format("the file ends inside slot {} (at byte {} of {})", slot, at, bytes.size()));
     }
     const std::int16_t length = get_i16(bytes, at + name_length_at);
-    if (length < 0) return fmt::format("slot {} has a name length of {}", slot, length);
+    if (length < 0)
+      return scenario::status::failure(
+          fmt::format("slot {} has a name length of {}", slot, length));
     const auto n = static_cast<std::size_t>(length);
     if (bytes.size() - at < record_fixed_bytes + n) {
-      return fmt::format("the file ends inside slot {} (its name takes {} bytes)", slot, n);
+      return scenario::status::failure(
+          fmt::format("the file ends inside slot {} (its name takes {} bytes)", slot, n));
     }
     station_record& record = table.slots[slot];
     record.station_type = get_u8(bytes, at);
@@ -123,10 +128,10 @@ decode_status decode_station_table(std::string_view bytes, station_table& table)
     at += record_fixed_bytes + n;
   }
   if (at != bytes.size()) {
-    return fmt::format("{} bytes follow the last of the {} slots", bytes.size() - at,
-                       station_slot_count);
+    return scenario::status::failure(fmt::format("{} bytes follow the last of the {} slots",
+                                                 bytes.size() - at, station_slot_count));
   }
-  return std::nullopt;
+  return {};
 }
 
 namespace {
@@ -181,14 +186,15 @@ std::size_t cross_finite_reals(std::string_view bytes, std::size_t at, plan_run&
 // size, and counts the metres, so that the arrays are sized once: a plan of a
 // million metres would otherwise be grown and copied several times over.
 // It also records the runs of elements of one type, and their bounds.
-decode_status check_plan_codes(std::string_view bytes, std::size_t& metres,
-                               std::vector<plan_run>& runs) {
+scenario::status check_plan_codes(std::string_view bytes, std::size_t& metres,
+                                  std::vector<plan_run>& runs) {
   std::size_t count = 0;
   std::size_t at = 0;
   runs.clear();
   while (at < bytes.size()) {
     if (bytes.size() - at < 2)
-      return fmt::format("the file ends inside a type code at byte {}", at);
+      return scenario::status::failure(
+          fmt::format("the file ends inside a type code at byte {}", at));
     const std::uint16_t code = get_u16(bytes, at);
     std::size_t size = 0;
     switch (code) {
@@ -201,12 +207,13 @@ decode_status check_plan_codes(std::string_view bytes, std::size_t& metres,
         size = 8;
         break;
       default:
-        return fmt::format(
-            "element {} (byte {}) has the type code {}; a plan holds only 0, 2 and 5", count, at,
-            code);
+        return scenario::status::failure(
+            fmt::format("element {} (byte {}) has the type code {}; a plan holds only 0, 2 and 5",
+                        count, at, code));
     }
     if (bytes.size() - at - 2 < size) {
-      return fmt::format("the file ends inside element {} (byte {})", count, at);
+      return scenario::status::failure(
+          fmt::format("the file ends inside element {} (byte {})", count, at));
     }
     const auto tag = static_cast<plan_tag>(code);
     const double value = element_value(bytes, at, tag);
@@ -226,14 +233,15 @@ decode_status check_plan_codes(std::string_view bytes, std::size_t& metres,
     }
   }
   if (count % 2 != 0) {
-    return fmt::format("{} elements cannot be split into two coordinates a metre", count);
+    return scenario::status::failure(
+        fmt::format("{} elements cannot be split into two coordinates a metre", count));
   }
   metres = count / 2;
   if (metres < min_plan_metres || metres > max_plan_metres) {
-    return fmt::format("{} metres: a plan has {} to {} metres", metres, min_plan_metres,
-                       max_plan_metres);
+    return scenario::status::failure(fmt::format("{} metres: a plan has {} to {} metres", metres,
+                                                 min_plan_metres, max_plan_metres));
   }
-  return std::nullopt;
+  return {};
 }
 
 // The bounds of the values of elements `first` to `end - 1`: the bounds of
@@ -262,10 +270,10 @@ void widen_to_elements(const plan_points& plan, std::size_t first, std::size_t e
 
 }  // namespace
 
-decode_status decode_track_plan(std::string_view bytes, decoded_plan& plan) {
+scenario::status decode_track_plan(std::string_view bytes, decoded_plan& plan) {
   std::size_t metres = 0;
   std::vector<plan_run> runs;
-  if (auto status = check_plan_codes(bytes, metres, runs)) return status;
+  if (scenario::status checked = check_plan_codes(bytes, metres, runs); !checked) return checked;
   // The second walk reads the values of the runs the first one found, into
   // halves that sit on huge pages where the system has them: each half of a
   // long line is tens of megabytes written once.
@@ -286,14 +294,14 @@ decode_status decode_track_plan(std::string_view bytes, decoded_plan& plan) {
       value = {run.tag, element_value(bytes, at, run.tag)};
     }
   }
-  return std::nullopt;
+  return {};
 }
 
-decode_status decode_plan_points(std::string_view bytes, plan_points& plan) {
+scenario::status decode_plan_points(std::string_view bytes, plan_points& plan) {
   plan = plan_points{};
   std::size_t metres = 0;
   std::vector<plan_run> runs;
-  if (auto status = check_plan_codes(bytes, metres, runs)) return status;
+  if (scenario::status checked = check_plan_codes(bytes, metres, runs); !checked) return checked;
   plan.bytes = bytes;
   plan.metres = metres;
   plan.runs = std::move(runs);
@@ -315,7 +323,7 @@ decode_status decode_plan_points(std::string_view bytes, plan_points& plan) {
     widen_to_elements(plan, 0, drawable, plan.min_x, plan.max_x);
     widen_to_elements(plan, metres, metres + drawable, plan.min_y, plan.max_y);
   }
-  return std::nullopt;
+  return {};
 }
 
 std::size_t plan_points::run_end(std::size_t run) const {

@@ -15,6 +15,7 @@
 
 #include "compiler/little_endian.h"
 #include "compiler/model.h"
+#include "scenario/status.h"
 
 namespace compiler {
 
@@ -25,9 +26,6 @@ enum class output_file_kind : std::uint8_t { track_plan, station_table, route_gr
 std::optional<output_file_kind> output_file_kind_of(std::string_view file_name);
 
 std::string_view output_file_kind_name(output_file_kind kind);
-
-// Why the bytes cannot be a file of the kind; nothing when they were decoded.
-using decode_status = std::optional<std::string>;
 
 // Bounds that follow from a line length of -6974 to 1000000 m.
 inline constexpr std::size_t min_grid_cells = 2;  // cells 0 and 1, for the shortest line
@@ -41,11 +39,14 @@ inline constexpr std::size_t max_plan_metres = max_line_length_m + grid_margin_m
 // real. A larger file is refused before it is read.
 std::uint64_t max_file_size(output_file_kind kind);
 
+// Each decoder fills its result from the bytes, or fails saying why the bytes
+// cannot be a file of its kind.
+
 // ".dat": 15 bytes a cell, cells 0 to G.
-decode_status decode_route_grid(std::string_view bytes, route_grid& grid);
+scenario::status decode_route_grid(std::string_view bytes, route_grid& grid);
 
 // ".sim": 87 records of 34 bytes plus their names, and nothing after them.
-decode_status decode_station_table(std::string_view bytes, station_table& table);
+scenario::status decode_station_table(std::string_view bytes, station_table& table);
 
 // One tagged value of the plan file.
 struct plan_value {
@@ -60,7 +61,7 @@ struct decoded_plan {
   std::vector<plan_value> y;
 };
 
-decode_status decode_track_plan(std::string_view bytes, decoded_plan& plan);
+scenario::status decode_track_plan(std::string_view bytes, decoded_plan& plan);
 
 // The plan file as the viewer draws it: checked once, then read point by
 // point where it lies, since the points of a long line are 16 MB that would
@@ -111,7 +112,7 @@ struct plan_points {
 
 // The same checks and reasons as decode_track_plan. `plan` refers to `bytes`
 // afterwards: they must outlive its use.
-decode_status decode_plan_points(std::string_view bytes, plan_points& plan);
+scenario::status decode_plan_points(std::string_view bytes, plan_points& plan);
 
 namespace detail {
 

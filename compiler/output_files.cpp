@@ -40,8 +40,7 @@ std::vector<std::filesystem::path> output_file_paths(const build_settings& setti
   return paths;
 }
 
-scenario::file_status write_output_files(const build_settings& settings,
-                                         const scenario_model& model) {
+scenario::status write_output_files(const build_settings& settings, const scenario_model& model) {
   const std::vector<std::filesystem::path> paths = output_file_paths(settings);
   std::size_t next_path = 0;
   if (settings.with_plan) {
@@ -58,13 +57,16 @@ scenario::file_status write_output_files(const build_settings& settings,
       next += count;
       return piece;
     };
-    if (auto failure = scenario::write_file_in_pieces(paths[next_path++], next_piece)) {
-      return failure;
+    if (const scenario::status written =
+            scenario::write_file_in_pieces(paths[next_path++], next_piece);
+        !written) {
+      return written;
     }
   }
-  if (auto failure = scenario::write_file_atomically(paths[next_path++],
-                                                     encode_station_table(model.stations))) {
-    return failure;
+  if (const scenario::status written =
+          scenario::write_file_atomically(paths[next_path++], encode_station_table(model.stations));
+      !written) {
+    return written;
   }
   return scenario::write_file_atomically(paths[next_path], encode_route_grid(model.grid));
 }

@@ -23,7 +23,6 @@ std::vector<std::filesystem::path> output_file_paths(const build_settings& setti
 // Writes the track plan (only when the settings want one), then the station
 // table, then the grid, into the settings' directory. Each file is replaced
 // whole; the first failure stops the writing and is returned.
-scenario::file_status write_output_files(const build_settings& settings,
-                                         const scenario_model& model);
+scenario::status write_output_files(const build_settings& settings, const scenario_model& model);
 
 }  // namespace compiler

@@ -41,9 +41,8 @@ std::string notes_page_file_name(std::string_view route_base_name, std::string_v
   return fmt::format("{}_{}_note.txt", route_base_name, train_number);
 }
 
-scenario::file_status write_notes_page(const std::filesystem::path& directory,
-                                       std::string_view route_base_name,
-                                       std::string_view train_number) {
+scenario::status write_notes_page(const std::filesystem::path& directory,
+                                  std::string_view route_base_name, std::string_view train_number) {
   return scenario::write_line_list(directory / notes_page_file_name(route_base_name, train_number),
                                    notes_page_lines());
 }

@@ -19,8 +19,7 @@ std::vector<std::string> notes_page_lines();
 std::string notes_page_file_name(std::string_view route_base_name, std::string_view train_number);
 
 // Writes the page into `directory`, replacing any older file.
-scenario::file_status write_notes_page(const std::filesystem::path& directory,
-                                       std::string_view route_base_name,
-                                       std::string_view train_number);
+scenario::status write_notes_page(const std::filesystem::path& directory,
+                                  std::string_view route_base_name, std::string_view train_number);
 
 }  // namespace documents

@@ -71,9 +71,9 @@ std::string slowdown_order_file_name(std::string_view route_base_name,
   return fmt::format("{}_{}_rallentamenti.txt", route_base_name, train_number);
 }
 
-scenario::file_status write_slowdown_order(const std::filesystem::path& directory,
-                                           std::string_view route_base_name,
-                                           std::string_view train_number) {
+scenario::status write_slowdown_order(const std::filesystem::path& directory,
+                                      std::string_view route_base_name,
+                                      std::string_view train_number) {
   return scenario::write_line_list(
       directory / slowdown_order_file_name(route_base_name, train_number), slowdown_order_lines());
 }

@@ -20,8 +20,8 @@ std::string slowdown_order_file_name(std::string_view route_base_name,
                                      std::string_view train_number);
 
 // Writes the order into `directory`, replacing any older file.
-scenario::file_status write_slowdown_order(const std::filesystem::path& directory,
-                                           std::string_view route_base_name,
-                                           std::string_view train_number);
+scenario::status write_slowdown_order(const std::filesystem::path& directory,
+                                      std::string_view route_base_name,
+                                      std::string_view train_number);
 
 }  // namespace documents

@@ -86,9 +86,9 @@ std::string timetable_card_file_name(std::string_view route_base_name,
   return fmt::format("{}_{}_scheda_treno.txt", route_base_name, train_number);
 }
 
-scenario::file_status write_timetable_card(const std::filesystem::path& directory,
-                                           std::string_view route_base_name,
-                                           std::string_view train_number) {
+scenario::status write_timetable_card(const std::filesystem::path& directory,
+                                      std::string_view route_base_name,
+                                      std::string_view train_number) {
   return scenario::write_line_list(
       directory / timetable_card_file_name(route_base_name, train_number), timetable_card_lines());
 }

@@ -30,8 +30,8 @@ std::string timetable_card_file_name(std::string_view route_base_name,
                                      std::string_view train_number);
 
 // Writes the card into `directory`, replacing any older file.
-scenario::file_status write_timetable_card(const std::filesystem::path& directory,
-                                           std::string_view route_base_name,
-                                           std::string_view train_number);
+scenario::status write_timetable_card(const std::filesystem::path& directory,
+                                      std::string_view route_base_name,
+                                      std::string_view train_number);
 
 }  // namespace documents

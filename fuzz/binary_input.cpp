@@ -41,33 +41,36 @@ bool drawable(const compiler::plan_value& v) {
 }
 
 // The plan as the viewer reads it against the plan as inspect reads it.
-std::optional<std::string> compare_plan_decoders(std::string_view bytes) {
+scenario::status compare_plan_decoders(std::string_view bytes) {
   compiler::decoded_plan whole;
   compiler::plan_points points;
-  const compiler::decode_status inspected = compiler::decode_track_plan(bytes, whole);
-  const compiler::decode_status viewed = compiler::decode_plan_points(bytes, points);
-  if (inspected != viewed) {
-    return fmt::format("the plan decoders disagree: \"{}\" and \"{}\"", inspected.value_or(""),
-                       viewed.value_or(""));
+  const scenario::status inspected = compiler::decode_track_plan(bytes, whole);
+  const scenario::status viewed = compiler::decode_plan_points(bytes, points);
+  if (inspected.ok() != viewed.ok() || inspected.reason() != viewed.reason()) {
+    return scenario::status::failure(fmt::format("the plan decoders disagree: \"{}\" and \"{}\"",
+                                                 inspected.reason(), viewed.reason()));
   }
-  if (inspected) return std::nullopt;
+  if (!inspected) return {};
   if (points.metres != whole.x.size() || whole.y.size() != whole.x.size()) {
-    return fmt::format("{} metres and {} metres", points.metres, whole.x.size());
+    return scenario::status::failure(
+        fmt::format("{} metres and {} metres", points.metres, whole.x.size()));
   }
   std::size_t metres = 0;
   while (metres < whole.x.size() && drawable(whole.x[metres]) && drawable(whole.y[metres])) {
     ++metres;
   }
   if (points.drawable != metres) {
-    return fmt::format("{} drawable metres, {} expected", points.drawable, metres);
+    return scenario::status::failure(
+        fmt::format("{} drawable metres, {} expected", points.drawable, metres));
   }
   std::size_t m = 0;
-  std::optional<std::string> problem;
+  scenario::status problem;
   double min_x = 0, max_x = 0, min_y = 0, max_y = 0;
   compiler::for_each_plan_point(points, metres, [&](compiler::plan_point p) {
-    if (!problem && (!same_bits(p.x, whole.x[m].value) || !same_bits(p.y, whole.y[m].value))) {
-      problem = fmt::format("metre {} reads ({}, {}), not ({}, {})", m, p.x, p.y, whole.x[m].value,
-                            whole.y[m].value);
+    if (problem && (!same_bits(p.x, whole.x[m].value) || !same_bits(p.y, whole.y[m].value))) {
+      problem =
+          scenario::status::failure(fmt::format("metre {} reads ({}, {}), not ({}, {})", m, p.x,
+                                                p.y, whole.x[m].value, whole.y[m].value));
     }
     min_x = m == 0 ? p.x : std::min(min_x, p.x);
     max_x = m == 0 ? p.x : std::max(max_x, p.x);
@@ -75,13 +78,14 @@ std::optional<std::string> compare_plan_decoders(std::string_view bytes) {
     max_y = m == 0 ? p.y : std::max(max_y, p.y);
     ++m;
   });
-  if (problem) return problem;
-  if (m != metres) return fmt::format("{} points visited of {}", m, metres);
+  if (!problem) return problem;
+  if (m != metres)
+    return scenario::status::failure(fmt::format("{} points visited of {}", m, metres));
   if (!same_bits(min_x, points.min_x) || !same_bits(max_x, points.max_x) ||
       !same_bits(min_y, points.min_y) || !same_bits(max_y, points.max_y)) {
-    return std::string("the plan's bounds are not those of its drawable points");
+    return scenario::status::failure("the plan's bounds are not those of its drawable points");
   }
-  return std::nullopt;
+  return {};
 }
 
 std::string with_length(std::string_view file) {
@@ -181,46 +185,53 @@ std::string inspect_input(output_file_kind kind, std::string_view file, unsigned
   return std::string{control, static_cast<char>(window)} + std::string(file);
 }
 
-std::optional<std::string> inspect_and_check(std::string_view data) {
+scenario::status inspect_and_check(std::string_view data) {
   const output_file_kind kind = inspect_kind(data);
   const std::int64_t window = data.size() < 2 ? 0 : static_cast<unsigned char>(data[1]);
   const std::string_view file = data.substr(std::min<std::size_t>(2, data.size()));
   const builder::index_range cells{80 * window, 80 * window + 31};
   const builder::index_range slots{window, window + 15};
   const builder::inspection shown = builder::inspect_file_bytes("F", kind, file, cells, slots);
-  if (shown.failure.empty() == shown.text.empty() || shown.text.empty() != shown.json.empty()) {
-    return fmt::format("inspect gave a table of {} bytes, JSON of {} and a refusal of {}",
-                       shown.text.size(), shown.json.size(), shown.failure.size());
+  const std::string refusal = shown.outcome.describe();
+  if (refusal.empty() == shown.text.empty() || shown.text.empty() != shown.json.empty() ||
+      refusal.empty() != shown.outcome.ok()) {
+    return scenario::status::failure(
+        fmt::format("inspect gave a table of {} bytes, JSON of {} and a refusal of {}",
+                    shown.text.size(), shown.json.size(), refusal.size()));
   }
   if (kind == output_file_kind::track_plan) return compare_plan_decoders(file);
-  return std::nullopt;
+  return {};
 }
 
 std::string view_input(std::string_view grid, std::string_view table, std::string_view plan) {
   return with_length(grid) + with_length(table) + std::string(plan);
 }
 
-std::optional<std::string> view_and_check(std::string_view data) {
+scenario::status view_and_check(std::string_view data) {
   const std::string_view grid = take_file(data);
   const std::string_view table = take_file(data);
   viewer::route_view view;
   view.route_base_name = compiler::embedded_route_base_name;
   view.train_number = compiler::embedded_train_number;
-  if (compiler::decode_route_grid(grid, view.grid)) return std::nullopt;
-  if (compiler::decode_station_table(table, view.stations)) return std::nullopt;
+  if (!compiler::decode_route_grid(grid, view.grid)) return {};
+  if (!compiler::decode_station_table(table, view.stations)) return {};
   std::size_t metres = 0;
-  if (!data.empty() && !viewer::attach_plan(view, scenario::file_bytes::copy_of(data))) {
+  if (!data.empty() && viewer::attach_plan(view, scenario::file_bytes::copy_of(data))) {
     metres = view.plan->metres;
   }
   const std::string page = viewer::route_page(view);
-  if (!page.ends_with("</html>\n")) return std::string("the page does not end");
-  if (page.find('\0') != std::string::npos) return std::string("a NUL byte stands in the page");
+  if (!page.ends_with("</html>\n")) return scenario::status::failure("the page does not end");
+  if (page.find('\0') != std::string::npos)
+    return scenario::status::failure("a NUL byte stands in the page");
   if (occurrences(page, "<script") != 3) {
-    return fmt::format("{} scripts in the page", occurrences(page, "<script"));
+    return scenario::status::failure(
+        fmt::format("{} scripts in the page", occurrences(page, "<script")));
   }
   const std::size_t most = (std::size_t{1} << 20) + 1200 * view.grid.cells.size() + 64 * metres;
-  if (page.size() > most) return fmt::format("a page of {} bytes, above {}", page.size(), most);
-  return std::nullopt;
+  if (page.size() > most)
+    return scenario::status::failure(
+        fmt::format("a page of {} bytes, above {}", page.size(), most));
+  return {};
 }
 
 std::vector<named_input> inspect_seed_inputs() {

@@ -22,6 +22,7 @@
 
 #include "compiler/decoding.h"
 #include "fuzz/seed_inputs.h"
+#include "scenario/status.h"
 
 namespace fuzzing {
 
@@ -33,16 +34,16 @@ std::string inspect_input(compiler::output_file_kind kind, std::string_view file
 // Decodes the file with every decoder that reads its kind and shows it as
 // inspect does. Checks that the two plan decoders agree, on the refusal and
 // its reason and on every drawable point, and that a file is either refused
-// with a reason or shown whole. Returns the first broken rule, or nothing.
-std::optional<std::string> inspect_and_check(std::string_view data);
+// with a reason or shown whole. A failure names the first broken rule.
+scenario::status inspect_and_check(std::string_view data);
 
 std::string view_input(std::string_view grid, std::string_view table, std::string_view plan);
 
 // Decodes the three files as view does and, when the grid and the table are
 // such files, writes the page. Checks that the page is whole, that no byte
 // of a name stands in it unescaped (no tag of its own, no NUL) and that its
-// size follows from the grid's. Returns the first broken rule, or nothing.
-std::optional<std::string> view_and_check(std::string_view data);
+// size follows from the grid's. A failure names the first broken rule.
+scenario::status view_and_check(std::string_view data);
 
 // The seeds: the files of small compiled builds, and damaged ones.
 std::vector<named_input> inspect_seed_inputs();

@@ -13,8 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   // Kept out of the corpus, so that mutations start from inputs that run fast.
   if (fuzzing::beyond_fuzzed_line_length(input)) return -1;
-  if (const auto problem = fuzzing::compile_and_check(input)) {
-    std::fprintf(stderr, "broken rule: %s\n", problem->c_str());
+  if (const scenario::status kept = fuzzing::compile_and_check(input); !kept) {
+    std::fprintf(stderr, "broken rule: %s\n", kept.describe().c_str());
     std::abort();
   }
   return 0;

@@ -60,62 +60,69 @@ constexpr std::array<error_code, 29> known_codes = {
 // The kinds a cell may hold after a compile.
 bool known_kind(std::uint8_t kind) { return kind <= 6 || (kind >= 10 && kind <= 14); }
 
-std::optional<std::string> check_grid(const compiler::scenario_model& model) {
+scenario::status check_grid(const compiler::scenario_model& model) {
   const auto& cells = model.grid.cells;
   const std::int64_t expected = compiler::cell_index(model.plan_upper) + 1;
   if (static_cast<std::int64_t>(cells.size()) != expected) {
-    return fmt::format("grid of {} cells for a plan upper bound of {}", cells.size(),
-                       model.plan_upper);
+    return scenario::status::failure(fmt::format("grid of {} cells for a plan upper bound of {}",
+                                                 cells.size(), model.plan_upper));
   }
   for (std::size_t i = 0; i < cells.size(); ++i) {
-    if (!known_kind(cells[i].kind)) return fmt::format("cell {} holds kind {}", i, cells[i].kind);
+    if (!known_kind(cells[i].kind))
+      return scenario::status::failure(fmt::format("cell {} holds kind {}", i, cells[i].kind));
     // A station stop or a sign points at a slot between 1 and 80, where
     // stations and sign texts live.
     if (const auto slot = compiler::slot_of(cells[i])) {
       if (slot->slot < 1 || slot->slot > compiler::sign_slot_first) {
-        return fmt::format("cell {} points at slot {}", i, slot->slot);
+        return scenario::status::failure(fmt::format("cell {} points at slot {}", i, slot->slot));
       }
     }
     if (cells[i].kind != 0 && compiler::describe_object(cells[i], model.stations).empty()) {
-      return fmt::format("cell {} holds kind {} that no view describes", i, cells[i].kind);
+      return scenario::status::failure(
+          fmt::format("cell {} holds kind {} that no view describes", i, cells[i].kind));
     }
   }
-  return std::nullopt;
+  return {};
 }
 
-std::optional<std::string> check_plan(const compiler::scenario_model& model, bool with_plan) {
+scenario::status check_plan(const compiler::scenario_model& model, bool with_plan) {
   const compiler::track_plan& plan = model.plan;
   if (!with_plan) {
-    if (plan.exists()) return std::string("a track plan was built although none was wanted");
-    return std::nullopt;
+    if (plan.exists())
+      return scenario::status::failure("a track plan was built although none was wanted");
+    return {};
   }
-  if (!plan.exists()) return std::string("no track plan although one was wanted");
+  if (!plan.exists()) return scenario::status::failure("no track plan although one was wanted");
   const auto size = static_cast<std::size_t>(plan.upper) + 1;
   if (plan.upper != model.plan_upper || plan.x.size() != size || plan.y.size() != size) {
-    return fmt::format("plan of {} metres for an upper bound of {}", plan.x.size(),
-                       model.plan_upper);
+    return scenario::status::failure(
+        fmt::format("plan of {} metres for an upper bound of {}", plan.x.size(), model.plan_upper));
   }
   if (plan.filled < 0 || plan.filled > plan.upper + 1) {
-    return fmt::format("plan filled to metre {} of {}", plan.filled, plan.upper);
+    return scenario::status::failure(
+        fmt::format("plan filled to metre {} of {}", plan.filled, plan.upper));
   }
-  return std::nullopt;
+  return {};
 }
 
-std::optional<std::string> check_encodings(const compiler::scenario_model& model) {
+scenario::status check_encodings(const compiler::scenario_model& model) {
   const std::string grid = compiler::encode_route_grid(model.grid);
   if (grid.size() != model.grid.cells.size() * compiler::cell_bytes) {
-    return fmt::format("grid file of {} bytes for {} cells", grid.size(), model.grid.cells.size());
+    return scenario::status::failure(
+        fmt::format("grid file of {} bytes for {} cells", grid.size(), model.grid.cells.size()));
   }
   std::size_t names = 0;
   for (const compiler::station_record& record : model.stations.slots) {
     if (record.name.size() > compiler::max_name_length) {
-      return fmt::format("a name of {} bytes does not fit its length field", record.name.size());
+      return scenario::status::failure(
+          fmt::format("a name of {} bytes does not fit its length field", record.name.size()));
     }
     names += record.name.size();
   }
   const std::string table = compiler::encode_station_table(model.stations);
   if (table.size() != compiler::station_slot_count * compiler::record_fixed_bytes + names) {
-    return fmt::format("table file of {} bytes for names of {} bytes", table.size(), names);
+    return scenario::status::failure(
+        fmt::format("table file of {} bytes for names of {} bytes", table.size(), names));
   }
   // Into one buffer kept from run to run: a fresh one for each run would be
   // zero-filled, and its pages faulted in, every time.
@@ -124,25 +131,26 @@ std::optional<std::string> check_encodings(const compiler::scenario_model& model
   compiler::append_track_plan_elements(plan, model.plan, 0,
                                        compiler::track_plan_element_count(model.plan));
   if (plan.size() != compiler::track_plan_file_size(model.plan)) {
-    return fmt::format("plan file of {} bytes, {} expected", plan.size(),
-                       compiler::track_plan_file_size(model.plan));
+    return scenario::status::failure(fmt::format("plan file of {} bytes, {} expected", plan.size(),
+                                                 compiler::track_plan_file_size(model.plan)));
   }
-  return std::nullopt;
+  return {};
 }
 
 // What the journal says of the grid is what the grid holds: every object in
 // a cell was placed by the entry the journal names as its owner, with that
 // kind, and every cell an error names as taken still holds what the error
 // says.
-std::optional<std::string> check_journal(const compiler::scenario_model& model,
-                                         const compiler::journal& log) {
+scenario::status check_journal(const compiler::scenario_model& model,
+                               const compiler::journal& log) {
   const auto& cells = model.grid.cells;
   const auto& entries = log.entries();
   for (std::size_t i = 0; i < cells.size(); ++i) {
     const std::int32_t owner = log.owner_of(static_cast<std::int32_t>(i));
     if (owner < 0) {
       if (cells[i].kind != 0)
-        return fmt::format("cell {} holds kind {} that no entry placed", i, cells[i].kind);
+        return scenario::status::failure(
+            fmt::format("cell {} holds kind {} that no entry placed", i, cells[i].kind));
       continue;
     }
     const auto& event = entries[static_cast<std::size_t>(owner)].event;
@@ -150,36 +158,38 @@ std::optional<std::string> check_journal(const compiler::scenario_model& model,
     if (const auto* placed = std::get_if<compiler::object_placed>(&event)) kind = placed->kind;
     if (const auto* over = std::get_if<compiler::object_overwritten>(&event)) kind = over->kind;
     if (kind != cells[i].kind) {
-      return fmt::format("cell {} holds kind {}, its owner placed kind {}", i, cells[i].kind, kind);
+      return scenario::status::failure(
+          fmt::format("cell {} holds kind {}, its owner placed kind {}", i, cells[i].kind, kind));
     }
   }
   for (const compiler::error_recorded* error : compiler::errors_of(log)) {
     if (error->cell < 0 || error->held_kind == 0) continue;
     const auto index = static_cast<std::size_t>(error->cell);
     if (index >= cells.size() || cells[index].kind != error->held_kind) {
-      return fmt::format("error {} names cell {} as holding kind {}",
-                         compiler::code_number(error->code), error->cell, error->held_kind);
+      return scenario::status::failure(fmt::format("error {} names cell {} as holding kind {}",
+                                                   compiler::code_number(error->code), error->cell,
+                                                   error->held_kind));
     }
   }
-  return std::nullopt;
+  return {};
 }
 
-std::optional<std::string> check_result(const compiler::scenario_model& model,
-                                        const compiler::journal& log, const compile_input& input,
-                                        const compiler::compile_result& result) {
+scenario::status check_result(const compiler::scenario_model& model, const compiler::journal& log,
+                              const compile_input& input, const compiler::compile_result& result) {
   const error_code recorded = log.recorded().code;
   if (std::find(known_codes.begin(), known_codes.end(), recorded) == known_codes.end()) {
-    return fmt::format("unknown error code {}", compiler::code_number(recorded));
+    return scenario::status::failure(
+        fmt::format("unknown error code {}", compiler::code_number(recorded)));
   }
   if (result.disposal.delete_line != input.texts.line.has_value()) {
-    return std::string("the line text's deletion does not follow its presence");
+    return scenario::status::failure("the line text's deletion does not follow its presence");
   }
   if (result.disposal.delete_service && !input.texts.service) {
-    return std::string("a missing service text is to be deleted");
+    return scenario::status::failure("a missing service text is to be deleted");
   }
   const bool grid = model.grid.exists();
   if ((result.outcome == compiler::compile_outcome::no_grid) == grid) {
-    return std::string("the outcome disagrees with the grid's existence");
+    return scenario::status::failure("the outcome disagrees with the grid's existence");
   }
   const compiler::text_names names{
       scenario::line_text_file_name(compiler::embedded_route_base_name),
@@ -188,18 +198,20 @@ std::optional<std::string> check_result(const compiler::scenario_model& model,
   // The author's view: every warning and error, formatted at file and line.
   std::size_t errors = 0;
   for (const compiler::diagnostic& d : compiler::diagnose(log, model, input.texts, names)) {
-    if (compiler::format_diagnostic(d).empty()) return std::string("an empty diagnostic");
+    if (compiler::format_diagnostic(d).empty())
+      return scenario::status::failure("an empty diagnostic");
     errors += d.level == compiler::severity::error ? 1 : 0;
   }
   if ((errors == 0) != (recorded == error_code::none && result.fatal == error_code::none)) {
-    return fmt::format("{} error reports for error {}", errors, compiler::code_number(recorded));
+    return scenario::status::failure(
+        fmt::format("{} error reports for error {}", errors, compiler::code_number(recorded)));
   }
-  if (!grid) return std::nullopt;
-  if (auto problem = check_journal(model, log)) return problem;
-  if (auto problem = check_grid(model)) return problem;
-  if (auto problem = check_plan(model, input.with_plan)) return problem;
+  if (!grid) return {};
+  if (const scenario::status kept = check_journal(model, log); !kept) return kept;
+  if (const scenario::status kept = check_grid(model); !kept) return kept;
+  if (const scenario::status kept = check_plan(model, input.with_plan); !kept) return kept;
   if (result.outcome == compiler::compile_outcome::complete) return check_encodings(model);
-  return std::nullopt;
+  return {};
 }
 
 }  // namespace
@@ -254,7 +266,7 @@ bool beyond_fuzzed_line_length(std::string_view data) {
   return longest > fuzzed_line_length_cap;
 }
 
-std::optional<std::string> compile_and_check(std::string_view data) {
+scenario::status compile_and_check(std::string_view data) {
   const compile_input input = split_input(data);
   compiler::build_settings settings = compiler::embedded_settings({});
   settings.with_plan = input.with_plan;

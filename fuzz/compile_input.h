@@ -20,6 +20,7 @@
 #include <string_view>
 
 #include "compiler/compile.h"
+#include "scenario/status.h"
 
 namespace fuzzing {
 
@@ -50,8 +51,8 @@ bool beyond_fuzzed_line_length(std::string_view data);
 // Compiles the input and checks what every compile must keep: a known error
 // code, a report for every error, a journal that says what each cell holds,
 // a grid sized from the line length, buffers of exactly the sizes the file
-// layouts give, names that fit their length field. Returns a description of
-// the first broken rule, or nothing.
-std::optional<std::string> compile_and_check(std::string_view data);
+// layouts give, names that fit their length field. A failure describes the
+// first broken rule.
+scenario::status compile_and_check(std::string_view data);
 
 }  // namespace fuzzing

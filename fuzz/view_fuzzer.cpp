@@ -11,8 +11,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
-  if (const auto problem = fuzzing::view_and_check(input)) {
-    std::fprintf(stderr, "broken rule: %s\n", problem->c_str());
+  if (const scenario::status kept = fuzzing::view_and_check(input); !kept) {
+    std::fprintf(stderr, "broken rule: %s\n", kept.describe().c_str());
     std::abort();
   }
   return 0;

@@ -25,9 +25,10 @@ int main(int argc, char** argv) {
     std::error_code error;
     std::filesystem::create_directories(directory / harness, error);
     for (const fuzzing::named_input& seed : seeds) {
-      if (const auto failure =
-              scenario::write_file_atomically(directory / harness / seed.name, seed.data)) {
-        std::fprintf(stderr, "%s\n", failure->describe().c_str());
+      if (const scenario::status written =
+              scenario::write_file_atomically(directory / harness / seed.name, seed.data);
+          !written) {
+        std::fprintf(stderr, "%s\n", written.describe().c_str());
         return 1;
       }
     }

@@ -30,17 +30,23 @@ namespace fs = std::filesystem;
 
 namespace {
 
-file_failure failure_from_errno(const fs::path& path, int error_number) {
-  return file_failure{path, std::strerror(error_number), error_number == ENOENT};
+// A failure at `path`; `not_found` when nothing at all stands there.
+status failed_at(const fs::path& path, std::string reason, bool not_found = false) {
+  return not_found ? status::missing(path, std::move(reason))
+                   : status::failure_at(path, std::move(reason));
 }
 
-file_failure failure_from_code(const fs::path& path, const std::error_code& error) {
-  return file_failure{path, error.message(), error == std::errc::no_such_file_or_directory};
+status failure_from_errno(const fs::path& path, int error_number) {
+  return failed_at(path, std::strerror(error_number), error_number == ENOENT);
 }
 
-file_failure too_large(const fs::path& path, std::uint64_t size, size_bound bound) {
-  return file_failure{path, fmt::format("{} bytes, more than {} can be ({} bytes)", size,
-                                        bound.of_what, bound.bytes)};
+status failure_from_code(const fs::path& path, const std::error_code& error) {
+  return failed_at(path, error.message(), error == std::errc::no_such_file_or_directory);
+}
+
+status too_large(const fs::path& path, std::uint64_t size, size_bound bound) {
+  return failed_at(path, fmt::format("{} bytes, more than {} can be ({} bytes)", size,
+                                     bound.of_what, bound.bytes));
 }
 
 constexpr std::string_view temporary_suffix = ".tmp";
@@ -76,8 +82,8 @@ bool is_temporary_of(const fs::path::string_type& name, const fs::path& target) 
 // than the file's told length, so that a short read ends it at once; a file
 // that grew meanwhile is read on to its real end, but never past the bound.
 template <typename ReadSome, typename Grow>
-file_status read_to_end(const fs::path& path, std::uint64_t told_size, size_bound bound,
-                        ReadSome read_some, Grow grow, std::size_t& filled) {
+status read_to_end(const fs::path& path, std::uint64_t told_size, size_bound bound,
+                   ReadSome read_some, Grow grow, std::size_t& filled) {
   const std::uint64_t most = bound.bytes + 1;
   std::size_t capacity = static_cast<std::size_t>(std::min(told_size + 1, most));
   char* data = grow(capacity, 0);
@@ -97,7 +103,7 @@ file_status read_to_end(const fs::path& path, std::uint64_t told_size, size_boun
     if (count == 0) break;
     filled += static_cast<std::size_t>(count);
   }
-  return std::nullopt;
+  return {};
 }
 
 #ifdef _WIN32
@@ -115,20 +121,19 @@ std::FILE* open_file(const fs::path& path, bool for_writing) {
   return _wfopen(path.c_str(), for_writing ? L"wb" : L"rb");
 }
 
-file_failure failure_from_last_error(const fs::path& path) {
+status failure_from_last_error(const fs::path& path) {
   const DWORD error = GetLastError();
-  return file_failure{path, std::system_category().message(static_cast<int>(error)),
-                      error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND};
+  return failed_at(path, std::system_category().message(static_cast<int>(error)),
+                   error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND);
 }
 
 template <typename Grow>
-file_status read_regular_file(const fs::path& path, size_bound bound, Grow grow,
-                              std::size_t& filled) {
+status read_regular_file(const fs::path& path, size_bound bound, Grow grow, std::size_t& filled) {
   std::error_code error;
-  const fs::file_status status = fs::status(path, error);
+  const fs::file_status kind = fs::status(path, error);
   if (error) return failure_from_code(path, error);
-  if (fs::is_directory(status)) return file_failure{path, "is a directory"};
-  if (!fs::is_regular_file(status)) return file_failure{path, "is not a regular file"};
+  if (fs::is_directory(kind)) return failed_at(path, "is a directory");
+  if (!fs::is_regular_file(kind)) return failed_at(path, "is not a regular file");
   const std::uint64_t size = fs::file_size(path, error);
   if (error) return failure_from_code(path, error);
   if (size > bound.bytes) return too_large(path, size, bound);
@@ -162,16 +167,15 @@ struct descriptor {
 };
 
 template <typename Grow>
-file_status read_regular_file(const fs::path& path, size_bound bound, Grow grow,
-                              std::size_t& filled) {
+status read_regular_file(const fs::path& path, size_bound bound, Grow grow, std::size_t& filled) {
   // Opened without waiting, so that a pipe with no writer cannot hold the
   // program up before it is refused; a regular file reads the same either way.
   descriptor file(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
   if (file.value < 0) return failure_from_errno(path, errno);
   struct stat info {};
   if (fstat(file.value, &info) != 0) return failure_from_errno(path, errno);
-  if (S_ISDIR(info.st_mode)) return file_failure{path, "is a directory"};
-  if (!S_ISREG(info.st_mode)) return file_failure{path, "is not a regular file"};
+  if (S_ISDIR(info.st_mode)) return failed_at(path, "is a directory");
+  if (!S_ISREG(info.st_mode)) return failed_at(path, "is not a regular file");
   const auto size = static_cast<std::uint64_t>(info.st_size);
   if (size > bound.bytes) return too_large(path, size, bound);
   auto read_some = [&](char* to, std::size_t room) -> std::ptrdiff_t {
@@ -210,7 +214,7 @@ int write_pieces(int file, const piece_source& next_piece) {
 // either its old content or the new one whole; the old one, now under the
 // temporary name, is then removed. Where there is no file to swap with, or
 // the file system cannot swap, it is a plain rename.
-file_status replace_with(const fs::path& temporary, const fs::path& path) {
+status replace_with(const fs::path& temporary, const fs::path& path) {
 #ifdef RENAME_EXCHANGE
   struct stat target {};
   if (lstat(path.c_str(), &target) == 0 && S_ISREG(target.st_mode)) {
@@ -218,11 +222,11 @@ file_status replace_with(const fs::path& temporary, const fs::path& path) {
       // The new content is in place; the old one must still go, or it would
       // stay beside it under the temporary name.
       if (unlink(temporary.c_str()) != 0) {
-        return file_failure{temporary,
-                            fmt::format("holds the older content of {} and cannot be deleted: {}",
-                                        path.filename().string(), std::strerror(errno))};
+        return failed_at(temporary,
+                         fmt::format("holds the older content of {} and cannot be deleted: {}",
+                                     path.filename().string(), std::strerror(errno)));
       }
-      return std::nullopt;
+      return {};
     }
   }
 #endif
@@ -231,7 +235,7 @@ file_status replace_with(const fs::path& temporary, const fs::path& path) {
     unlink(temporary.c_str());
     return failure_from_errno(path, rename_errno);
   }
-  return std::nullopt;
+  return {};
 }
 
 // Gives the nameless file `file` the name `name`; false with errno set when
@@ -246,33 +250,33 @@ bool link_nameless(int file, const fs::path& name) {
 
 // What stands at the target: nothing, a file (or a link) to replace, or a
 // refusal.
-file_status check_target(const fs::path& path, bool& exists) {
+status check_target(const fs::path& path, bool& exists) {
   struct stat info {};
   exists = false;
   if (lstat(path.c_str(), &info) != 0) {
-    if (errno == ENOENT) return std::nullopt;
+    if (errno == ENOENT) return {};
     return failure_from_errno(path, errno);
   }
-  if (S_ISDIR(info.st_mode)) return file_failure{path, "is a directory"};
+  if (S_ISDIR(info.st_mode)) return failed_at(path, "is a directory");
   if (!S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) {
-    return file_failure{path, "is not a regular file"};
+    return failed_at(path, "is not a regular file");
   }
   exists = true;
-  return std::nullopt;
+  return {};
 }
 
 // Written to a file without a name, named only once it is whole: a process
 // killed on the way leaves nothing. Nothing when the file system has no
 // nameless files (`unsupported` is then set).
-file_status write_nameless(const fs::path& path, bool exists, const piece_source& next_piece,
-                           bool& unsupported) {
+status write_nameless(const fs::path& path, bool exists, const piece_source& next_piece,
+                      bool& unsupported) {
   unsupported = false;
   const fs::path directory = path.has_parent_path() ? path.parent_path() : fs::path(".");
   descriptor file(open(directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
   if (file.value < 0) {
     if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
       unsupported = true;
-      return std::nullopt;
+      return {};
     }
     return failure_from_errno(path, errno);
   }
@@ -281,7 +285,7 @@ file_status write_nameless(const fs::path& path, bool exists, const piece_source
   if (!exists) {
     if (link_nameless(file.value, path)) {
       if (file.close_now() != 0) return failure_from_errno(path, errno);
-      return std::nullopt;
+      return {};
     }
     // Taken meanwhile: replaced below like any file that was there.
     if (errno != EEXIST) return failure_from_errno(path, errno);
@@ -300,7 +304,7 @@ file_status write_nameless(const fs::path& path, bool exists, const piece_source
 }
 
 // Written to a temporary file beside the target, then swapped in.
-file_status write_through_temporary(const fs::path& path, const piece_source& next_piece) {
+status write_through_temporary(const fs::path& path, const piece_source& next_piece) {
   fs::path temporary = temporary_beside(path);
   int opened = -1;
   while ((opened = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666)) < 0) {
@@ -321,19 +325,17 @@ file_status write_through_temporary(const fs::path& path, const piece_source& ne
 
 }  // namespace
 
-std::string file_failure::describe() const { return fmt::format("{}: {}", path.string(), reason); }
-
-file_status read_whole_file(const fs::path& path, std::string& bytes, size_bound bound) {
+status read_whole_file(const fs::path& path, std::string& bytes, size_bound bound) {
   std::size_t filled = 0;
-  auto status = read_regular_file(
+  status read = read_regular_file(
       path, bound,
       [&](std::size_t size, std::size_t) {
         bytes.resize(size);
         return bytes.data();
       },
       filled);
-  bytes.resize(status ? 0 : filled);
-  return status;
+  bytes.resize(read ? filled : 0);
+  return read;
 }
 
 file_bytes file_bytes::copy_of(std::string_view bytes) {
@@ -362,10 +364,10 @@ void advise_huge_pages([[maybe_unused]] char* data, [[maybe_unused]] std::size_t
 
 }  // namespace
 
-file_status read_file_bytes(const fs::path& path, file_bytes& bytes, size_bound bound) {
+status read_file_bytes(const fs::path& path, file_bytes& bytes, size_bound bound) {
   std::unique_ptr<char[]> buffer;
   std::size_t filled = 0;
-  auto status = read_regular_file(
+  status read = read_regular_file(
       path, bound,
       [&](std::size_t size, std::size_t kept) {
         auto grown = std::make_unique_for_overwrite<char[]>(size);
@@ -376,13 +378,13 @@ file_status read_file_bytes(const fs::path& path, file_bytes& bytes, size_bound 
       },
       filled);
   bytes = file_bytes{};
-  if (status) return status;
+  if (!read) return read;
   bytes.buffer_ = std::move(buffer);
   bytes.size_ = filled;
-  return std::nullopt;
+  return {};
 }
 
-file_status write_file_atomically(const fs::path& path, std::string_view bytes) {
+status write_file_atomically(const fs::path& path, std::string_view bytes) {
   bool handed = false;
   return write_file_in_pieces(path, [&]() -> std::string_view {
     if (handed) return {};
@@ -393,12 +395,12 @@ file_status write_file_atomically(const fs::path& path, std::string_view bytes) 
 
 #ifdef _WIN32
 
-file_status write_file_in_pieces(const fs::path& path, const piece_source& next_piece) {
+status write_file_in_pieces(const fs::path& path, const piece_source& next_piece) {
   std::error_code error;
-  const fs::file_status status = fs::symlink_status(path, error);
-  if (fs::is_directory(status)) return file_failure{path, "is a directory"};
-  if (fs::exists(status) && !fs::is_regular_file(status) && !fs::is_symlink(status)) {
-    return file_failure{path, "is not a regular file"};
+  const fs::file_status kind = fs::symlink_status(path, error);
+  if (fs::is_directory(kind)) return failed_at(path, "is a directory");
+  if (fs::exists(kind) && !fs::is_regular_file(kind) && !fs::is_symlink(kind)) {
+    return failed_at(path, "is not a regular file");
   }
   const fs::path temporary = temporary_beside(path);
   {
@@ -425,28 +427,30 @@ file_status write_file_in_pieces(const fs::path& path, const piece_source& next_
   }
   if (!MoveFileExW(temporary.c_str(), path.c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    const file_failure failure = failure_from_last_error(path);
+    const status failure = failure_from_last_error(path);
     fs::remove(temporary, error);
     return failure;
   }
-  return std::nullopt;
+  return {};
 }
 
 #else
 
-file_status write_file_in_pieces(const fs::path& path, const piece_source& next_piece) {
+status write_file_in_pieces(const fs::path& path, const piece_source& next_piece) {
   bool exists = false;
-  if (auto refused = check_target(path, exists)) return refused;
+  if (status checked = check_target(path, exists); !checked) return checked;
   bool unsupported = false;
-  if (auto failure = write_nameless(path, exists, next_piece, unsupported)) return failure;
-  if (!unsupported) return std::nullopt;
+  if (status written = write_nameless(path, exists, next_piece, unsupported); !written) {
+    return written;
+  }
+  if (!unsupported) return {};
   return write_through_temporary(path, next_piece);
 }
 
 #endif
 
-file_status remove_stale_temporaries(const fs::path& directory,
-                                     std::span<const std::string> file_names) {
+status remove_stale_temporaries(const fs::path& directory,
+                                std::span<const std::string> file_names) {
   std::error_code error;
   fs::directory_iterator entries(directory, error);
   if (error) return failure_from_code(directory, error);
@@ -460,34 +464,34 @@ file_status remove_stale_temporaries(const fs::path& directory,
     }
   }
   if (error) return failure_from_code(directory, error);
-  return std::nullopt;
+  return {};
 }
 
-file_status delete_file(const fs::path& path) {
+status delete_file(const fs::path& path) {
   std::error_code error;
   fs::remove(path, error);
   if (error) return failure_from_code(path, error);
-  return std::nullopt;
+  return {};
 }
 
-file_status make_directories(const fs::path& path) {
-  if (path.empty()) return std::nullopt;
+status make_directories(const fs::path& path) {
+  if (path.empty()) return {};
   std::error_code error;
   fs::create_directories(path, error);
   if (error) return failure_from_code(path, error);
   if (!fs::is_directory(path, error)) {
-    return file_failure{path, error ? error.message() : "not a directory", false};
+    return failed_at(path, error ? error.message() : "not a directory", false);
   }
-  return std::nullopt;
+  return {};
 }
 
 existence check_existence(const fs::path& path) {
   std::error_code error;
-  const fs::file_status status = fs::symlink_status(path, error);
+  const fs::file_status kind = fs::symlink_status(path, error);
   if (error && error != std::errc::no_such_file_or_directory) {
     return {false, failure_from_code(path, error)};
   }
-  return {fs::exists(status), std::nullopt};
+  return {fs::exists(kind), {}};
 }
 
 sameness same_file(const fs::path& a, const fs::path& b) {
@@ -496,23 +500,23 @@ sameness same_file(const fs::path& a, const fs::path& b) {
   for (const fs::path& path : {a, b}) {
     const bool exists = fs::exists(path, error);
     if (error) return {false, failure_from_code(path, error)};
-    if (!exists) return {false, std::nullopt};
+    if (!exists) return {false, {}};
   }
   const bool same = fs::equivalent(a, b, error);
   if (error) return {false, failure_from_code(a, error)};
-  return {same, std::nullopt};
+  return {same, {}};
 #else
   struct stat first {};
   struct stat second {};
   if (stat(a.c_str(), &first) != 0) {
-    if (errno == ENOENT) return {false, std::nullopt};
+    if (errno == ENOENT) return {false, {}};
     return {false, failure_from_errno(a, errno)};
   }
   if (stat(b.c_str(), &second) != 0) {
-    if (errno == ENOENT) return {false, std::nullopt};
+    if (errno == ENOENT) return {false, {}};
     return {false, failure_from_errno(b, errno)};
   }
-  return {first.st_dev == second.st_dev && first.st_ino == second.st_ino, std::nullopt};
+  return {first.st_dev == second.st_dev && first.st_ino == second.st_ino, {}};
 #endif
 }
 
@@ -529,11 +533,11 @@ std::string holder_words(std::string text) {
   return text;
 }
 
-file_failure folder_in_use(const fs::path& directory, const std::string& holder,
-                           std::chrono::milliseconds wait) {
-  return file_failure{directory,
-                      fmt::format("in use by {}; gave up after waiting {:.1f} s for it",
-                                  holder_words(holder), static_cast<double>(wait.count()) / 1000)};
+status folder_in_use(const fs::path& directory, const std::string& holder,
+                     std::chrono::milliseconds wait) {
+  return failed_at(directory,
+                   fmt::format("in use by {}; gave up after waiting {:.1f} s for it",
+                               holder_words(holder), static_cast<double>(wait.count()) / 1000));
 }
 
 // A file at the lock file's name that holds anything but a holder's name
@@ -544,8 +548,8 @@ bool foreign(std::string_view content) {
   return !content.empty() && !content.starts_with(holder_prefix);
 }
 
-file_failure foreign_lock_file(const fs::path& path) {
-  return file_failure{path, "exists and is no lock file of this program: move it away"};
+status foreign_lock_file(const fs::path& path) {
+  return failed_at(path, "exists and is no lock file of this program: move it away");
 }
 
 std::string holder_text(std::string_view holder) {
@@ -597,8 +601,8 @@ void folder_lock::release() noexcept {
   handle_ = nullptr;
 }
 
-file_status lock_folder(const fs::path& directory, std::string_view holder,
-                        std::chrono::milliseconds wait, folder_lock& lock) {
+status lock_folder(const fs::path& directory, std::string_view holder,
+                   std::chrono::milliseconds wait, folder_lock& lock) {
   lock = folder_lock{};
   const fs::path path = directory / folder_lock_name;
   const auto deadline = std::chrono::steady_clock::now() + wait;
@@ -618,8 +622,8 @@ file_status lock_folder(const fs::path& directory, std::string_view holder,
         std::this_thread::sleep_for(lock_poll);
         continue;
       }
-      file_failure failure = failure_from_last_error(path);
-      if (failure.not_found) failure.path = directory;
+      status failure = failure_from_last_error(path);
+      if (failure.not_found()) failure = status::missing(directory, failure.reason());
       return failure;
     }
     if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
@@ -641,10 +645,10 @@ file_status lock_folder(const fs::path& directory, std::string_view holder,
       WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, &start);
       lock.path_ = path;
       lock.handle_ = file;
-      return std::nullopt;
+      return {};
     }
     if (GetLastError() != ERROR_LOCK_VIOLATION) {
-      const file_failure failure = failure_from_last_error(path);
+      const status failure = failure_from_last_error(path);
       CloseHandle(file);
       return failure;
     }
@@ -673,16 +677,16 @@ void folder_lock::release() noexcept {
   descriptor_ = -1;
 }
 
-file_status lock_folder(const fs::path& directory, std::string_view holder,
-                        std::chrono::milliseconds wait, folder_lock& lock) {
+status lock_folder(const fs::path& directory, std::string_view holder,
+                   std::chrono::milliseconds wait, folder_lock& lock) {
   lock = folder_lock{};
   const fs::path path = directory / folder_lock_name;
   const auto deadline = std::chrono::steady_clock::now() + wait;
   while (true) {
     descriptor file(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666));
     if (file.value < 0) {
-      file_failure failure = failure_from_errno(path, errno);
-      if (failure.not_found) failure.path = directory;
+      status failure = failure_from_errno(path, errno);
+      if (failure.not_found()) failure = status::missing(directory, failure.reason());
       return failure;
     }
     if (flock(file.value, LOCK_EX | LOCK_NB) == 0) {
@@ -702,7 +706,7 @@ file_status lock_folder(const fs::path& directory, std::string_view holder,
         }
         lock.path_ = path;
         lock.descriptor_ = std::exchange(file.value, -1);
-        return std::nullopt;
+        return {};
       }
       continue;  // the holder deleted it as it let go: open the one there now
     }
@@ -730,7 +734,7 @@ std::optional<file_stamp> stamp_of(const fs::path& path) {
   return stamp;
 }
 
-file_status list_regular_files(const fs::path& directory, std::vector<std::string>& names) {
+status list_regular_files(const fs::path& directory, std::vector<std::string>& names) {
   names.clear();
   std::error_code error;
   fs::directory_iterator it(directory, error);
@@ -745,7 +749,7 @@ file_status list_regular_files(const fs::path& directory, std::vector<std::strin
   }
   if (error) return failure_from_code(directory, error);
   std::sort(names.begin(), names.end());
-  return std::nullopt;
+  return {};
 }
 
 fs::path program_directory(const char* argv0) {

@@ -24,22 +24,13 @@
 #include <string_view>
 #include <vector>
 
+#include "scenario/status.h"
+
 namespace scenario {
 
-// A failed file operation: which file, and why, in the system's words.
-struct file_failure {
-  std::filesystem::path path;
-  std::string reason;
-  // Nothing at all stands at the path: the one failure a caller may take
-  // for "missing" rather than for a fault.
-  bool not_found = false;
-
-  // "PATH: REASON", for a message to the user.
-  std::string describe() const;
-};
-
-// Empty on success.
-using file_status = std::optional<file_failure>;
+// Every function here that can fail answers with a status: a failure names
+// the file and gives the system's reason, and a failure with not_found()
+// means that nothing at all stands at the path.
 
 // The most bytes a file may have to be read at all, and what kind of file it
 // is meant to be, for the refusal: "a description text".
@@ -51,8 +42,7 @@ struct size_bound {
 // Reads the whole file into `bytes`. Only a regular file is read: a
 // directory, a pipe or a device is refused before anything is read from it,
 // so that nothing blocks, and so is a file larger than `bound`.
-file_status read_whole_file(const std::filesystem::path& path, std::string& bytes,
-                            size_bound bound);
+status read_whole_file(const std::filesystem::path& path, std::string& bytes, size_bound bound);
 
 // The bytes of a whole file, read-only, in a buffer that nothing fills
 // beforehand: a track plan of a long line is 20 MB that would otherwise be
@@ -75,8 +65,8 @@ class file_bytes {
   static file_bytes copy_of(std::string_view bytes);
 
  private:
-  friend file_status read_file_bytes(const std::filesystem::path& path, file_bytes& bytes,
-                                     size_bound bound);
+  friend status read_file_bytes(const std::filesystem::path& path, file_bytes& bytes,
+                                size_bound bound);
 
   std::unique_ptr<char[]> buffer_;
   std::size_t size_ = 0;
@@ -84,7 +74,7 @@ class file_bytes {
 
 // Reads the whole file into `bytes`, with the checks and failures of
 // read_whole_file.
-file_status read_file_bytes(const std::filesystem::path& path, file_bytes& bytes, size_bound bound);
+status read_file_bytes(const std::filesystem::path& path, file_bytes& bytes, size_bound bound);
 
 // Writes `bytes` in place of the file at `path`. The content is written
 // first to a file without a name where the system has them (Linux), else to
@@ -96,7 +86,7 @@ file_status read_file_bytes(const std::filesystem::path& path, file_bytes& bytes
 // pipe or device at `path` is refused; a symbolic link there is replaced,
 // never written through. A replaced file that cannot be deleted afterwards
 // is a failure naming it.
-file_status write_file_atomically(const std::filesystem::path& path, std::string_view bytes);
+status write_file_atomically(const std::filesystem::path& path, std::string_view bytes);
 
 // The next piece of a file's content; an empty piece ends it. A piece stays
 // valid until the next call.
@@ -104,28 +94,28 @@ using piece_source = std::function<std::string_view()>;
 
 // The same for content handed out in pieces, so that a large file is never
 // held whole in memory.
-file_status write_file_in_pieces(const std::filesystem::path& path, const piece_source& next_piece);
+status write_file_in_pieces(const std::filesystem::path& path, const piece_source& next_piece);
 
 // Removes what an earlier run that was killed may have left of its writing
 // of these files in `directory`: the temporary files named after them in
 // this module's pattern (FILE.xxxxxxxx.tmp). Run it only while holding the
 // folder's lock, so that no other run of the program is writing them.
-file_status remove_stale_temporaries(const std::filesystem::path& directory,
-                                     std::span<const std::string> file_names);
+status remove_stale_temporaries(const std::filesystem::path& directory,
+                                std::span<const std::string> file_names);
 
 // Deletes the file; a file that does not exist is not a failure.
-file_status delete_file(const std::filesystem::path& path);
+status delete_file(const std::filesystem::path& path);
 
 // Makes the directory and those above it that are missing, as `mkdir -p`
 // does; a directory already there is not a failure, anything else at the
 // path is.
-file_status make_directories(const std::filesystem::path& path);
+status make_directories(const std::filesystem::path& path);
 
 // Whether anything stands at `path` (a symbolic link counts, even a broken
 // one); a failure when the system cannot tell.
 struct existence {
   bool exists = false;
-  file_status failure;
+  status checked;
 };
 existence check_existence(const std::filesystem::path& path);
 
@@ -134,7 +124,7 @@ existence check_existence(const std::filesystem::path& path);
 // names nothing is no file. A failure when the system cannot tell.
 struct sameness {
   bool same = false;
-  file_status failure;
+  status checked;
 };
 sameness same_file(const std::filesystem::path& a, const std::filesystem::path& b);
 
@@ -155,8 +145,8 @@ class folder_lock {
   ~folder_lock();
 
  private:
-  friend file_status lock_folder(const std::filesystem::path& directory, std::string_view holder,
-                                 std::chrono::milliseconds wait, folder_lock& lock);
+  friend status lock_folder(const std::filesystem::path& directory, std::string_view holder,
+                            std::chrono::milliseconds wait, folder_lock& lock);
   void release() noexcept;
 
   std::filesystem::path path_;
@@ -172,8 +162,8 @@ class folder_lock {
 // this run ("scenario-builder build") for a run that waits on it. When the
 // wait ends without the lock, the failure names the directory and the run
 // that holds it.
-file_status lock_folder(const std::filesystem::path& directory, std::string_view holder,
-                        std::chrono::milliseconds wait, folder_lock& lock);
+status lock_folder(const std::filesystem::path& directory, std::string_view holder,
+                   std::chrono::milliseconds wait, folder_lock& lock);
 
 // What tells a watcher that a file was saved again: its modification time and
 // size. Nothing when there is no regular file at `path` (yet, or any more).
@@ -186,8 +176,7 @@ struct file_stamp {
 std::optional<file_stamp> stamp_of(const std::filesystem::path& path);
 
 // The names of the regular files in `directory`, sorted.
-file_status list_regular_files(const std::filesystem::path& directory,
-                               std::vector<std::string>& names);
+status list_regular_files(const std::filesystem::path& directory, std::vector<std::string>& names);
 
 // Makes a write past the process's file size limit (ulimit -f) fail with
 // EFBIG, reported like any other failed write, instead of killing the

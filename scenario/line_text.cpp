@@ -207,8 +207,7 @@ std::string line_text_file_name(std::string_view route_base_name) {
   return std::string(route_base_name) + "_linea.txt";
 }
 
-file_status write_line_text(const std::filesystem::path& directory,
-                            std::string_view route_base_name) {
+status write_line_text(const std::filesystem::path& directory, std::string_view route_base_name) {
   return write_line_list(directory / line_text_file_name(route_base_name), line_text_lines());
 }
 

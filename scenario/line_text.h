@@ -17,7 +17,6 @@ std::vector<std::string> line_text_lines();
 std::string line_text_file_name(std::string_view route_base_name);
 
 // Writes the line description text into `directory`, replacing any older file.
-file_status write_line_text(const std::filesystem::path& directory,
-                            std::string_view route_base_name);
+status write_line_text(const std::filesystem::path& directory, std::string_view route_base_name);
 
 }  // namespace scenario

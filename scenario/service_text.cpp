@@ -129,8 +129,8 @@ std::string service_text_file_name(std::string_view route_base_name,
   return fmt::format("{}_{}-.txt", route_base_name, train_number);
 }
 
-file_status write_service_text(const std::filesystem::path& directory,
-                               std::string_view route_base_name, std::string_view train_number) {
+status write_service_text(const std::filesystem::path& directory, std::string_view route_base_name,
+                          std::string_view train_number) {
   return write_line_list(directory / service_text_file_name(route_base_name, train_number),
                          service_text_lines());
 }

@@ -18,7 +18,7 @@ std::string service_text_file_name(std::string_view route_base_name, std::string
 
 // Writes the service description text into `directory`, replacing any older
 // file.
-file_status write_service_text(const std::filesystem::path& directory,
-                               std::string_view route_base_name, std::string_view train_number);
+status write_service_text(const std::filesystem::path& directory, std::string_view route_base_name,
+                          std::string_view train_number);
 
 }  // namespace scenario

@@ -61,7 +61,7 @@ std::optional<char32_t> next_code_point(std::string_view text, std::size_t& inde
 
 }  // namespace
 
-std::optional<std::string> to_windows_1252(std::string_view utf8, std::string& out) {
+status to_windows_1252(std::string_view utf8, std::string& out) {
   out.clear();
   out.reserve(utf8.size());
   std::size_t index = 0;
@@ -69,16 +69,16 @@ std::optional<std::string> to_windows_1252(std::string_view utf8, std::string& o
     const std::size_t at = index;
     const auto code_point = next_code_point(utf8, index);
     if (!code_point) {
-      return fmt::format("malformed UTF-8 at byte {}", at);
+      return status::failure(fmt::format("malformed UTF-8 at byte {}", at));
     }
     const auto byte = windows_1252_byte(*code_point);
     if (!byte) {
-      return fmt::format("character U+{:04X} at byte {} has no Windows-1252 code",
-                         static_cast<std::uint32_t>(*code_point), at);
+      return status::failure(fmt::format("character U+{:04X} at byte {} has no Windows-1252 code",
+                                         static_cast<std::uint32_t>(*code_point), at));
     }
     out.push_back(static_cast<char>(*byte));
   }
-  return std::nullopt;
+  return {};
 }
 
 std::string from_windows_1252(std::string_view bytes) {
@@ -110,8 +110,8 @@ encoded_text encode_line_list(const std::vector<std::string>& lines) {
   std::string converted;
   for (std::size_t i = 0; i < lines.size() && i < line_list_capacity; ++i) {
     if (lines[i] == end_mark) break;
-    if (auto error = to_windows_1252(lines[i], converted)) {
-      result.error = fmt::format("line {}: {}", i + 1, *error);
+    if (const status converting = to_windows_1252(lines[i], converted); !converting) {
+      result.encoded = status::failure(fmt::format("line {}: {}", i + 1, converting.reason()));
       return result;
     }
     result.bytes += converted;
@@ -120,10 +120,9 @@ encoded_text encode_line_list(const std::vector<std::string>& lines) {
   return result;
 }
 
-file_status write_line_list(const std::filesystem::path& path,
-                            const std::vector<std::string>& lines) {
+status write_line_list(const std::filesystem::path& path, const std::vector<std::string>& lines) {
   const encoded_text text = encode_line_list(lines);
-  if (text.error) return file_failure{path, *text.error};
+  if (!text.encoded) return status::failure_at(path, text.encoded.reason());
   return write_file_atomically(path, text.bytes);
 }
 

@@ -24,10 +24,10 @@ inline constexpr size_bound description_text_bound{std::uint64_t{64} << 20, "a d
 // A list holds at most this many entries, the end mark included.
 inline constexpr std::size_t line_list_capacity = 1001;
 
-// Converts UTF-8 text to Windows-1252. Returns the first character that has
+// Converts UTF-8 text to Windows-1252. A failure names the first character that has
 // no Windows-1252 byte (or the malformed bytes) when the text cannot be
 // converted, and leaves `out` unspecified.
-std::optional<std::string> to_windows_1252(std::string_view utf8, std::string& out);
+status to_windows_1252(std::string_view utf8, std::string& out);
 
 // Converts Windows-1252 bytes to UTF-8. The five bytes the code page leaves
 // undefined become U+FFFD, so any bytes read from a file give valid UTF-8.
@@ -38,12 +38,11 @@ std::string from_windows_1252(std::string_view bytes);
 // failure naming the line.
 struct encoded_text {
   std::string bytes;
-  std::optional<std::string> error;
+  status encoded;
 };
 encoded_text encode_line_list(const std::vector<std::string>& lines);
 
 // Encodes the list and writes it over `path`, whole or not at all.
-file_status write_line_list(const std::filesystem::path& path,
-                            const std::vector<std::string>& lines);
+status write_line_list(const std::filesystem::path& path, const std::vector<std::string>& lines);
 
 }  // namespace scenario

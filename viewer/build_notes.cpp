@@ -58,7 +58,8 @@ std::string build_notes::slot_source(std::size_t slot) const {
 
 build_notes notes_of(const compiler::compile_result& result, const compiler::journal& log,
                      const compiler::scenario_model& model,
-                     const compiler::description_texts& texts, const compiler::text_names& names) {
+                     const compiler::description_texts& texts, const compiler::text_names& names,
+                     std::vector<compiler::diagnostic> report) {
   build_notes notes;
   notes.names = names;
   notes.outcome = result.outcome;
@@ -74,7 +75,7 @@ build_notes notes_of(const compiler::compile_result& result, const compiler::jou
     if (row == nullptr || !compiler::facts_of(row->keyword).names_place) continue;
     places.emplace(std::pair{entry.place.text, lines.line_of(entry.place)}, row->position);
   }
-  for (compiler::diagnostic& d : compiler::diagnose(log, model, texts, names)) {
+  for (compiler::diagnostic& d : report) {
     page_diagnostic shown{std::move(d), std::nullopt};
     const text_id text = shown.report.file.empty()         ? text_id::none
                          : shown.report.file == names.line ? text_id::line_text

@@ -48,9 +48,11 @@ struct build_notes {
 };
 
 // The notes of one compile: how it ended, its journal, the model it made,
-// and the texts with the names the reports give them.
+// the texts with the names the reports give them, and the report an author
+// is told of it (the one `compile` gives).
 build_notes notes_of(const compiler::compile_result& result, const compiler::journal& log,
                      const compiler::scenario_model& model,
-                     const compiler::description_texts& texts, const compiler::text_names& names);
+                     const compiler::description_texts& texts, const compiler::text_names& names,
+                     std::vector<compiler::diagnostic> report);
 
 }  // namespace viewer

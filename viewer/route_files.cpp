@@ -9,10 +9,10 @@ namespace viewer {
 
 namespace {
 
-std::string refusal(const std::filesystem::path& path, compiler::output_file_kind kind,
-                    const std::string& reason) {
-  return fmt::format("{}: not a {}: {}", path.string(), compiler::output_file_kind_name(kind),
-                     reason);
+scenario::status refusal(const std::filesystem::path& path, compiler::output_file_kind kind,
+                         const std::string& reason) {
+  return scenario::status::failure_at(
+      path, fmt::format("not a {}: {}", compiler::output_file_kind_name(kind), reason));
 }
 
 scenario::size_bound bound_of(compiler::output_file_kind kind, const std::string& of_what) {
@@ -20,16 +20,17 @@ scenario::size_bound bound_of(compiler::output_file_kind kind, const std::string
 }
 
 template <typename Decoded, typename Decoder>
-std::optional<std::string> read_one(const std::filesystem::path& path,
-                                    compiler::output_file_kind kind, Decoder decode,
-                                    Decoded& decoded) {
+scenario::status read_one(const std::filesystem::path& path, compiler::output_file_kind kind,
+                          Decoder decode, Decoded& decoded) {
   scenario::file_bytes bytes;
   const std::string of_what = fmt::format("a {}", compiler::output_file_kind_name(kind));
-  if (auto failure = scenario::read_file_bytes(path, bytes, bound_of(kind, of_what))) {
-    return failure->describe();
+  if (const scenario::status read = scenario::read_file_bytes(path, bytes, bound_of(kind, of_what));
+      !read) {
+    return read;
   }
-  if (auto status = decode(bytes.view(), decoded)) return refusal(path, kind, *status);
-  return std::nullopt;
+  const scenario::status decoded_status = decode(bytes.view(), decoded);
+  if (!decoded_status) return refusal(path, kind, decoded_status.reason());
+  return {};
 }
 
 // The metres of the plan that goes with the table: those of its line length
@@ -42,21 +43,23 @@ std::optional<std::size_t> plan_metres_of(const compiler::station_table& station
 
 }  // namespace
 
-std::optional<std::string> read_route_view(const std::filesystem::path& directory,
-                                           std::string_view route_base_name,
-                                           std::string_view train_number, route_view& view) {
+scenario::status read_route_view(const std::filesystem::path& directory,
+                                 std::string_view route_base_name, std::string_view train_number,
+                                 route_view& view) {
   view.route_base_name = route_base_name;
   view.train_number = train_number;
   const auto grid_path = directory / compiler::route_grid_file_name(route_base_name, train_number);
-  if (auto failure = read_one(grid_path, compiler::output_file_kind::route_grid,
-                              compiler::decode_route_grid, view.grid)) {
-    return failure;
+  if (const scenario::status read = read_one(grid_path, compiler::output_file_kind::route_grid,
+                                             compiler::decode_route_grid, view.grid);
+      !read) {
+    return read;
   }
   const auto table_path =
       directory / compiler::station_table_file_name(route_base_name, train_number);
-  if (auto failure = read_one(table_path, compiler::output_file_kind::station_table,
-                              compiler::decode_station_table, view.stations)) {
-    return failure;
+  if (const scenario::status read = read_one(table_path, compiler::output_file_kind::station_table,
+                                             compiler::decode_station_table, view.stations);
+      !read) {
+    return read;
   }
   view.plan.reset();
   const auto plan_kind = compiler::output_file_kind::track_plan;
@@ -68,13 +71,14 @@ std::optional<std::string> read_route_view(const std::filesystem::path& director
       metres ? std::uint64_t{2} * *metres * compiler::plan_element_size(compiler::plan_tag::real)
              : compiler::max_file_size(plan_kind);
   scenario::file_bytes bytes;
-  if (auto failure = scenario::read_file_bytes(
-          plan_path, bytes, {most, "the track plan of the table's line length"})) {
-    if (failure->not_found) return std::nullopt;
-    return failure->describe();
+  const scenario::status read = scenario::read_file_bytes(
+      plan_path, bytes, {most, "the track plan of the table's line length"});
+  if (!read) {
+    if (read.not_found()) return {};
+    return read;
   }
-  if (auto status = attach_plan(view, std::move(bytes))) {
-    return refusal(plan_path, plan_kind, *status);
+  if (const scenario::status attached = attach_plan(view, std::move(bytes)); !attached) {
+    return refusal(plan_path, plan_kind, attached.reason());
   }
   if (!metres || view.plan->metres != *metres) {
     const std::size_t found = view.plan->metres;
@@ -85,19 +89,20 @@ std::optional<std::string> read_route_view(const std::filesystem::path& director
                                view.stations.slots[compiler::line_parameter_slot].finish,
                                metres ? fmt::format("{}", *metres) : std::string("no plan")));
   }
-  return std::nullopt;
+  return {};
 }
 
-compiler::decode_status attach_plan(route_view& view, scenario::file_bytes bytes) {
+scenario::status attach_plan(route_view& view, scenario::file_bytes bytes) {
   view.plan.reset();
   view.plan_file = std::move(bytes);
   compiler::plan_points plan;
-  if (auto status = compiler::decode_plan_points(view.plan_file.view(), plan)) {
+  if (const scenario::status decoded = compiler::decode_plan_points(view.plan_file.view(), plan);
+      !decoded) {
     view.plan_file = scenario::file_bytes{};
-    return status;
+    return decoded;
   }
   view.plan = plan;
-  return std::nullopt;
+  return {};
 }
 
 }  // namespace viewer

@@ -9,6 +9,7 @@
 #include "compiler/decoding.h"
 #include "compiler/model.h"
 #include "scenario/file_system.h"
+#include "scenario/status.h"
 
 namespace viewer {
 
@@ -23,16 +24,15 @@ struct route_view {
   scenario::file_bytes plan_file;
 };
 
-// Decodes `bytes` as the view's plan and keeps them in it. Returns why they
-// cannot be a plan file; the view is then left without a plan.
-compiler::decode_status attach_plan(route_view& view, scenario::file_bytes bytes);
+// Decodes `bytes` as the view's plan and keeps them in it. A failure says why
+// they cannot be a plan file; the view is then left without a plan.
+scenario::status attach_plan(route_view& view, scenario::file_bytes bytes);
 
 // Reads ROUTE_TRAIN.dat, ROUTE_TRAIN.sim and, when it exists, ROUTE_linea.dat
-// from `directory`. Returns why it could not, naming the file: a missing or
-// unreadable file, or bytes that cannot be such a file. A missing plan file
-// is not a failure.
-std::optional<std::string> read_route_view(const std::filesystem::path& directory,
-                                           std::string_view route_base_name,
-                                           std::string_view train_number, route_view& view);
+// from `directory`. A failure names the file: a missing or unreadable file,
+// or bytes that cannot be such a file. A missing plan file is not a failure.
+scenario::status read_route_view(const std::filesystem::path& directory,
+                                 std::string_view route_base_name, std::string_view train_number,
+                                 route_view& view);
 
 }  // namespace viewer

@@ -18,6 +18,7 @@
 #include "builder/author_commands.h"
 #include "builder/inspect.h"
 #include "compiler/compile.h"
+#include "scenario/build_names.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -230,15 +231,15 @@ TEST(CompileCommand, NamesComeFromTheFileNamesOrTheOptions) {
     EXPECT_EQ(result.status, c.status) << c.args.back() << ": " << result.err;
     EXPECT_EQ(files_in(out), c.outputs) << c.args.back();
   }
-  EXPECT_EQ(builder::route_from_line_text("Alpe_linea.txt"), "Alpe");
-  EXPECT_EQ(builder::route_from_line_text("_linea.txt"), std::nullopt);
-  EXPECT_EQ(builder::train_from_service_text("Alpe_77-.txt", "Alpe"), "77");
-  EXPECT_EQ(builder::train_from_service_text("Alpe_-.txt", "Alpe"), std::nullopt);
-  EXPECT_EQ(builder::train_from_service_text("Alpe_77.txt", "Alpe"), std::nullopt);
+  EXPECT_EQ(scenario::route_from_line_text("Alpe_linea.txt"), "Alpe");
+  EXPECT_EQ(scenario::route_from_line_text("_linea.txt"), std::nullopt);
+  EXPECT_EQ(scenario::train_from_service_text("Alpe_77-.txt", "Alpe"), "77");
+  EXPECT_EQ(scenario::train_from_service_text("Alpe_-.txt", "Alpe"), std::nullopt);
+  EXPECT_EQ(scenario::train_from_service_text("Alpe_77.txt", "Alpe"), std::nullopt);
   // A text named for another route still gives its train.
-  EXPECT_EQ(builder::train_from_service_text("Other_77-.txt", "Alpe"), "77");
-  EXPECT_EQ(builder::train_from_service_text("Vescara_Ormeda_4816-.txt", "Alpe"), "4816");
-  EXPECT_EQ(builder::train_from_service_text("77-.txt", "Alpe"), std::nullopt);
+  EXPECT_EQ(scenario::train_from_service_text("Other_77-.txt", "Alpe"), "77");
+  EXPECT_EQ(scenario::train_from_service_text("Vescara_Ormeda_4816-.txt", "Alpe"), "4816");
+  EXPECT_EQ(scenario::train_from_service_text("77-.txt", "Alpe"), std::nullopt);
 }
 
 TEST(CommandLine, ExitStatuses) {

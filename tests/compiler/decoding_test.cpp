@@ -28,20 +28,20 @@ TEST(Decoding, GridAndTableComeBackByteForByte) {
   const auto& state = embedded().model;
   const std::string grid_bytes = compiler::encode_route_grid(state.grid);
   compiler::route_grid grid;
-  ASSERT_EQ(compiler::decode_route_grid(grid_bytes, grid), std::nullopt);
+  ASSERT_EQ(compiler::decode_route_grid(grid_bytes, grid).describe(), "");
   EXPECT_EQ(compiler::encode_route_grid(grid), grid_bytes);
 
   const std::string table_bytes = compiler::encode_station_table(state.stations);
   compiler::station_table table;
-  ASSERT_EQ(compiler::decode_station_table(table_bytes, table), std::nullopt);
+  ASSERT_EQ(compiler::decode_station_table(table_bytes, table).describe(), "");
   EXPECT_EQ(compiler::encode_station_table(table), table_bytes);
 }
 
 TEST(Decoding, KnownCellsAndSlotsOfTheEmbeddedBuild) {
   const auto& state = embedded().model;
   compiler::route_grid grid;
-  ASSERT_EQ(compiler::decode_route_grid(compiler::encode_route_grid(state.grid), grid),
-            std::nullopt);
+  ASSERT_EQ(compiler::decode_route_grid(compiler::encode_route_grid(state.grid), grid).describe(),
+            "");
   ASSERT_EQ(grid.cells.size(), 1411u);
   const compiler::track_cell& signal = grid.cells[184];
   EXPECT_EQ(signal.kind, 1);
@@ -57,8 +57,9 @@ TEST(Decoding, KnownCellsAndSlotsOfTheEmbeddedBuild) {
   EXPECT_EQ(grid.cells[1].param1, 5121);
 
   compiler::station_table table;
-  ASSERT_EQ(compiler::decode_station_table(compiler::encode_station_table(state.stations), table),
-            std::nullopt);
+  ASSERT_EQ(compiler::decode_station_table(compiler::encode_station_table(state.stations), table)
+                .describe(),
+            "");
   EXPECT_EQ(table.slots[86].name, "4816");
   EXPECT_EQ(table.slots[85].name, "Vescara_Ormeda");
   EXPECT_EQ(table.slots[85].group1_a, 610);
@@ -75,7 +76,7 @@ TEST(Decoding, KnownCellsAndSlotsOfTheEmbeddedBuild) {
 TEST(Decoding, PlanValuesAndSummary) {
   const compiler::track_plan& plan = embedded().model.plan;
   compiler::decoded_plan decoded;
-  ASSERT_EQ(compiler::decode_track_plan(compiler::encode_track_plan(plan), decoded), std::nullopt);
+  ASSERT_EQ(compiler::decode_track_plan(compiler::encode_track_plan(plan), decoded).describe(), "");
   ASSERT_EQ(decoded.x.size(), 70501u);
   ASSERT_EQ(decoded.y.size(), 70501u);
   for (std::size_t m = 0; m < decoded.x.size(); ++m) {
@@ -135,18 +136,19 @@ TEST(Decoding, KindFromTheFileName) {
 }
 
 TEST(Decoding, RefusesGridSizesNoGridCanHave) {
-  const std::vector<std::pair<std::size_t, std::optional<std::string>>> cases = {
+  const std::vector<std::pair<std::size_t, std::string>> cases = {
       {0, "0 cells: a grid has 2 to 20141 cells"},
       {15 * 141 - 1, "2114 bytes is not a whole number of 15-byte cells"},
       {15 * 1, "1 cells: a grid has 2 to 20141 cells"},
-      {15 * 2, std::nullopt},  // the shortest line, -6974 m
-      {15 * 141, std::nullopt},
-      {15 * 20141, std::nullopt},
+      {15 * 2, ""},  // the shortest line, -6974 m
+      {15 * 141, ""},
+      {15 * 20141, ""},
       {15 * 20142, "20142 cells: a grid has 2 to 20141 cells"},
   };
   for (const auto& [size, expected] : cases) {
     compiler::route_grid grid;
-    EXPECT_EQ(compiler::decode_route_grid(std::string(size, '\0'), grid), expected) << size;
+    EXPECT_EQ(compiler::decode_route_grid(std::string(size, '\0'), grid).describe(), expected)
+        << size;
   }
 }
 
@@ -157,9 +159,9 @@ TEST(Decoding, RefusesBrokenTables) {
   negative[15] = '\xFF';
   std::string long_name = std::string(87 * 34, '\0');
   long_name[14] = 1;  // slot 0 claims a name of 1 byte that the file does not hold
-  const std::vector<std::pair<std::string, std::optional<std::string>>> cases = {
+  const std::vector<std::pair<std::string, std::string>> cases = {
       {"", "the file ends inside slot 0 (at byte 0 of 0)"},
-      {std::string(87 * 34, '\0'), std::nullopt},
+      {std::string(87 * 34, '\0'), ""},
       {std::string(87 * 34 - 1, '\0'), "the file ends inside slot 86 (at byte 2924 of 2957)"},
       {std::string(87 * 34 + 1, '\0'), "1 bytes follow the last of the 87 slots"},
       {good.substr(0, good.size() - 1), "the file ends inside slot 86 (its name takes 4 bytes)"},
@@ -168,7 +170,7 @@ TEST(Decoding, RefusesBrokenTables) {
   };
   for (const auto& [bytes, expected] : cases) {
     compiler::station_table table;
-    EXPECT_EQ(compiler::decode_station_table(bytes, table), expected) << bytes.size();
+    EXPECT_EQ(compiler::decode_station_table(bytes, table).describe(), expected) << bytes.size();
   }
 }
 
@@ -178,20 +180,20 @@ TEST(Decoding, RefusesBrokenPlans) {
   std::string bad_tag = empty_plan;
   bad_tag[2] = 3;
   const std::string good = compiler::encode_track_plan(embedded().model.plan);
-  const std::vector<std::pair<std::string, std::optional<std::string>>> cases = {
-      {empty_plan, std::nullopt},
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {empty_plan, ""},
       {"", "0 metres: a plan has 27 to 1007001 metres"},
       {empty_plan.substr(2), "14001 elements cannot be split into two coordinates a metre"},
       {empty_plan.substr(1), "the file ends inside a type code at byte 28002"},
       {bad_tag, "element 1 (byte 2) has the type code 3; a plan holds only 0, 2 and 5"},
       {good.substr(0, 15), "the file ends inside element 2 (byte 8)"},
       {good.substr(0, good.size() - 1), "the file ends inside a type code at byte 1409962"},
-      {std::string(2 * 27 * 2, '\0'), std::nullopt},  // the shortest line, -6974 m
+      {std::string(2 * 27 * 2, '\0'), ""},  // the shortest line, -6974 m
       {std::string(2 * 26 * 2, '\0'), "26 metres: a plan has 27 to 1007001 metres"},
   };
   for (const auto& [bytes, expected] : cases) {
     compiler::decoded_plan plan;
-    EXPECT_EQ(compiler::decode_track_plan(bytes, plan), expected) << bytes.size();
+    EXPECT_EQ(compiler::decode_track_plan(bytes, plan).describe(), expected) << bytes.size();
   }
 }
 
@@ -208,7 +210,7 @@ TEST(Decoding, PlanPointsAgreeWithTheTaggedDecoder) {
   // The second coordinate of metre 3 made empty: the drawable run stops there
   // although the first coordinates go on.
   compiler::decoded_plan tagged;
-  ASSERT_EQ(compiler::decode_track_plan(good, tagged), std::nullopt);
+  ASSERT_EQ(compiler::decode_track_plan(good, tagged).describe(), "");
   std::string gap;
   {
     std::size_t at = 0;
@@ -277,9 +279,10 @@ TEST(Decoding, PlanPointsAgreeWithTheTaggedDecoder) {
     const std::string& bytes = cases[i];
     compiler::decoded_plan expected;
     compiler::plan_points points;
-    const compiler::decode_status status = compiler::decode_track_plan(bytes, expected);
-    ASSERT_EQ(compiler::decode_plan_points(bytes, points), status) << "case " << i;
-    if (status) continue;
+    const scenario::status status = compiler::decode_track_plan(bytes, expected);
+    ASSERT_EQ(compiler::decode_plan_points(bytes, points).describe(), status.describe())
+        << "case " << i;
+    if (!status) continue;
     ASSERT_EQ(points.metres, expected.x.size()) << "case " << i;
     const std::size_t drawable = test_support::drawable_metres(expected);
     EXPECT_EQ(points.drawable, drawable) << "case " << i;
@@ -308,18 +311,18 @@ TEST(Decoding, PlanPointsAgreeWithTheTaggedDecoder) {
   // The gap case does stop early, and a complete plan draws all but its last
   // two metres; the values that are not finite end the drawable run too.
   compiler::plan_points points;
-  ASSERT_EQ(compiler::decode_plan_points(not_a_number, points), std::nullopt);
+  ASSERT_EQ(compiler::decode_plan_points(not_a_number, points).describe(), "");
   EXPECT_EQ(points.drawable, 100u);
-  ASSERT_EQ(compiler::decode_plan_points(infinite_first, points), std::nullopt);
+  ASSERT_EQ(compiler::decode_plan_points(infinite_first, points).describe(), "");
   EXPECT_EQ(points.drawable, 40u);
-  ASSERT_EQ(compiler::decode_plan_points(all_reals, points), std::nullopt);
+  ASSERT_EQ(compiler::decode_plan_points(all_reals, points).describe(), "");
   EXPECT_EQ(points.drawable, 7001u);
   EXPECT_EQ(points.runs.size(), 1u);
   EXPECT_EQ(points.max_x, 7000.0);
   EXPECT_EQ(points.min_y, -3500.0);
-  ASSERT_EQ(compiler::decode_plan_points(gap, points), std::nullopt);
+  ASSERT_EQ(compiler::decode_plan_points(gap, points).describe(), "");
   EXPECT_EQ(points.drawable, 3u);
-  ASSERT_EQ(compiler::decode_plan_points(good, points), std::nullopt);
+  ASSERT_EQ(compiler::decode_plan_points(good, points).describe(), "");
   EXPECT_EQ(points.drawable, points.metres - 2);
 }
 

@@ -28,8 +28,7 @@ using test_support::read_file;
 using test_support::temporary_directory;
 using test_support::write_file;
 
-using writer =
-    std::function<scenario::file_status(const fs::path&, std::string_view, std::string_view)>;
+using writer = std::function<scenario::status(const fs::path&, std::string_view, std::string_view)>;
 
 struct document {
   std::string file_name;  // for route "Vescara_Ormeda" and train "4816"
@@ -61,7 +60,7 @@ TEST(DriverDocuments, FilesHaveTheirNamesLinesAndBytes) {
   for (const document& doc : documents_of_a_build()) {
     SCOPED_TRACE(doc.file_name);
     const temporary_directory dir;
-    ASSERT_FALSE(doc.write(dir.path(), "Vescara_Ormeda", "4816").has_value());
+    ASSERT_TRUE(doc.write(dir.path(), "Vescara_Ormeda", "4816"));
     EXPECT_EQ(files_in(dir.path()), std::set<std::string>{doc.file_name});
 
     const std::string bytes = read_file(dir.path() / doc.file_name);
@@ -95,7 +94,7 @@ TEST(DriverDocuments, NameFollowsTheScenarioButTextDoesNot) {
   for (std::size_t i = 0; i < docs.size(); ++i) {
     SCOPED_TRACE(other_names[i]);
     const temporary_directory dir;
-    ASSERT_FALSE(docs[i].write(dir.path(), "Altra_Linea", "99").has_value());
+    ASSERT_TRUE(docs[i].write(dir.path(), "Altra_Linea", "99"));
     EXPECT_EQ(files_in(dir.path()), std::set<std::string>{other_names[i]});
     EXPECT_EQ(read_file(dir.path() / other_names[i]),
               scenario::encode_line_list(docs[i].lines()).bytes);
@@ -114,7 +113,7 @@ TEST(DriverDocuments, RerunLeavesExactlyTheNewContent) {
       SCOPED_TRACE(doc.file_name + " over " + std::to_string(older.size()) + " bytes");
       const temporary_directory dir;
       write_file(dir.path() / doc.file_name, older);
-      ASSERT_FALSE(doc.write(dir.path(), "Vescara_Ormeda", "4816").has_value());
+      ASSERT_TRUE(doc.write(dir.path(), "Vescara_Ormeda", "4816"));
       EXPECT_EQ(read_file(dir.path() / doc.file_name), expected);
       EXPECT_EQ(files_in(dir.path()), std::set<std::string>{doc.file_name});
     }
@@ -126,27 +125,27 @@ TEST(DriverDocuments, WriteFailuresNameTheFile) {
     SCOPED_TRACE(doc.file_name);
     const temporary_directory dir;
     const fs::path missing = dir.path() / "missing";
-    const scenario::file_status status = doc.write(missing, "Vescara_Ormeda", "4816");
-    ASSERT_TRUE(status.has_value());
-    EXPECT_EQ(status->path, missing / doc.file_name);
-    EXPECT_FALSE(status->reason.empty());
+    const scenario::status status = doc.write(missing, "Vescara_Ormeda", "4816");
+    ASSERT_FALSE(status);
+    EXPECT_EQ(status.place(), missing / doc.file_name);
+    EXPECT_FALSE(status.reason().empty());
   }
 }
 
 TEST(DriverDocuments, UnconvertibleCharacterIsAClearError) {
   const temporary_directory dir;
   const fs::path path = dir.path() / "Vescara_Ormeda_4816_note.txt";
-  ASSERT_FALSE(documents::write_notes_page(dir.path(), "Vescara_Ormeda", "4816").has_value());
+  ASSERT_TRUE(documents::write_notes_page(dir.path(), "Vescara_Ormeda", "4816"));
   const std::string before = read_file(path);
 
   // An arrow (U+2192) has no Windows-1252 byte; it must not become "?".
   std::vector<std::string> lines = documents::notes_page_lines();
   lines.at(6) = "Mario Esempio \u2192 Vescara";
-  const scenario::file_status status = scenario::write_line_list(path, lines);
-  ASSERT_TRUE(status.has_value());
-  EXPECT_EQ(status->path, path);
-  EXPECT_NE(status->reason.find("line 7"), std::string::npos) << status->reason;
-  EXPECT_NE(status->reason.find("U+2192"), std::string::npos) << status->reason;
+  const scenario::status status = scenario::write_line_list(path, lines);
+  ASSERT_FALSE(status);
+  EXPECT_EQ(status.place(), path);
+  EXPECT_NE(status.reason().find("line 7"), std::string::npos) << status.reason();
+  EXPECT_NE(status.reason().find("U+2192"), std::string::npos) << status.reason();
   EXPECT_EQ(read_file(path), before);
   EXPECT_EQ(files_in(dir.path()), std::set<std::string>{path.filename().string()});
 }

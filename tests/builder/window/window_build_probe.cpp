@@ -272,7 +272,7 @@ void wait_for_release(const options& parsed, std::string_view step) {
 // parameter the final check expects still empty: the build then ends in 1250.
 bool force_fixed_values_taken(const std::filesystem::path& line_path) {
   std::string text;
-  if (scenario::read_whole_file(line_path, text, scenario::description_text_bound)) return false;
+  if (!scenario::read_whole_file(line_path, text, scenario::description_text_bound)) return false;
   const std::string keyword = "indicatori_vmax,";
   std::size_t row = text.rfind(keyword, 0) == 0 ? 0 : text.find("\n" + keyword);
   if (row == std::string::npos) return false;
@@ -283,7 +283,7 @@ bool force_fixed_values_taken(const std::filesystem::path& line_path) {
   while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end])) != 0) ++end;
   if (end == start) return false;
   text.replace(start, end - start, "0");
-  return !scenario::write_file_atomically(line_path, text);
+  return static_cast<bool>(scenario::write_file_atomically(line_path, text));
 }
 
 bool holds_at(const options& parsed, std::string_view step) {
