@@ -129,34 +129,7 @@ std::string holder(const report_context& context, const error_recorded& e, text_
 
 // The cell of a conflict, named by its role in the row.
 std::string conflict_cell(error_code code, std::int32_t cell) {
-  switch (code) {
-    case error_code::slowdown_warning_occupied:
-      return fmt::format("its warning cell {}", cell);
-    case error_code::slowdown_start_occupied:
-      return fmt::format("its start cell {}", cell);
-    case error_code::slowdown_end_occupied:
-      return fmt::format("its end cell {}", cell);
-    case error_code::warning_approach_occupied:
-      return fmt::format("cell {}, ahead of its warning,", cell);
-    default:
-      return fmt::format("cell {}", cell);
-  }
-}
-
-bool is_conflict(error_code code) {
-  switch (code) {
-    case error_code::sign_cell_occupied:
-    case error_code::code_cut_cell_occupied:
-    case error_code::signal_cell_occupied:
-    case error_code::slowdown_warning_occupied:
-    case error_code::slowdown_start_occupied:
-    case error_code::slowdown_end_occupied:
-    case error_code::warning_approach_occupied:
-    case error_code::speed_boards_cell_occupied:
-      return true;
-    default:
-      return false;
-  }
+  return fmt::format(fmt::runtime(find_explanation(code_number(code))->conflict_cell), cell);
 }
 
 const row_read* row_event(const journal_entry* row) {
@@ -290,7 +263,7 @@ void fatal_error(diagnostic& d, const report_context& context, const error_recor
 // The detail of an error that keeps a position: the cell and what it holds.
 std::string position_detail(const report_context& context, const error_recorded& e, text_id from) {
   const std::int32_t position = e.position.value_or(0);
-  if (is_conflict(e.code) && e.cell >= 0) {
+  if (is_cell_conflict(e.code) && e.cell >= 0) {
     return fmt::format(", at {} m: {} already holds {}", position, conflict_cell(e.code, e.cell),
                        holder(context, e, from));
   }
