@@ -10,6 +10,7 @@
 #include "compiler/rounding.h"
 #include "compiler/row_reading.h"
 #include "compiler/signals.h"
+#include "compiler/slot_views.h"
 #include "compiler/stations.h"
 
 namespace compiler {
@@ -371,13 +372,13 @@ row_end read_station(service_reading& r) {
   return row_end::next;
 }
 
-// A row of one value stored whole in a parameter slot.
-template <class Row, class T>
-row_end read_parameter(service_reading& r, row_keyword keyword, T& target) {
+// A row of one value, handed whole to `store` for its parameter slot.
+template <class Row, class Store>
+row_end read_parameter(service_reading& r, row_keyword keyword, Store store) {
   r.begin_row(keyword);
   Row row;
   if (read_values(r.in, row) != value_count<Row>) return r.field_failed();
-  target = row.*std::get<0>(row_values<Row>);
+  store(row.*std::get<0>(row_values<Row>));
   return row_end::next;
 }
 
@@ -385,10 +386,11 @@ row_end read_clock(service_reading& r) {
   r.begin_row(row_keyword::clock);
   clock_row row;
   if (read_values(r.in, row) != value_count<clock_row>) return r.field_failed();
-  station_record& train = r.model.stations.slots[train_parameter_slot];
-  train.group2_a = row.hours;
-  train.group2_b = row.minutes;
-  train.group2_c = row.seconds;
+  train_parameters train = train_parameters_of(r.model.stations);
+  train.clock_hours = row.hours;
+  train.clock_minutes = row.minutes;
+  train.clock_seconds = row.seconds;
+  put_train_parameters(r.model.stations, train);
   return row_end::next;
 }
 
@@ -399,13 +401,20 @@ struct service_rows {
 
   bool applies(const keyword_fact&) const { return true; }
   row_end read_row(const keyword_fact& keyword, const keyword_test&, std::string_view) {
-    auto& slots = r.model.stations.slots;
+    station_table& stations = r.model.stations;
+    line_parameters line = line_parameters_of(stations);
+    train_parameters train = train_parameters_of(stations);
     switch (keyword.keyword) {
       case row_keyword::braked_mass:
-        return read_parameter<braked_mass_row>(r, keyword.keyword,
-                                               slots[line_parameter_slot].start);
+        return read_parameter<braked_mass_row>(r, keyword.keyword, [&](std::int32_t value) {
+          line.braked_mass_percent = value;
+          put_line_parameters(stations, line);
+        });
       case row_keyword::cars:
-        return read_parameter<cars_row>(r, keyword.keyword, slots[line_parameter_slot].position);
+        return read_parameter<cars_row>(r, keyword.keyword, [&](std::int32_t value) {
+          line.car_count = value;
+          put_line_parameters(stations, line);
+        });
       case row_keyword::speed:
         return read_profile<speed_row>(r, r.speed, keyword.keyword);
       case row_keyword::adhesion:
@@ -413,7 +422,10 @@ struct service_rows {
       case row_keyword::clock:
         return read_clock(r);
       case row_keyword::sand:
-        return read_parameter<sand_row>(r, keyword.keyword, slots[train_parameter_slot].group1_a);
+        return read_parameter<sand_row>(r, keyword.keyword, [&](std::int16_t value) {
+          train.sand = value;
+          put_train_parameters(stations, train);
+        });
       case row_keyword::signal:
         return read_signal(r);
       case row_keyword::slowdown:
@@ -443,14 +455,13 @@ half_end complete_service(service_reading& r) {
   if (!fill_profile(r, r.speed, until) || !fill_profile(r, r.adhesion, until)) {
     return half_end::failed;
   }
-  const auto& slots = r.model.stations.slots;
-  for (std::size_t i = 0; i < 3; ++i) {
-    const station_record& slot = slots[progressive_slot_first + i];
-    if (slot.start % 50 != 0 || slot.finish % 50 != 0) {
+  for (std::size_t i = 0; i < progressive_change_count; ++i) {
+    const progressive_change change = progressive_change_of(r.model.stations, i);
+    if (change.start % 50 != 0 || change.reference % 50 != 0) {
       error_recorded error = error_of(error_code::progressive_not_multiple_of_50, std::nullopt, -1);
       error.concerns = r.handover.progressive_rows[i];
-      error.field = slot.start % 50 != 0 ? 0 : 1;
-      error.value = slot.start % 50 != 0 ? slot.start : slot.finish;
+      error.field = change.start % 50 != 0 ? 0 : 1;
+      error.value = change.start % 50 != 0 ? change.start : change.reference;
       error.slot = static_cast<std::int32_t>(progressive_slot_first + i);
       r.log.add_error({}, error);
       break;

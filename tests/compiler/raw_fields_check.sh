@@ -24,9 +24,11 @@ allowed=(
   scenario/service_points.h
   scenario/service_text.cpp
   bench/large_scenario.cpp
-  # To convert to the views.
-  compiler/line_reader.cpp
+  # To convert to the views: a station's own flags and groups, which the
+  # service reader copies from its row and the row recovery copies back.
   compiler/service_reader.cpp
+  compiler/row_recovery.cpp
+  # To convert to the views: the slot a cell names, in the conflict's words.
   compiler/diagnostics.cpp
 )
 

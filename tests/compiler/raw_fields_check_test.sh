@@ -16,6 +16,8 @@ cases=(
   '1|fuzz/probe.cpp|const auto& line = stations.slots[line_parameter_slot];'
   '1|bench/probe.cpp|stations.slots[compiler::train_parameter_slot].start = 4;'
   '1|compiler/line_elements.cpp|slots[progressive_slot_first + i].finish += 100;'
+  '1|compiler/line_reader.cpp|r.model.stations.slots[line_parameter_slot].finish = row.length;'
+  '1|compiler/decompile.cpp|return cut && c.param1 == protection_code;'
   '1|scenario/probe.cpp|return table.slots[86].position;'
   '1|compiler/probe.h|x = slots[85].departure_time;'
   # Unrelated names, and what the check lets through.
