@@ -15,13 +15,8 @@ namespace {
 // A final check that found its field taken: the fatal error, and what held
 // cell 1 when it was the cell.
 error_code taken(journal& log, error_code code, const track_cell& cell1, bool in_cell) {
-  error_recorded error = error_of(code, std::nullopt, -1);
-  if (in_cell) {
-    error.cell = 1;
-    error.held_kind = cell1.kind;
-    error.held_by = log.owner_of(1);
-  }
-  log.add_error({}, error);
+  const cell_held held = in_cell ? cell_held{1, cell1.kind, log.owner_of(1)} : cell_held{};
+  log.add_error({}, error_of(code, std::nullopt, -1, held));
   return code;
 }
 
@@ -113,9 +108,9 @@ text_disposal read_description_texts(const build_settings& settings, const descr
   }
   if (!reads_service) return disposal;
   if (!texts.service) {
-    error_recorded missing = error_of(error_code::reading_failure);
-    missing.limit = reading_limit::service_text_missing;
-    log.add_error({text_id::service_text, 0}, missing);
+    log.add_error({text_id::service_text, 0},
+                  error_of(error_code::reading_failure, std::nullopt, -1,
+                           limit_passed{reading_limit::service_text_missing, 0}));
     return disposal;
   }
   disposal.delete_service = true;

@@ -50,14 +50,14 @@ struct line_reading : text_reading {
   bool placed(const placement& done, std::int32_t position) {
     log.add_writes(here(), row, done.cells());
     if (!done.refused) return true;
-    error_recorded error = error_of(done.refused->code, position, row);
-    if (done.refused->code == error_code::reading_failure) error.position.reset();
-    error.limit = done.refused->limit;
-    error.value = done.refused->value;
-    error.cell = done.refused->cell;
-    error.held_kind = done.refused->held_kind;
-    error.held_by = log.owner_of(error.cell);
-    log.add_error(here(), error);
+    const cell_conflict& refused = *done.refused;
+    if (refused.code == error_code::reading_failure) {
+      log.add_error(here(), error_of(refused.code, std::nullopt, row,
+                                     limit_passed{refused.limit, refused.value}));
+    } else {
+      const cell_held held{refused.cell, refused.held_kind, log.owner_of(refused.cell)};
+      log.add_error(here(), error_of(refused.code, position, row, held));
+    }
     return false;
   }
 };
@@ -88,9 +88,8 @@ row_end read_length(line_reading& r) {
   line.line_length_m = row.length;
   put_line_parameters(r.model.stations, line);
   if (row.length > max_line_length_m) {
-    error_recorded error = error_of(error_code::line_too_long, std::nullopt, r.row);
-    error.value = row.length;
-    r.log.add_error(r.here(), error);
+    r.log.add_error(r.here(), error_of(error_code::line_too_long, std::nullopt, r.row,
+                                       refused_value{row.length}));
     return row_end::stop;
   }
   // A grid without cell 1 could not take the fixed values: no grid is made,
@@ -157,9 +156,7 @@ row_end read_repetition(line_reading& r, std::string_view field) {
   put_train_parameters(r.model.stations, train);
   // Each error ends the reading, or, reading on, is followed by the next.
   const auto ends = [&](error_code code, std::int32_t value) {
-    error_recorded error = error_of(code, std::nullopt, r.row);
-    error.value = value;
-    r.log.add_error(r.here(), error);
+    r.log.add_error(r.here(), error_of(code, std::nullopt, r.row, refused_value{value}));
     return !r.goes_on();
   };
   if (row.from % 50 != 0 && ends(error_code::repetition_from_not_multiple_of_50, row.from)) {

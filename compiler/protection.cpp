@@ -45,14 +45,10 @@ struct pass {
   // Records `code` at cell i, about the slowdown whose warning or start
   // stands in cell `concerned`.
   void record(error_code code, std::int64_t i, std::int64_t concerned) {
-    error_recorded error;
-    error.code = code;
-    error.position = static_cast<std::int32_t>(i * cell_length_m);
-    error.cell = static_cast<std::int32_t>(i);
-    error.held_kind = cell(i).kind;
-    error.held_by = log.owner_of(error.cell);
-    error.concerns = log.owner_of(static_cast<std::int32_t>(concerned));
-    log.add_error({}, error);
+    const auto at = static_cast<std::int32_t>(i);
+    const cell_unprotected wanting{{at, cell(i).kind, log.owner_of(at)},
+                                   log.owner_of(static_cast<std::int32_t>(concerned))};
+    log.add_error({}, error_of(code, static_cast<std::int32_t>(i * cell_length_m), -1, wanting));
   }
 };
 

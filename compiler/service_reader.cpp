@@ -74,10 +74,9 @@ std::optional<std::uint8_t> profile_byte(const profile& p) {
 bool fill_profile(service_reading& r, profile& p, std::int64_t until) {
   const auto value = profile_byte(p);
   if (!value) {
-    error_recorded error = error_of(error_code::reading_failure, std::nullopt, p.row);
-    error.limit = reading_limit::speed_not_a_byte;
-    error.value = p.current;
-    r.log.add_error({text_id::service_text, p.row_offset}, error);
+    r.log.add_error({text_id::service_text, p.row_offset},
+                    error_of(error_code::reading_failure, std::nullopt, p.row,
+                             limit_passed{reading_limit::speed_not_a_byte, p.current}));
     return false;
   }
   const std::int64_t upper = r.model.grid.upper();
@@ -127,18 +126,14 @@ row_end read_profile(service_reading& r, profile& p, row_keyword keyword) {
 row_end placed(service_reading& r, const placement& done, std::int32_t position) {
   r.log.add_writes(r.here(), r.row, done.cells());
   if (done.refused) {
-    error_recorded error = error_of(done.refused->code, position, r.row);
-    error.cell = done.refused->cell;
-    error.held_kind = done.refused->held_kind;
-    error.held_by = r.log.owner_of(error.cell);
-    r.log.add_error(r.here(), error);
+    const cell_held held{done.refused->cell, done.refused->held_kind,
+                         r.log.owner_of(done.refused->cell)};
+    r.log.add_error(r.here(), error_of(done.refused->code, position, r.row, held));
     return row_end::stop;
   }
   if (!r.log.has_error() || r.read_on) return row_end::next;
   // The code an earlier error left stays, and takes this row's position.
-  error_recorded carried = error_of(r.log.recorded().code, position, r.row);
-  carried.carried = true;
-  r.log.add_error(r.here(), carried);
+  r.log.add_error(r.here(), error_of(r.log.recorded().code, position, r.row, carried_error{}));
   return row_end::stop;
 }
 
@@ -178,9 +173,8 @@ row_end read_slowdown(service_reading& r) {
   // outside the grid is refused like a position beyond it.
   const std::int64_t end = cells_of(row).end;
   if (end < 0 || end > r.model.grid.upper()) {
-    error_recorded error = error_of(error_code::position_beyond_grid, row.start, r.row);
-    error.cell = static_cast<std::int32_t>(end);
-    r.log.add_error(r.here(), error);
+    r.log.add_error(r.here(), error_of(error_code::position_beyond_grid, row.start, r.row,
+                                       cell_named{static_cast<std::int32_t>(end)}));
     return row_end::end_of_text;
   }
   const placement done = place_slowdown(r.model, row);
@@ -279,10 +273,8 @@ row_end read_station_values(service_reading& r, station_row& row, station_record
   constexpr auto name_index = static_cast<std::size_t>(value_index<&station_row::name>);
   if (!read_station_values(r, row, record, 1, length_index + 1)) return r.field_failed();
   if (row.length % 100 != 0) {
-    error_recorded error =
-        error_of(error_code::station_length_not_multiple_of_100, record.position, r.row);
-    error.value = row.length;
-    r.log.add_error(r.here(), error);
+    r.log.add_error(r.here(), error_of(error_code::station_length_not_multiple_of_100,
+                                       record.position, r.row, refused_value{row.length}));
     return row_end::stop;
   }
   if (!read_station_values(r, row, record, length_index + 1, hours_index)) {
@@ -326,10 +318,9 @@ row_end read_station(service_reading& r) {
   }
   check_within_line(r.log, r.here(), r.row, r.model, position);
   if (position % 50 != 0) {
-    error_recorded error =
-        error_of(error_code::station_position_not_multiple_of_50, position, r.row);
-    error.cell = static_cast<std::int32_t>(cell_index(position));
-    r.log.add_error(r.here(), error);
+    r.log.add_error(r.here(),
+                    error_of(error_code::station_position_not_multiple_of_50, position, r.row,
+                             cell_named{static_cast<std::int32_t>(cell_index(position))}));
     return row_end::stop;
   }
   if (const row_end read = read_station_values(r, row, record); read != row_end::next) return read;
@@ -343,25 +334,22 @@ row_end read_station(service_reading& r) {
   // A station whose stop would lie past the grid is refused like a position
   // beyond it; its length, unlike its position, is not otherwise bounded.
   if (record.station_type < 25 && stop_cell_of(record.finish) > r.model.grid.upper()) {
-    error_recorded error = error_of(error_code::position_beyond_grid, position, r.row);
-    error.cell = static_cast<std::int32_t>(stop_cell_of(record.finish));
-    r.log.add_error(r.here(), error);
+    r.log.add_error(r.here(),
+                    error_of(error_code::position_beyond_grid, position, r.row,
+                             cell_named{static_cast<std::int32_t>(stop_cell_of(record.finish))}));
     return row_end::end_of_text;
   }
   const placement done = place_station_cells(r.model, r.station_slot);
   r.log.add_writes(r.here(), r.row, done.cells());
   if (done.refused) {
-    error_recorded error = error_of(done.refused->code, std::nullopt, r.row);
-    error.cell = done.refused->cell;
-    error.slot = r.station_slot;
-    r.log.add_error(r.here(), error);
+    r.log.add_error(r.here(), error_of(done.refused->code, std::nullopt, r.row,
+                                       station_refused{r.station_slot, done.refused->cell}));
     return row_end::stop;
   }
   if (r.station_slot > 1 && std::int64_t{record.start} - 350 <
                                 slots[static_cast<std::size_t>(r.station_slot - 1)].finish) {
-    error_recorded error = error_of(error_code::stations_too_close, position, r.row);
-    error.slot = r.station_slot;
-    r.log.add_error(r.here(), error);
+    r.log.add_error(r.here(), error_of(error_code::stations_too_close, position, r.row,
+                                       station_refused{r.station_slot, -1}));
     return row_end::stop;
   }
   r.station_slot += 1;
@@ -458,12 +446,12 @@ half_end complete_service(service_reading& r) {
   for (std::size_t i = 0; i < progressive_change_count; ++i) {
     const progressive_change change = progressive_change_of(r.model.stations, i);
     if (change.start % 50 != 0 || change.reference % 50 != 0) {
-      error_recorded error = error_of(error_code::progressive_not_multiple_of_50, std::nullopt, -1);
-      error.concerns = r.handover.progressive_rows[i];
-      error.field = change.start % 50 != 0 ? 0 : 1;
-      error.value = change.start % 50 != 0 ? change.start : change.reference;
-      error.slot = static_cast<std::int32_t>(progressive_slot_first + i);
-      r.log.add_error({}, error);
+      const bool start = change.start % 50 != 0;
+      const progressive_refused refused{r.handover.progressive_rows[i], start ? 0 : 1,
+                                        start ? change.start : change.reference,
+                                        static_cast<std::int32_t>(progressive_slot_first + i)};
+      r.log.add_error(
+          {}, error_of(error_code::progressive_not_multiple_of_50, std::nullopt, -1, refused));
       break;
     }
   }
