@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <filesystem>
 #include <nlohmann/json.hpp>
@@ -149,12 +150,13 @@ void print_grid(std::ostream& out, const compiler::route_grid& grid, const filte
   for (std::size_t i = 0; i < grid.cells.size(); ++i) {
     const compiler::track_cell& c = grid.cells[i];
     if (!wanted(f, i, c)) continue;
-    t.rows.push_back({number(static_cast<std::int64_t>(i)),
-                      number(static_cast<std::int64_t>(i) * compiler::cell_length_m),
-                      number(c.kind), std::string(compiler::kind_name(c.kind)), number(c.param1),
-                      number(c.param2), number(c.param3), number(c.param4), number(c.signal_time),
-                      number(c.approach_mark), number(c.mountain_type), number(c.speed_limit),
-                      number(c.gradient), number(c.adhesion)});
+    // The kind's name stands after the kind; the other fields in file order.
+    std::vector<std::string> row = {number(static_cast<std::int64_t>(i)),
+                                    number(static_cast<std::int64_t>(i) * compiler::cell_length_m),
+                                    number(c.kind), std::string(compiler::kind_name(c.kind))};
+    const std::array<compiler::named_field, 11> fields = compiler::cell_fields(c);
+    for (std::size_t k = 1; k < fields.size(); ++k) row.push_back(number(fields[k].value));
+    t.rows.push_back(std::move(row));
     if (!f.source.empty()) t.rows.back().push_back(source_of(f, i));
   }
   out << fmt::format("{} cells (0 to {}), {} shown\n", grid.cells.size(), grid.cells.size() - 1,
@@ -191,15 +193,19 @@ void print_station_table(std::ostream& out, const compiler::station_table& stati
           {false, true, false, false, false, false, false, false, false, false, false, false, false,
            false, false, false, false, true},
           {}};
+  // The slot's numbers in the order of the columns above, from the order the
+  // table file holds them.
+  constexpr std::array<std::size_t, 15> column_fields = {0, 1,  2, 3, 4, 13, 12, 5,
+                                                         6, 10, 7, 8, 9, 11, 14};
   for (std::size_t s = 0; s < stations.slots.size(); ++s) {
     const compiler::station_record& r = stations.slots[s];
     if (!wanted(f, s, r)) continue;
-    t.rows.push_back({number(static_cast<std::int64_t>(s)), std::string(compiler::slot_role(s, r)),
-                      number(r.station_type), number(r.start), number(r.finish), number(r.position),
-                      number(r.flag_a), number(r.flag_b), number(r.flag_c), number(r.group1_a),
-                      number(r.group1_b), number(r.group1_c), number(r.group2_a),
-                      number(r.group2_b), number(r.group2_c), number(r.dwell),
-                      number(r.departure_time), scenario::from_windows_1252(r.name)});
+    const std::array<compiler::named_field, 15> fields = compiler::slot_fields(r);
+    std::vector<std::string> row = {number(static_cast<std::int64_t>(s)),
+                                    std::string(compiler::slot_role(s, r))};
+    for (const std::size_t field : column_fields) row.push_back(number(fields[field].value));
+    row.push_back(scenario::from_windows_1252(r.name));
+    t.rows.push_back(std::move(row));
   }
   out << fmt::format("{} slots, {} shown\n", stations.slots.size(), t.rows.size());
   print_table(out, t);

@@ -39,6 +39,24 @@ void put_code_cut(track_cell& cell, const code_cut_cell& cut) {
   cell.param1 = cut.code;
 }
 
+void put_slowdown(track_cell& cell, cell_kind kind, const slowdown_cell& slowdown) {
+  cell.kind = kind_value(kind);
+  cell.param1 = slowdown.speed;
+  if (slowdown.d_v != 0) cell.param2 = slowdown.d_v;
+  if (kind != cell_kind::slowdown_warning) cell.param3 = slowdown.f_tt;
+}
+
+void put_warning_approach(track_cell& cell, const warning_approach_cell& approach) {
+  cell.kind = kind_value(cell_kind::warning_approach);
+  cell.param1 = approach.rank;
+  if (approach.rank_again != 0) cell.param2 = approach.rank_again;
+}
+
+void put_route_stamp(track_cell& cell, const route_stamp& stamp) {
+  cell.param1 = stamp.fixed_value;
+  cell.param2 = stamp.plain_competition_code;
+}
+
 std::optional<signal_cell> signal_of(const track_cell& cell) {
   if (!is(cell, cell_kind::signal)) return std::nullopt;
   return signal_cell{cell.param1, cell.param2, cell.param3, cell.param4, cell.signal_time};
@@ -71,6 +89,8 @@ std::optional<code_cut_cell> code_cut_of(const track_cell& cell) {
   if (!is(cell, cell_kind::code_cut)) return std::nullopt;
   return code_cut_cell{cell.param1};
 }
+
+route_stamp route_stamp_of(const track_cell& cell) { return {cell.param1, cell.param2}; }
 
 namespace {
 

@@ -53,18 +53,24 @@ constexpr int s_speed_kmh(std::int16_t rank) { return rank / 100 * 5; }
 constexpr int d_speed_kmh(std::int16_t rank) { return rank % 100 * 5; }
 
 // Kinds 2, 3 and 4: the slowdown's speed, its d_v (0 when not given) and, for
-// the start and the end, its f_tt.
+// the start and the end, its f_tt. A d_v of 0 is not written: the cell keeps
+// the second value it had; nor is the f_tt of a warning.
 struct slowdown_cell {
   std::int16_t speed = 0;
   std::int16_t d_v = 0;
   std::int16_t f_tt = 0;
+
+  bool operator==(const slowdown_cell&) const = default;
 };
 
 // Kind 5: one of the four cells ahead of a warning, ranked 1 (nearest) to 4;
-// `rank_again` repeats the rank when the slowdown has a d_v.
+// `rank_again` repeats the rank when the slowdown has a d_v; a 0 there is not
+// written.
 struct warning_approach_cell {
   std::int16_t rank = 0;
   std::int16_t rank_again = 0;
+
+  bool operator==(const warning_approach_cell&) const = default;
 };
 
 // Kinds 10 and 14: the slot of the table that holds the station or the sign
@@ -78,12 +84,27 @@ struct code_cut_cell {
   std::int16_t code = 0;
 };
 
+// Cell 1, whatever it holds: the two values the final checks stamp there once
+// every row has been placed (5121, and the plain competition code). An object
+// the texts put in cell 1 with a first or second value takes their place.
+struct route_stamp {
+  std::int16_t fixed_value = 0;
+  std::int16_t plain_competition_code = 0;
+
+  bool operator==(const route_stamp&) const = default;
+};
+
 // Writes an object into a cell: its kind and its values. The other values of
 // the cell stay as they were, except those the kind's view names.
 void put_signal(track_cell& cell, const signal_cell& signal);
 void put_speed_boards(track_cell& cell, const speed_boards_cell& boards);
 void put_slot(track_cell& cell, cell_kind kind, const slot_cell& slot);
 void put_code_cut(track_cell& cell, const code_cut_cell& cut);
+// `kind` is one of the three slowdown kinds.
+void put_slowdown(track_cell& cell, cell_kind kind, const slowdown_cell& slowdown);
+void put_warning_approach(track_cell& cell, const warning_approach_cell& approach);
+// Writes the two values and nothing else: the cell's kind stays.
+void put_route_stamp(track_cell& cell, const route_stamp& stamp);
 
 // The view of a cell of that kind; nothing for a cell of another kind.
 std::optional<signal_cell> signal_of(const track_cell& cell);
@@ -92,6 +113,7 @@ std::optional<slowdown_cell> slowdown_of(const track_cell& cell);  // kinds 2, 3
 std::optional<warning_approach_cell> warning_approach_of(const track_cell& cell);
 std::optional<slot_cell> slot_of(const track_cell& cell);  // kinds 10 and 14
 std::optional<code_cut_cell> code_cut_of(const track_cell& cell);
+route_stamp route_stamp_of(const track_cell& cell);
 
 // The cell's object in words, its values unpacked: "signal · s 4 0 0 · d 2 0 0
 // · rapp 0 · sx 2 · dx 2 · time 140". Names from the table are shown as

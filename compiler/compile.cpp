@@ -1,10 +1,12 @@
 #include "compiler/compile.h"
 
+#include "compiler/cell_views.h"
 #include "compiler/competition_codes.h"
 #include "compiler/keywords.h"
 #include "compiler/line_reader.h"
 #include "compiler/protection.h"
 #include "compiler/service_reader.h"
+#include "compiler/slot_views.h"
 
 namespace compiler {
 
@@ -13,31 +15,32 @@ namespace {
 // A final check that found its field taken: the fatal error, and what held
 // cell 1 when it was the cell.
 error_code taken(journal& log, error_code code, const track_cell& cell1, bool in_cell) {
-  error_recorded error = error_of(code, std::nullopt, -1);
-  if (in_cell) {
-    error.cell = 1;
-    error.held_kind = cell1.kind;
-    error.held_by = log.owner_of(1);
-  }
-  log.add_error({}, error);
+  const cell_held held = in_cell ? cell_held{1, cell1.kind, log.owner_of(1)} : cell_held{};
+  log.add_error({}, error_of(code, std::nullopt, -1, held));
   return code;
 }
 
 // The final checks: the reserved fields must still be empty when the fixed
 // values and then the codes are stored there.
 error_code store_fixed_values_and_codes(scenario_model& model, journal& log) {
-  station_record& route = model.stations.slots[route_parameter_slot];
+  route_parameters route = route_parameters_of(model.stations);
   track_cell& cell1 = model.grid.cells[1];
-  if (route.group1_a != 0 || cell1.param1 != 0) {
-    return taken(log, error_code::fixed_values_taken, cell1, cell1.param1 != 0);
+  route_stamp stamp = route_stamp_of(cell1);
+  if (route.fixed_value != 0 || stamp.fixed_value != 0) {
+    return taken(log, error_code::fixed_values_taken, cell1, stamp.fixed_value != 0);
   }
-  route.group1_a = fixed_slot_value;
-  cell1.param1 = fixed_cell_value;
-  if (route.departure_time != 0 || cell1.param2 != 0) {
-    return taken(log, error_code::competition_codes_taken, cell1, cell1.param2 != 0);
+  route.fixed_value = fixed_slot_value;
+  stamp.fixed_value = fixed_cell_value;
+  put_route_parameters(model.stations, route);
+  put_route_stamp(cell1, stamp);
+  if (route.weighted_competition_code != 0 || stamp.plain_competition_code != 0) {
+    return taken(log, error_code::competition_codes_taken, cell1,
+                 stamp.plain_competition_code != 0);
   }
-  route.departure_time = weighted_competition_code(model.stations);
-  cell1.param2 = plain_competition_code(model.stations);
+  route.weighted_competition_code = weighted_competition_code(model.stations);
+  stamp.plain_competition_code = plain_competition_code(model.stations);
+  put_route_parameters(model.stations, route);
+  put_route_stamp(cell1, stamp);
   return error_code::none;
 }
 
@@ -56,8 +59,9 @@ void check_objects_past_last_station(const scenario_model& model, journal& log) 
     if (kind != kind_value(cell_kind::station_stop)) continue;
     ++stops;
     if (cell <= last_stop) continue;
-    const auto slot =
-        static_cast<std::size_t>(model.grid.cells[static_cast<std::size_t>(cell)].param1);
+    const std::optional<slot_cell> stop = slot_of(model.grid.cells[static_cast<std::size_t>(cell)]);
+    if (!stop) continue;
+    const auto slot = static_cast<std::size_t>(stop->slot);
     if (slot >= model.stations.slots.size()) continue;
     last_stop = cell;
     last_finish = model.stations.slots[slot].finish;
@@ -104,9 +108,9 @@ text_disposal read_description_texts(const build_settings& settings, const descr
   }
   if (!reads_service) return disposal;
   if (!texts.service) {
-    error_recorded missing = error_of(error_code::reading_failure);
-    missing.limit = reading_limit::service_text_missing;
-    log.add_error({text_id::service_text, 0}, missing);
+    log.add_error({text_id::service_text, 0},
+                  error_of(error_code::reading_failure, std::nullopt, -1,
+                           limit_passed{reading_limit::service_text_missing, 0}));
     return disposal;
   }
   disposal.delete_service = true;

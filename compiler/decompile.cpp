@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "compiler/cell_views.h"
 #include "compiler/compile.h"
 #include "compiler/journal.h"
 #include "compiler/keywords.h"
@@ -45,8 +46,8 @@ texts_and_model compile_rows(const build_settings& settings, const std::vector<t
 bool is_protection_point(const scenario_model& model, std::int64_t cell) {
   const auto i = static_cast<std::size_t>(cell);
   if (i >= model.grid.cells.size()) return false;
-  const track_cell& c = model.grid.cells[i];
-  return has_kind(c, cell_kind::code_cut) && c.param1 == protection_code;
+  const std::optional<code_cut_cell> cut = code_cut_of(model.grid.cells[i]);
+  return cut && cut->code == protection_code;
 }
 
 }  // namespace

@@ -104,7 +104,7 @@ std::string where(const report_context& context, const text_place& place, text_i
 
 // What holds a cell, and the row that put it there: "the station stop of
 // MOLINELLA (line 31)".
-std::string holder(const report_context& context, const error_recorded& e, text_id from) {
+std::string holder(const report_context& context, const cell_held& e, text_id from) {
   const auto cell_index = static_cast<std::size_t>(e.cell);
   const track_cell* held = e.cell >= 0 && cell_index < context.model.grid.cells.size()
                                ? &context.model.grid.cells[cell_index]
@@ -128,36 +128,19 @@ std::string holder(const report_context& context, const error_recorded& e, text_
   return line.empty() ? what : fmt::format("{} ({})", what, line);
 }
 
-// The cell of a conflict, named by its role in the row.
-std::string conflict_cell(error_code code, std::int32_t cell) {
-  switch (code) {
-    case error_code::slowdown_warning_occupied:
-      return fmt::format("its warning cell {}", cell);
-    case error_code::slowdown_start_occupied:
-      return fmt::format("its start cell {}", cell);
-    case error_code::slowdown_end_occupied:
-      return fmt::format("its end cell {}", cell);
-    case error_code::warning_approach_occupied:
-      return fmt::format("cell {}, ahead of its warning,", cell);
-    default:
-      return fmt::format("cell {}", cell);
+// The number an error holds for the row's value it refused; 0 for none.
+std::int64_t refused_value_of(const error_recorded& e) {
+  if (const auto* refused = std::get_if<refused_value>(&e.detail)) return refused->value;
+  if (const auto* limit = std::get_if<limit_passed>(&e.detail)) return limit->value;
+  if (const auto* progressive = std::get_if<progressive_refused>(&e.detail)) {
+    return progressive->value;
   }
+  return 0;
 }
 
-bool is_conflict(error_code code) {
-  switch (code) {
-    case error_code::sign_cell_occupied:
-    case error_code::code_cut_cell_occupied:
-    case error_code::signal_cell_occupied:
-    case error_code::slowdown_warning_occupied:
-    case error_code::slowdown_start_occupied:
-    case error_code::slowdown_end_occupied:
-    case error_code::warning_approach_occupied:
-    case error_code::speed_boards_cell_occupied:
-      return true;
-    default:
-      return false;
-  }
+// The cell of a conflict, named by its role in the row.
+std::string conflict_cell(error_code code, std::int32_t cell) {
+  return fmt::format(fmt::runtime(find_explanation(code_number(code))->conflict_cell), cell);
 }
 
 const row_read* row_event(const journal_entry* row) {
@@ -169,7 +152,7 @@ std::string beyond_grid_detail(const report_context& context, const error_record
   const std::int64_t upper = context.model.grid.exists() ? context.model.grid.upper() : 0;
   const row_read* row = row_event(context.entry(e.row));
   const bool station = row != nullptr && row->keyword == row_keyword::station;
-  if (e.cell >= 0) {
+  if (cell_of(e) >= 0) {
     return fmt::format(" (its {} lies past the grid's last cell {})", station ? "stop" : "end",
                        upper);
   }
@@ -192,10 +175,11 @@ std::string_view type_words(scenario::number_type type) {
 
 // The name of the failing value of a row: "hours", "tempo"; nothing when the
 // row is not known.
-std::optional<std::string_view> value_name(const report_context& context, const error_recorded& e) {
+std::optional<std::string_view> value_name(const report_context& context, const error_recorded& e,
+                                           const field_refused& f) {
   const row_read* row = row_event(context.entry(e.row));
-  if (row == nullptr || e.field < 0) return std::nullopt;
-  const field_fact* field = field_of(row->keyword, e.field);
+  if (row == nullptr || f.field < 0) return std::nullopt;
+  const field_fact* field = field_of(row->keyword, f.field);
   if (field == nullptr) return std::nullopt;
   return field->name;
 }
@@ -203,23 +187,23 @@ std::optional<std::string_view> value_name(const report_context& context, const 
 // Why the reading failed at a field: "hours 99999 does not fit a 16-bit
 // integer (-32768..32767)".
 std::string field_failure_message(const report_context& context, const error_recorded& e,
-                                  text_id from) {
+                                  const field_refused& f, text_id from) {
   const source* text = context.of(from);
-  const auto name = value_name(context, e);
-  if (e.failure == scenario::field_failure_kind::past_end) {
+  const auto name = value_name(context, e, f);
+  if (f.failure == scenario::field_failure_kind::past_end) {
     return fmt::format("the text ends before the row's {}: the row lacks its last values",
                        name.value_or("last value"));
   }
-  const std::string token = text != nullptr && text->holds(e.field_offset)
-                                ? shown(token_at(*text->body, e.field_offset))
+  const std::string token = text != nullptr && text->holds(f.field_offset)
+                                ? shown(token_at(*text->body, f.field_offset))
                                 : std::string("the number");
   return fmt::format("{}{} does not fit {}", name ? fmt::format("{} ", *name) : std::string(),
-                     token, type_words(e.number));
+                     token, type_words(f.number));
 }
 
 // Why the reading failed when no field did: what the model could not hold,
 // or what the texts lack.
-std::string limit_message(const error_recorded& e) {
+std::string limit_message(error_code code, const limit_passed& e) {
   switch (e.limit) {
     case reading_limit::no_length_row:
       return "the line text has no \"lunghezza percorso\" row in its [generale] section: there "
@@ -262,14 +246,15 @@ std::string limit_message(const error_recorded& e) {
     case reading_limit::none:
       break;
   }
-  return std::string(meaning(e.code));
+  return std::string(meaning(code));
 }
 
 // An error of the protection pass: where it found the cell wanting, and the
 // slowdown it protects, at that slowdown's row.
 void pass_error(diagnostic& d, const report_context& context, const error_recorded& e) {
-  d.message += fmt::format(", at {} m (cell {})", e.position.value_or(0), e.cell);
-  const journal_entry* row = context.row_of(e.concerns);
+  const auto* pass = std::get_if<cell_unprotected>(&e.detail);
+  d.message += fmt::format(", at {} m (cell {})", e.position.value_or(0), cell_of(e));
+  const journal_entry* row = context.row_of(pass != nullptr ? pass->concerns : -1);
   if (const row_read* read = row_event(row)) {
     d.message += fmt::format(", for the slowdown at {} m", read->position);
     place_at(d, context, row->place);
@@ -278,7 +263,8 @@ void pass_error(diagnostic& d, const report_context& context, const error_record
 
 // A final check found cell 1 or slot 85 taken: what took it, at the row that
 // put it there.
-void fatal_error(diagnostic& d, const report_context& context, const error_recorded& e) {
+void fatal_error(diagnostic& d, const report_context& context, const error_recorded& error) {
+  const cell_held e = held_of(error) != nullptr ? *held_of(error) : cell_held{};
   if (e.cell != 1) {
     d.message += " (slot 85)";
     return;
@@ -291,28 +277,31 @@ void fatal_error(diagnostic& d, const report_context& context, const error_recor
 // The detail of an error that keeps a position: the cell and what it holds.
 std::string position_detail(const report_context& context, const error_recorded& e, text_id from) {
   const std::int32_t position = e.position.value_or(0);
-  if (is_conflict(e.code) && e.cell >= 0) {
-    return fmt::format(", at {} m: {} already holds {}", position, conflict_cell(e.code, e.cell),
-                       holder(context, e, from));
+  const std::int32_t cell = cell_of(e);
+  if (is_cell_conflict(e.code) && cell >= 0) {
+    const cell_held held = held_of(e) != nullptr ? *held_of(e) : cell_held{cell};
+    return fmt::format(", at {} m: {} already holds {}", position, conflict_cell(e.code, cell),
+                       holder(context, held, from));
   }
   switch (e.code) {
     case error_code::position_beyond_grid:
       return fmt::format(", at {} m{}", position, beyond_grid_detail(context, e));
     case error_code::stations_too_close:
-      if (e.slot > 1) {
+      if (const auto* station = std::get_if<station_refused>(&e.detail);
+          station && station->slot > 1) {
         const auto& slots = context.model.stations.slots;
         return fmt::format(", at {} m (its area starts at {} m, the previous one ends at {} m)",
-                           position, slots[static_cast<std::size_t>(e.slot)].start,
-                           slots[static_cast<std::size_t>(e.slot - 1)].finish);
+                           position, slots[static_cast<std::size_t>(station->slot)].start,
+                           slots[static_cast<std::size_t>(station->slot - 1)].finish);
       }
       break;
     case error_code::station_length_not_multiple_of_100:
-      return fmt::format(", at {} m: its length is {} m", position, e.value);
+      return fmt::format(", at {} m: its length is {} m", position, refused_value_of(e));
     default:
       break;
   }
   std::string detail = fmt::format(", at {} m", position);
-  if (e.cell >= 0) detail += fmt::format(" (cell {})", e.cell);
+  if (cell >= 0) detail += fmt::format(" (cell {})", cell);
   return detail;
 }
 
@@ -328,7 +317,7 @@ diagnostic error_diagnostic(const report_context& context, const journal_entry& 
     fatal_error(d, context, e);
     return d;
   }
-  if (e.carried) {
+  if (std::holds_alternative<carried_error>(e.detail)) {
     d.message = fmt::format(
         "the reading stops at this row, at {} m: error {} was recorded before it, and now keeps "
         "this row's position",
@@ -340,13 +329,15 @@ diagnostic error_diagnostic(const report_context& context, const journal_entry& 
     if (e.code == error_code::progressive_not_multiple_of_50) {
       // Found at the end of the service text, about a row of the line text.
       d.file = std::string(context.line.name);
-      d.message += fmt::format(": {} {}", e.field == 0 ? "start" : "reference", e.value);
+      const auto* found = std::get_if<progressive_refused>(&e.detail);
+      const progressive_refused p = found != nullptr ? *found : progressive_refused{};
+      d.message += fmt::format(": {} {}", p.field == 0 ? "start" : "reference", p.value);
       const bool moved =
-          e.field == 1 && e.slot > 0 &&
-          context.model.stations.slots[static_cast<std::size_t>(e.slot)].position == 1;
+          p.field == 1 && p.slot > 0 &&
+          context.model.stations.slots[static_cast<std::size_t>(p.slot)].position == 1;
       if (moved)
-        d.message += fmt::format(" ({} in the text, and 100 m for its flag 1)", e.value - 100);
-      if (const journal_entry* row = context.entry(e.concerns)) place_at(d, context, row->place);
+        d.message += fmt::format(" ({} in the text, and 100 m for its flag 1)", p.value - 100);
+      if (const journal_entry* row = context.entry(p.concerns)) place_at(d, context, row->place);
       return d;
     }
     pass_error(d, context, e);
@@ -355,18 +346,22 @@ diagnostic error_diagnostic(const report_context& context, const journal_entry& 
   if (e.code == error_code::reading_failure) {
     // The report stands where the failing number stands, which a row that
     // ran on into the next line puts on a later line than its keyword.
-    if (e.failure != scenario::field_failure_kind::none) {
-      d.message = field_failure_message(context, e, from);
-      const bool field_known = e.failure == scenario::field_failure_kind::out_of_range;
-      place_at(d, context, field_known ? text_place{from, e.field_offset} : entry.place);
+    const auto* f = std::get_if<field_refused>(&e.detail);
+    if (f != nullptr && f->failure != scenario::field_failure_kind::none) {
+      d.message = field_failure_message(context, e, *f, from);
+      const bool field_known = f->failure == scenario::field_failure_kind::out_of_range;
+      place_at(d, context, field_known ? text_place{from, f->field_offset} : entry.place);
       return d;
     }
-    d.message = limit_message(e);
+    const auto* limit = std::get_if<limit_passed>(&e.detail);
+    d.message = limit_message(e.code, limit != nullptr ? *limit : limit_passed{});
     place_at(d, context, entry.place);
     return d;
   }
   if (e.position) d.message += position_detail(context, e, from);
-  if (!e.position && e.value != 0) d.message += fmt::format(": {}", e.value);
+  if (!e.position && refused_value_of(e) != 0) {
+    d.message += fmt::format(": {}", refused_value_of(e));
+  }
   place_at(d, context, entry.place);
   return d;
 }

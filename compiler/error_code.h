@@ -40,6 +40,13 @@ enum class error_code : std::int32_t {
   competition_codes_taken = 1251,
 };
 
+// What a code's report can say of where the error lies.
+enum class error_place : std::uint8_t {
+  row_only,       // no position: the report names the row
+  position,       // a position in metres
+  cell_conflict,  // a position, and the cell an earlier object holds
+};
+
 // What an author needs to know about one code. The diagnostics print
 // `meaning`; `explain` and the authors' guide print all of it, and a test
 // holds the guide's error table to these words.
@@ -49,6 +56,10 @@ struct error_explanation {
   std::string_view raised_by;  // the row or step that records it
   std::string_view position;   // what the report gives as its position
   std::string_view fix;        // the usual change to the texts
+  error_place place;
+  // For a conflict: the cell as the report names it, by its role in the row,
+  // with "{}" standing for its number.
+  std::string_view conflict_cell;
 };
 
 // Every code but `none`, in ascending order.
@@ -62,6 +73,9 @@ std::string_view meaning(error_code code);
 
 // True for the codes that keep a position in metres.
 bool keeps_position(error_code code);
+
+// True for the codes of an object refused because its cell is occupied.
+bool is_cell_conflict(error_code code);
 
 constexpr std::int32_t code_number(error_code code) { return static_cast<std::int32_t>(code); }
 

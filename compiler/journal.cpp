@@ -55,6 +55,19 @@ void journal::add_writes(text_place place, std::int32_t row, std::span<const cel
   }
 }
 
+std::int32_t cell_of(const error_recorded& error) {
+  if (const auto* named = std::get_if<cell_named>(&error.detail)) return named->cell;
+  if (const auto* held = held_of(error)) return held->cell;
+  if (const auto* station = std::get_if<station_refused>(&error.detail)) return station->cell;
+  return -1;
+}
+
+const cell_held* held_of(const error_recorded& error) {
+  if (const auto* held = std::get_if<cell_held>(&error.detail)) return held;
+  if (const auto* pass = std::get_if<cell_unprotected>(&error.detail)) return &pass->held;
+  return nullptr;
+}
+
 std::int32_t journal::add_error(text_place place, const error_recorded& error) {
   // The final checks end the build on the spot instead of recording a code.
   const bool fatal = error.code == error_code::fixed_values_taken ||

@@ -103,45 +103,91 @@ struct object_overwritten {
   std::int32_t row = -1;
 };
 
-struct error_recorded {
-  error_code code = error_code::none;
-  std::optional<std::int32_t> position;  // metres, for the codes that keep one
-  std::int32_t row = -1;                 // the entry of the row that raised it
-  // The cell in conflict, or the cell the protection pass found wanting, with
-  // what held it and the entry that placed that.
+// What an error holds besides its code, its position and its row: one shape
+// for each kind of error that occurs.
+//
+// Nothing more: the code and the row say it all.
+struct plain_error {};
+// A number the row gave that the code refuses (a line length, a bound of the
+// signal repetition, a station length).
+struct refused_value {
+  std::int64_t value = 0;
+};
+// The cell a position fell on or past.
+struct cell_named {
+  std::int32_t cell = -1;
+};
+// An object refused because its cell holds another one: the cell, what held
+// it and the entry that placed that. A final check that found slot 85 taken
+// names no cell (-1).
+struct cell_held {
   std::int32_t cell = -1;
   std::uint8_t held_kind = 0;
   std::int32_t held_by = -1;
-  // For an error found after its row was read (a progressive change checked
-  // at the end of the service text, a slowdown the protection pass could not
-  // protect): the entry of that row, or of the object concerned.
+};
+// A cell the protection pass found wanting, what holds it, and the entry of
+// the slowdown it protects.
+struct cell_unprotected {
+  cell_held held;
   std::int32_t concerns = -1;
-  // The station's slot in the table, for errors 22 and 24.
+};
+// A station refused: its slot in the table and, for a stop that falls before
+// the line, the stop's cell.
+struct station_refused {
   std::int32_t slot = -1;
-  // The code was left by an earlier error: this row only ends the reading,
-  // and the recorded error takes its position.
-  bool carried = false;
-  // For error 25 from a field: why and where it failed, and which value of
-  // its row it was (0 for the first after the keyword).
+  std::int32_t cell = -1;
+};
+// A progressive change found wrong at the end of the service text: the entry
+// of its row, which of its values (0 the start, 1 the reference), the value
+// as the slot holds it, and the slot.
+struct progressive_refused {
+  std::int32_t concerns = -1;
+  std::int32_t field = -1;
+  std::int64_t value = 0;
+  std::int32_t slot = -1;
+};
+// Error 25 from a field: why and where it failed, and which value of its row
+// it was (0 for the first after the keyword).
+struct field_refused {
   scenario::field_failure_kind failure = scenario::field_failure_kind::none;
   scenario::number_type number = scenario::number_type::long32;
   std::size_t field_offset = 0;
   std::int32_t field = -1;
-  // For error 25 that no field raised: what could not be held, and the value.
+};
+// Error 25 that no field raised: what could not be held, and the value.
+struct limit_passed {
   reading_limit limit = reading_limit::none;
   std::int64_t value = 0;
-  // Found by the reading that goes on after the build stopped, to report
-  // every mistake at once; the build itself never read that far.
-  bool after_stop = false;
 };
+// The code was left by an earlier error: this row only ends the reading, and
+// the recorded error takes its position.
+struct carried_error {};
+
+using error_detail =
+    std::variant<plain_error, refused_value, cell_named, cell_held, cell_unprotected,
+                 station_refused, progressive_refused, field_refused, limit_passed, carried_error>;
+
+struct error_recorded {
+  error_code code = error_code::none;
+  std::optional<std::int32_t> position;  // metres, for the codes that keep one
+  std::int32_t row = -1;                 // the entry of the row that raised it
+  error_detail detail;
+};
+
+// The cell an error names, whatever its shape; -1 for none.
+std::int32_t cell_of(const error_recorded& error);
+// The earlier object that held the error's cell; nothing for an error of
+// another shape.
+const cell_held* held_of(const error_recorded& error);
 
 // An error with its code, the position it keeps, and its row's entry.
 inline error_recorded error_of(error_code code, std::optional<std::int32_t> position = std::nullopt,
-                               std::int32_t row = -1) {
+                               std::int32_t row = -1, error_detail detail = plain_error{}) {
   error_recorded error;
   error.code = code;
   error.position = position;
   error.row = row;
+  error.detail = detail;
   return error;
 }
 

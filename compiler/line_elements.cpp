@@ -7,19 +7,20 @@
 
 #include "compiler/cell_views.h"
 #include "compiler/rounding.h"
+#include "compiler/slot_views.h"
 
 namespace compiler {
 
 namespace {
 
-progressive_row row_of(const station_record& slot) {
-  return {.start = slot.start, .reference = slot.finish, .flag = slot.position};
+progressive_row row_of(const station_table& stations, std::size_t index) {
+  const progressive_change change = progressive_change_of(stations, index);
+  return {.start = change.start, .reference = change.reference, .flag = change.flag};
 }
 
-void store(station_record& slot, const progressive_row& row) {
-  slot.start = row.start;
-  slot.finish = row.reference;
-  slot.position = row.flag;
+void store(station_table& stations, std::size_t index, const progressive_row& row) {
+  put_progressive_change(stations, index,
+                         {.start = row.start, .reference = row.reference, .flag = row.flag});
 }
 
 // A row and the slot (0 to 2 for 81 to 83) it was read into.
@@ -70,28 +71,28 @@ arrangement order_by_reference(const read_row& t, const read_row& d, const read_
 }  // namespace
 
 progressive_order order_progressive_changes(station_table& stations) {
-  auto& slots = stations.slots;
-  const read_row t{row_of(slots[progressive_slot_first]), 0};
-  const read_row d{row_of(slots[progressive_slot_first + 1]), 1};
-  const read_row u{row_of(slots[progressive_slot_first + 2]), 2};
+  const read_row t{row_of(stations, 0), 0};
+  const read_row d{row_of(stations, 1), 1};
+  const read_row u{row_of(stations, 2), 2};
   const std::int64_t start_sum = std::int64_t{t.row.start} + d.row.start + u.row.start;
   const arrangement ordered =
       start_sum != 0 ? order_by_start(t, d, u) : order_by_reference(t, d, u);
   progressive_order order;
-  for (std::size_t i = 0; i < 3; ++i) {
-    store(slots[progressive_slot_first + i], ordered ? (*ordered)[i].row : progressive_row{});
+  for (std::size_t i = 0; i < progressive_change_count; ++i) {
+    store(stations, i, ordered ? (*ordered)[i].row : progressive_row{});
     if (ordered) order.read_in[i] = (*ordered)[i].read_in;
   }
-  for (std::size_t i = 0; i < 3; ++i) {
+  for (std::size_t i = 0; i < progressive_change_count; ++i) {
     // The flag 1 moves the reference 100 m on, in 32-bit arithmetic.
-    station_record& slot = slots[progressive_slot_first + i];
-    if (slot.position != 1) continue;
-    if (slot.finish > std::numeric_limits<std::int32_t>::max() - 100) {
+    progressive_change change = progressive_change_of(stations, i);
+    if (change.flag != 1) continue;
+    if (change.reference > std::numeric_limits<std::int32_t>::max() - 100) {
       order.reference_overflow = true;
       order.overflow_slot = i;
       break;
     }
-    slot.finish += 100;
+    change.reference += 100;
+    put_progressive_change(stations, i, change);
   }
   return order;
 }

@@ -10,6 +10,7 @@
 #include "compiler/plan_geometry.h"
 #include "compiler/rounding.h"
 #include "compiler/row_reading.h"
+#include "compiler/slot_views.h"
 
 namespace compiler {
 
@@ -49,14 +50,14 @@ struct line_reading : text_reading {
   bool placed(const placement& done, std::int32_t position) {
     log.add_writes(here(), row, done.cells());
     if (!done.refused) return true;
-    error_recorded error = error_of(done.refused->code, position, row);
-    if (done.refused->code == error_code::reading_failure) error.position.reset();
-    error.limit = done.refused->limit;
-    error.value = done.refused->value;
-    error.cell = done.refused->cell;
-    error.held_kind = done.refused->held_kind;
-    error.held_by = log.owner_of(error.cell);
-    log.add_error(here(), error);
+    const cell_conflict& refused = *done.refused;
+    if (refused.code == error_code::reading_failure) {
+      log.add_error(here(), error_of(refused.code, std::nullopt, row,
+                                     limit_passed{refused.limit, refused.value}));
+    } else {
+      const cell_held held{refused.cell, refused.held_kind, log.owner_of(refused.cell)};
+      log.add_error(here(), error_of(refused.code, position, row, held));
+    }
     return false;
   }
 };
@@ -83,11 +84,12 @@ row_end read_length(line_reading& r) {
   length_row row;
   if (read_values(r.in, row) != value_count<length_row>) return r.field_failed();
   r.log.set_row_position(r.row, row.length);
-  r.model.stations.slots[line_parameter_slot].finish = row.length;
+  line_parameters line = line_parameters_of(r.model.stations);
+  line.line_length_m = row.length;
+  put_line_parameters(r.model.stations, line);
   if (row.length > max_line_length_m) {
-    error_recorded error = error_of(error_code::line_too_long, std::nullopt, r.row);
-    error.value = row.length;
-    r.log.add_error(r.here(), error);
+    r.log.add_error(r.here(), error_of(error_code::line_too_long, std::nullopt, r.row,
+                                       refused_value{row.length}));
     return row_end::stop;
   }
   // A grid without cell 1 could not take the fixed values: no grid is made,
@@ -118,10 +120,8 @@ row_end read_progressive(line_reading& r, numbered which) {
   if (read_values(r.in, row) != value_count<progressive_row>) return r.field_failed();
   r.log.set_row_position(r.row, row.start);
   const std::size_t index = progressive_index(which);
-  station_record& slot = r.model.stations.slots[progressive_slot_first + index];
-  slot.start = row.start;
-  slot.finish = row.reference;
-  slot.position = row.flag;
+  put_progressive_change(r.model.stations, index,
+                         {.start = row.start, .reference = row.reference, .flag = row.flag});
   r.progressive_rows[index] = r.row;
   return row_end::next;
 }
@@ -130,18 +130,19 @@ row_end read_background(line_reading& r, numbered which) {
   r.begin_row(row_keyword::background);
   background_row row{which};
   if (read_values(r.in, row) != value_count<background_row>) return r.field_failed();
-  station_record& route = r.model.stations.slots[route_parameter_slot];
+  route_parameters route = route_parameters_of(r.model.stations);
   switch (which) {
     case numbered::one:
-      route.start = row.value;
+      route.background_one = row.value;
       break;
     case numbered::two:
-      route.position = row.value;
+      route.background_two = row.value;
       break;
     case numbered::three:
-      route.finish = row.value;
+      route.background_three = row.value;
       break;
   }
+  put_route_parameters(r.model.stations, route);
   return row_end::next;
 }
 
@@ -149,14 +150,13 @@ row_end read_repetition(line_reading& r, std::string_view field) {
   r.begin_row(row_keyword::repetition);
   repetition_row row{repetition_codes_of(field)};
   if (read_values(r.in, row) != value_count<repetition_row>) return r.field_failed();
-  station_record& train = r.model.stations.slots[train_parameter_slot];
-  train.start = row.from;
-  train.finish = row.to;
+  train_parameters train = train_parameters_of(r.model.stations);
+  train.repetition_from_m = row.from;
+  train.repetition_to_m = row.to;
+  put_train_parameters(r.model.stations, train);
   // Each error ends the reading, or, reading on, is followed by the next.
   const auto ends = [&](error_code code, std::int32_t value) {
-    error_recorded error = error_of(code, std::nullopt, r.row);
-    error.value = value;
-    r.log.add_error(r.here(), error);
+    r.log.add_error(r.here(), error_of(code, std::nullopt, r.row, refused_value{value}));
     return !r.goes_on();
   };
   if (row.from % 50 != 0 && ends(error_code::repetition_from_not_multiple_of_50, row.from)) {
@@ -166,11 +166,12 @@ row_end read_repetition(line_reading& r, std::string_view field) {
     return row_end::stop;
   }
   if (row.codes != 0) {
-    train.position = row.codes;
+    train.repetition_codes = row.codes;
   } else if (ends(error_code::repetition_code_count_missing, 0)) {
     return row_end::stop;
   }
-  if (row.to == 0) train.position = 0;
+  if (row.to == 0) train.repetition_codes = 0;
+  put_train_parameters(r.model.stations, train);
   return row_end::next;
 }
 
@@ -434,8 +435,8 @@ bool order_progressive_rows(line_reading& r) {
   const journal_entry* row =
       r.row >= 0 ? &r.log.entries()[static_cast<std::size_t>(r.row)] : nullptr;
   r.row_offset = row != nullptr ? row->place.offset : r.in.cursor();
-  const auto& slot = r.model.stations.slots[progressive_slot_first + order.overflow_slot];
-  r.beyond_limit(reading_limit::progressive_reference, slot.finish);
+  r.beyond_limit(reading_limit::progressive_reference,
+                 progressive_change_of(r.model.stations, order.overflow_slot).reference);
   return false;
 }
 

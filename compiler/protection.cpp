@@ -3,6 +3,8 @@
 #include <array>
 #include <optional>
 
+#include "compiler/cell_views.h"
+
 namespace compiler {
 
 namespace {
@@ -26,31 +28,27 @@ struct pass {
     track_cell& target = cell(i);
     const cell_write write{static_cast<std::int32_t>(i), kind_value(cell_kind::code_cut), 0,
                            target.kind};
-    target.kind = kind_value(cell_kind::code_cut);
-    target.param1 = protection_code;
+    put_code_cut(target, {protection_code});
     log.add_writes({}, -1, {&write, 1});
   }
   // An existing code cut in front of a signal keeps the smaller of its code
   // and 180.
   void lower(std::int64_t i) {
     track_cell& target = cell(i);
-    const std::int16_t lowered = smaller_code(protection_code, target.param1);
-    if (lowered == target.param1) return;
-    target.param1 = lowered;
+    const std::int16_t code = code_cut_of(target)->code;
+    const std::int16_t lowered = smaller_code(protection_code, code);
+    if (lowered == code) return;
+    put_code_cut(target, {lowered});
     const cell_write write{static_cast<std::int32_t>(i), target.kind, 0, target.kind};
     log.add_writes({}, -1, {&write, 1});
   }
   // Records `code` at cell i, about the slowdown whose warning or start
   // stands in cell `concerned`.
   void record(error_code code, std::int64_t i, std::int64_t concerned) {
-    error_recorded error;
-    error.code = code;
-    error.position = static_cast<std::int32_t>(i * cell_length_m);
-    error.cell = static_cast<std::int32_t>(i);
-    error.held_kind = cell(i).kind;
-    error.held_by = log.owner_of(error.cell);
-    error.concerns = log.owner_of(static_cast<std::int32_t>(concerned));
-    log.add_error({}, error);
+    const auto at = static_cast<std::int32_t>(i);
+    const cell_unprotected wanting{{at, cell(i).kind, log.owner_of(at)},
+                                   log.owner_of(static_cast<std::int32_t>(concerned))};
+    log.add_error({}, error_of(code, static_cast<std::int32_t>(i * cell_length_m), -1, wanting));
   }
 };
 
@@ -171,8 +169,9 @@ void protect_slowdowns(scenario_model& model, journal& log) {
       protect_slowdown_approach(p, c);
       // A slowdown of 110 km/h or more has no walk; its search starts at its
       // end cell all the same.
-      const std::int64_t w = p.cell(c).param1 < protected_speed_limit ? protect_slowdown_body(p, c)
-                                                                      : slowdown_end_after(p, c);
+      const std::int64_t w = slowdown_of(p.cell(c))->speed < protected_speed_limit
+                                 ? protect_slowdown_body(p, c)
+                                 : slowdown_end_after(p, c);
       protect_signal_after(p, w, c);
     }
   }

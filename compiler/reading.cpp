@@ -167,20 +167,15 @@ void text_notes::flush() { settle_before(std::numeric_limits<std::size_t>::max()
 
 row_end text_reading::field_failed() {
   const scenario::field_failure& failure = in.failure();
-  error_recorded error = error_of(error_code::reading_failure, std::nullopt, row);
-  error.failure = failure.kind;
-  error.number = failure.type;
-  error.field_offset = failure.offset;
-  error.field = static_cast<std::int32_t>(failure.index - row_first_field);
-  log.add_error(here(), error);
+  const field_refused refused{failure.kind, failure.type, failure.offset,
+                              static_cast<std::int32_t>(failure.index - row_first_field)};
+  log.add_error(here(), error_of(error_code::reading_failure, std::nullopt, row, refused));
   return row_end::fail;
 }
 
 row_end text_reading::beyond_limit(reading_limit limit, std::int64_t value) {
-  error_recorded error = error_of(error_code::reading_failure, std::nullopt, row);
-  error.limit = limit;
-  error.value = value;
-  log.add_error(here(), error);
+  log.add_error(
+      here(), error_of(error_code::reading_failure, std::nullopt, row, limit_passed{limit, value}));
   return row_end::fail;
 }
 

@@ -12,6 +12,7 @@
 #include "compiler/journal.h"
 #include "compiler/keywords.h"
 #include "compiler/model.h"
+#include "compiler/slot_views.h"
 #include "scenario/field_reader.h"
 
 namespace compiler {
@@ -71,7 +72,7 @@ inline void check_plausible(journal& log, text_place place, std::int32_t row,
 // Warns about a position past the line's end, inside its margin.
 inline void check_within_line(journal& log, text_place place, std::int32_t row,
                               const scenario_model& model, std::int64_t position) {
-  const std::int32_t length = model.stations.slots[line_parameter_slot].finish;
+  const std::int32_t length = line_parameters_of(model.stations).line_length_m;
   if (position > length) warn(log, place, row, warning_kind::beyond_line_end, 0, position, length);
 }
 

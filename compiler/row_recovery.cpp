@@ -16,6 +16,7 @@
 #include "compiler/plan_geometry.h"
 #include "compiler/protection.h"
 #include "compiler/rounding.h"
+#include "compiler/slot_views.h"
 #include "compiler/decoding.h"
 
 namespace compiler {
@@ -56,24 +57,20 @@ struct recovery {
 
 // ---- The line text's general section and the parameter rows ----
 
-progressive_row progressive_as_read(const station_record& slot, numbered which) {
+progressive_row progressive_as_read(const progressive_change& change, numbered which) {
   progressive_row row;
   row.which = which;
-  row.start = slot.start;
+  row.start = change.start;
   // A flag of 1 moved the reference on by 100 m when the rows were ordered.
-  row.reference = slot.position == 1 ? as_long(std::int64_t{slot.finish} - 100) : slot.finish;
-  row.flag = slot.position;
+  row.reference =
+      change.flag == 1 ? as_long(std::int64_t{change.reference} - 100) : change.reference;
+  row.flag = change.flag;
   return row;
 }
 
-void store_progressive(station_record& slot, const progressive_row& row) {
-  slot.start = row.start;
-  slot.finish = row.reference;
-  slot.position = row.flag;
-}
-
-bool same_progressive(const station_record& a, const station_record& b) {
-  return a.start == b.start && a.finish == b.finish && a.position == b.position;
+void store_progressive(station_table& stations, std::size_t index, const progressive_row& row) {
+  put_progressive_change(stations, index,
+                         {.start = row.start, .reference = row.reference, .flag = row.flag});
 }
 
 bool is_empty_row(const progressive_row& row) {
@@ -84,11 +81,11 @@ bool is_empty_row(const progressive_row& row) {
 // as read are found by trying which keyword ("tre", "due", "uno") each of
 // them came with, and ordering again.
 void recover_progressive(recovery& r) {
-  const auto& slots = r.model.stations.slots;
-  std::array<progressive_row, 3> held{};
+  const station_table& stations = r.model.stations;
+  std::array<progressive_row, progressive_change_count> held{};
   bool any = false;
-  for (std::size_t i = 0; i < 3; ++i) {
-    held[i] = progressive_as_read(slots[progressive_slot_first + i], numbered::one);
+  for (std::size_t i = 0; i < progressive_change_count; ++i) {
+    held[i] = progressive_as_read(progressive_change_of(stations, i), numbered::one);
     any = any || !is_empty_row(held[i]);
   }
   if (!any) return;
@@ -98,13 +95,12 @@ void recover_progressive(recovery& r) {
   do {
     station_table trial;
     for (std::size_t i = 0; i < 3; ++i) {
-      store_progressive(trial.slots[progressive_slot_first + i], held[order[i]]);
+      store_progressive(trial, i, held[order[i]]);
     }
     order_progressive_changes(trial);
     bool same = true;
     for (std::size_t i = 0; i < 3; ++i) {
-      same = same && same_progressive(trial.slots[progressive_slot_first + i],
-                                      slots[progressive_slot_first + i]);
+      same = same && progressive_change_of(trial, i) == progressive_change_of(stations, i);
     }
     if (!same) continue;
     for (std::size_t i = 0; i < 3; ++i) {
@@ -119,12 +115,11 @@ void recover_progressive(recovery& r) {
 }
 
 void recover_general(recovery& r) {
-  const auto& slots = r.model.stations.slots;
-  const station_record& line = slots[line_parameter_slot];
-  const station_record& route = slots[route_parameter_slot];
-  const station_record& train = slots[train_parameter_slot];
+  const line_parameters line = line_parameters_of(r.model.stations);
+  const route_parameters route = route_parameters_of(r.model.stations);
+  const train_parameters train = train_parameters_of(r.model.stations);
 
-  const std::int32_t length = line.finish;
+  const std::int32_t length = line.line_length_m;
   const std::int64_t expected_upper = cell_index(std::int64_t{length} + grid_margin_m);
   if (expected_upper != r.upper()) {
     r.note(fmt::format("a grid of {} cells, where the line length {} m makes {}", r.upper() + 1,
@@ -135,28 +130,35 @@ void recover_general(recovery& r) {
   recover_progressive(r);
 
   const std::array<std::pair<numbered, std::int32_t>, 3> backgrounds{
-      {{numbered::one, route.start}, {numbered::two, route.position}, {numbered::three, route.finish}}};
+      {{numbered::one, route.background_one},
+       {numbered::two, route.background_two},
+       {numbered::three, route.background_three}}};
   for (const auto& [which, value] : backgrounds) {
     if (value != 0) r.out.line.emplace_back(background_row{which, value});
   }
 
-  const std::int32_t codes = train.position;
+  const std::int32_t codes = train.repetition_codes;
   if (codes == 4 || codes == 9) {
-    r.out.line.emplace_back(repetition_row{codes, train.start, train.finish});
-  } else if (codes == 0 && train.finish == 0) {
+    r.out.line.emplace_back(repetition_row{codes, train.repetition_from_m, train.repetition_to_m});
+  } else if (codes == 0 && train.repetition_to_m == 0) {
     // Without an end the row stores no code count, whichever it names.
-    if (train.start != 0) r.out.line.emplace_back(repetition_row{4, train.start, 0});
+    if (train.repetition_from_m != 0) {
+      r.out.line.emplace_back(repetition_row{4, train.repetition_from_m, 0});
+    }
   } else {
     r.note(fmt::format("a signal repetition of {} codes up to {} m, which no row gives", codes,
-                       train.finish),
+                       train.repetition_to_m),
            "slot 86");
   }
 
-  if (line.position != 0) r.out.service.emplace_back(cars_row{line.position});
-  if (line.start != 0) r.out.service.emplace_back(braked_mass_row{line.start});
-  if (train.group1_a != 0) r.out.service.emplace_back(sand_row{train.group1_a});
-  if (train.group2_a != 0 || train.group2_b != 0 || train.group2_c != 0) {
-    r.out.service.emplace_back(clock_row{train.group2_a, train.group2_b, train.group2_c});
+  if (line.car_count != 0) r.out.service.emplace_back(cars_row{line.car_count});
+  if (line.braked_mass_percent != 0) {
+    r.out.service.emplace_back(braked_mass_row{line.braked_mass_percent});
+  }
+  if (train.sand != 0) r.out.service.emplace_back(sand_row{train.sand});
+  if (train.clock_hours != 0 || train.clock_minutes != 0 || train.clock_seconds != 0) {
+    r.out.service.emplace_back(
+        clock_row{train.clock_hours, train.clock_minutes, train.clock_seconds});
   }
 }
 
@@ -651,9 +653,12 @@ recovered_rows recover_rows(const scenario_model& model) {
   }
   // The final checks stamp their fixed value and the plain competition code
   // into cell 1; no row wrote them.
-  track_cell& stamped = r.cells[1];
-  if (stamped.param1 == fixed_cell_value) stamped.param1 = 0;
-  if (stamped.param2 == plain_competition_code(model.stations)) stamped.param2 = 0;
+  route_stamp stamp = route_stamp_of(r.cells[1]);
+  if (stamp.fixed_value == fixed_cell_value) stamp.fixed_value = 0;
+  if (stamp.plain_competition_code == plain_competition_code(model.stations)) {
+    stamp.plain_competition_code = 0;
+  }
+  put_route_stamp(r.cells[1], stamp);
 
   recover_general(r);
   recover_curves(r);

@@ -10,6 +10,7 @@
 #include "compiler/rounding.h"
 #include "compiler/row_reading.h"
 #include "compiler/signals.h"
+#include "compiler/slot_views.h"
 #include "compiler/stations.h"
 
 namespace compiler {
@@ -73,10 +74,9 @@ std::optional<std::uint8_t> profile_byte(const profile& p) {
 bool fill_profile(service_reading& r, profile& p, std::int64_t until) {
   const auto value = profile_byte(p);
   if (!value) {
-    error_recorded error = error_of(error_code::reading_failure, std::nullopt, p.row);
-    error.limit = reading_limit::speed_not_a_byte;
-    error.value = p.current;
-    r.log.add_error({text_id::service_text, p.row_offset}, error);
+    r.log.add_error({text_id::service_text, p.row_offset},
+                    error_of(error_code::reading_failure, std::nullopt, p.row,
+                             limit_passed{reading_limit::speed_not_a_byte, p.current}));
     return false;
   }
   const std::int64_t upper = r.model.grid.upper();
@@ -126,18 +126,14 @@ row_end read_profile(service_reading& r, profile& p, row_keyword keyword) {
 row_end placed(service_reading& r, const placement& done, std::int32_t position) {
   r.log.add_writes(r.here(), r.row, done.cells());
   if (done.refused) {
-    error_recorded error = error_of(done.refused->code, position, r.row);
-    error.cell = done.refused->cell;
-    error.held_kind = done.refused->held_kind;
-    error.held_by = r.log.owner_of(error.cell);
-    r.log.add_error(r.here(), error);
+    const cell_held held{done.refused->cell, done.refused->held_kind,
+                         r.log.owner_of(done.refused->cell)};
+    r.log.add_error(r.here(), error_of(done.refused->code, position, r.row, held));
     return row_end::stop;
   }
   if (!r.log.has_error() || r.read_on) return row_end::next;
   // The code an earlier error left stays, and takes this row's position.
-  error_recorded carried = error_of(r.log.recorded().code, position, r.row);
-  carried.carried = true;
-  r.log.add_error(r.here(), carried);
+  r.log.add_error(r.here(), error_of(r.log.recorded().code, position, r.row, carried_error{}));
   return row_end::stop;
 }
 
@@ -177,9 +173,8 @@ row_end read_slowdown(service_reading& r) {
   // outside the grid is refused like a position beyond it.
   const std::int64_t end = cells_of(row).end;
   if (end < 0 || end > r.model.grid.upper()) {
-    error_recorded error = error_of(error_code::position_beyond_grid, row.start, r.row);
-    error.cell = static_cast<std::int32_t>(end);
-    r.log.add_error(r.here(), error);
+    r.log.add_error(r.here(), error_of(error_code::position_beyond_grid, row.start, r.row,
+                                       cell_named{static_cast<std::int32_t>(end)}));
     return row_end::end_of_text;
   }
   const placement done = place_slowdown(r.model, row);
@@ -278,10 +273,8 @@ row_end read_station_values(service_reading& r, station_row& row, station_record
   constexpr auto name_index = static_cast<std::size_t>(value_index<&station_row::name>);
   if (!read_station_values(r, row, record, 1, length_index + 1)) return r.field_failed();
   if (row.length % 100 != 0) {
-    error_recorded error =
-        error_of(error_code::station_length_not_multiple_of_100, record.position, r.row);
-    error.value = row.length;
-    r.log.add_error(r.here(), error);
+    r.log.add_error(r.here(), error_of(error_code::station_length_not_multiple_of_100,
+                                       record.position, r.row, refused_value{row.length}));
     return row_end::stop;
   }
   if (!read_station_values(r, row, record, length_index + 1, hours_index)) {
@@ -325,10 +318,9 @@ row_end read_station(service_reading& r) {
   }
   check_within_line(r.log, r.here(), r.row, r.model, position);
   if (position % 50 != 0) {
-    error_recorded error =
-        error_of(error_code::station_position_not_multiple_of_50, position, r.row);
-    error.cell = static_cast<std::int32_t>(cell_index(position));
-    r.log.add_error(r.here(), error);
+    r.log.add_error(r.here(),
+                    error_of(error_code::station_position_not_multiple_of_50, position, r.row,
+                             cell_named{static_cast<std::int32_t>(cell_index(position))}));
     return row_end::stop;
   }
   if (const row_end read = read_station_values(r, row, record); read != row_end::next) return read;
@@ -342,25 +334,22 @@ row_end read_station(service_reading& r) {
   // A station whose stop would lie past the grid is refused like a position
   // beyond it; its length, unlike its position, is not otherwise bounded.
   if (record.station_type < 25 && stop_cell_of(record.finish) > r.model.grid.upper()) {
-    error_recorded error = error_of(error_code::position_beyond_grid, position, r.row);
-    error.cell = static_cast<std::int32_t>(stop_cell_of(record.finish));
-    r.log.add_error(r.here(), error);
+    r.log.add_error(r.here(),
+                    error_of(error_code::position_beyond_grid, position, r.row,
+                             cell_named{static_cast<std::int32_t>(stop_cell_of(record.finish))}));
     return row_end::end_of_text;
   }
   const placement done = place_station_cells(r.model, r.station_slot);
   r.log.add_writes(r.here(), r.row, done.cells());
   if (done.refused) {
-    error_recorded error = error_of(done.refused->code, std::nullopt, r.row);
-    error.cell = done.refused->cell;
-    error.slot = r.station_slot;
-    r.log.add_error(r.here(), error);
+    r.log.add_error(r.here(), error_of(done.refused->code, std::nullopt, r.row,
+                                       station_refused{r.station_slot, done.refused->cell}));
     return row_end::stop;
   }
   if (r.station_slot > 1 && std::int64_t{record.start} - 350 <
                                 slots[static_cast<std::size_t>(r.station_slot - 1)].finish) {
-    error_recorded error = error_of(error_code::stations_too_close, position, r.row);
-    error.slot = r.station_slot;
-    r.log.add_error(r.here(), error);
+    r.log.add_error(r.here(), error_of(error_code::stations_too_close, position, r.row,
+                                       station_refused{r.station_slot, -1}));
     return row_end::stop;
   }
   r.station_slot += 1;
@@ -371,13 +360,13 @@ row_end read_station(service_reading& r) {
   return row_end::next;
 }
 
-// A row of one value stored whole in a parameter slot.
-template <class Row, class T>
-row_end read_parameter(service_reading& r, row_keyword keyword, T& target) {
+// A row of one value, handed whole to `store` for its parameter slot.
+template <class Row, class Store>
+row_end read_parameter(service_reading& r, row_keyword keyword, Store store) {
   r.begin_row(keyword);
   Row row;
   if (read_values(r.in, row) != value_count<Row>) return r.field_failed();
-  target = row.*std::get<0>(row_values<Row>);
+  store(row.*std::get<0>(row_values<Row>));
   return row_end::next;
 }
 
@@ -385,10 +374,11 @@ row_end read_clock(service_reading& r) {
   r.begin_row(row_keyword::clock);
   clock_row row;
   if (read_values(r.in, row) != value_count<clock_row>) return r.field_failed();
-  station_record& train = r.model.stations.slots[train_parameter_slot];
-  train.group2_a = row.hours;
-  train.group2_b = row.minutes;
-  train.group2_c = row.seconds;
+  train_parameters train = train_parameters_of(r.model.stations);
+  train.clock_hours = row.hours;
+  train.clock_minutes = row.minutes;
+  train.clock_seconds = row.seconds;
+  put_train_parameters(r.model.stations, train);
   return row_end::next;
 }
 
@@ -399,13 +389,20 @@ struct service_rows {
 
   bool applies(const keyword_fact&) const { return true; }
   row_end read_row(const keyword_fact& keyword, const keyword_test&, std::string_view) {
-    auto& slots = r.model.stations.slots;
+    station_table& stations = r.model.stations;
+    line_parameters line = line_parameters_of(stations);
+    train_parameters train = train_parameters_of(stations);
     switch (keyword.keyword) {
       case row_keyword::braked_mass:
-        return read_parameter<braked_mass_row>(r, keyword.keyword,
-                                               slots[line_parameter_slot].start);
+        return read_parameter<braked_mass_row>(r, keyword.keyword, [&](std::int32_t value) {
+          line.braked_mass_percent = value;
+          put_line_parameters(stations, line);
+        });
       case row_keyword::cars:
-        return read_parameter<cars_row>(r, keyword.keyword, slots[line_parameter_slot].position);
+        return read_parameter<cars_row>(r, keyword.keyword, [&](std::int32_t value) {
+          line.car_count = value;
+          put_line_parameters(stations, line);
+        });
       case row_keyword::speed:
         return read_profile<speed_row>(r, r.speed, keyword.keyword);
       case row_keyword::adhesion:
@@ -413,7 +410,10 @@ struct service_rows {
       case row_keyword::clock:
         return read_clock(r);
       case row_keyword::sand:
-        return read_parameter<sand_row>(r, keyword.keyword, slots[train_parameter_slot].group1_a);
+        return read_parameter<sand_row>(r, keyword.keyword, [&](std::int16_t value) {
+          train.sand = value;
+          put_train_parameters(stations, train);
+        });
       case row_keyword::signal:
         return read_signal(r);
       case row_keyword::slowdown:
@@ -443,16 +443,15 @@ half_end complete_service(service_reading& r) {
   if (!fill_profile(r, r.speed, until) || !fill_profile(r, r.adhesion, until)) {
     return half_end::failed;
   }
-  const auto& slots = r.model.stations.slots;
-  for (std::size_t i = 0; i < 3; ++i) {
-    const station_record& slot = slots[progressive_slot_first + i];
-    if (slot.start % 50 != 0 || slot.finish % 50 != 0) {
-      error_recorded error = error_of(error_code::progressive_not_multiple_of_50, std::nullopt, -1);
-      error.concerns = r.handover.progressive_rows[i];
-      error.field = slot.start % 50 != 0 ? 0 : 1;
-      error.value = slot.start % 50 != 0 ? slot.start : slot.finish;
-      error.slot = static_cast<std::int32_t>(progressive_slot_first + i);
-      r.log.add_error({}, error);
+  for (std::size_t i = 0; i < progressive_change_count; ++i) {
+    const progressive_change change = progressive_change_of(r.model.stations, i);
+    if (change.start % 50 != 0 || change.reference % 50 != 0) {
+      const bool start = change.start % 50 != 0;
+      const progressive_refused refused{r.handover.progressive_rows[i], start ? 0 : 1,
+                                        start ? change.start : change.reference,
+                                        static_cast<std::int32_t>(progressive_slot_first + i)};
+      r.log.add_error(
+          {}, error_of(error_code::progressive_not_multiple_of_50, std::nullopt, -1, refused));
       break;
     }
   }

@@ -69,21 +69,15 @@ placement place_slowdown(scenario_model& model, const slowdown_row& row) {
   placement done;
   // The end is written before the start: with l = 0 both fall in one cell,
   // which must end up as the start.
-  const std::int16_t speed = low16(row.speed);
-  const auto write = [&](std::int64_t index, cell_kind kind) -> track_cell& {
+  const slowdown_cell values{low16(row.speed), low16(row.d_v), low16(row.f_tt)};
+  const auto write = [&](std::int64_t index, cell_kind kind) {
     track_cell& cell = cell_at(model, index);
     done.add(object_write(index, kind, cell));
-    cell.kind = kind_value(kind);
-    if (row.d_v != 0) cell.param2 = low16(row.d_v);
-    return cell;
+    put_slowdown(cell, kind, values);
   };
   write(at.end, cell_kind::slowdown_end);
   write(at.start, cell_kind::slowdown_start);
-  if (has_warning) write(at.warning, cell_kind::slowdown_warning).param1 = speed;
-  for (const std::int64_t index : {at.start, at.end}) {
-    cell_at(model, index).param1 = speed;
-    cell_at(model, index).param3 = low16(row.f_tt);
-  }
+  if (has_warning) write(at.warning, cell_kind::slowdown_warning);
 
   if (!mark_ahead) return done;
   for (std::int64_t k = 0; k <= 3; ++k) {
@@ -95,10 +89,11 @@ placement place_slowdown(scenario_model& model, const slowdown_row& row) {
     }
   }
   for (std::int64_t k = 0; k <= 3; ++k) {
-    track_cell& cell = write(at.ahead - k, cell_kind::warning_approach);
-    cell.param1 = low16(k + 1);
+    track_cell& cell = cell_at(model, at.ahead - k);
+    done.add(object_write(at.ahead - k, cell_kind::warning_approach, cell));
     // The rank is repeated where the slowdown has a d_v, in place of it.
-    if (row.d_v != 0) cell.param2 = low16(k + 1);
+    const std::int16_t rank = low16(k + 1);
+    put_warning_approach(cell, {rank, row.d_v != 0 ? rank : std::int16_t{0}});
   }
   return done;
 }

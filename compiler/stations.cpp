@@ -4,6 +4,7 @@
 
 #include "compiler/cell_views.h"
 #include "compiler/rounding.h"
+#include "compiler/slot_views.h"
 
 namespace compiler {
 
@@ -26,7 +27,7 @@ bool has_marks(const station_record& r) {
 bool set_station_area(station_record& record, std::int64_t length) {
   const std::int64_t p = record.position;
   std::int64_t start = p - length / 2;
-  std::int64_t finish = p + length / 2 + (record.flag_c != 0 ? 50 : 0);
+  std::int64_t finish = p + length / 2 + (area_ends_further(record) ? 50 : 0);
   bool clears_flag_c = false;
   switch (record.station_type) {
     case 5:
@@ -50,7 +51,7 @@ bool set_station_area(station_record& record, std::int64_t length) {
   record.start = static_cast<std::int32_t>(start);
   if (!fits_int32(finish)) return false;
   record.finish = static_cast<std::int32_t>(finish);
-  if (clears_flag_c) record.flag_c = 0;
+  if (clears_flag_c) clear_area_ends_further(record);
   return true;
 }
 

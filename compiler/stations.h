@@ -10,8 +10,9 @@
 namespace compiler {
 
 // Sets the record's start and finish from its position, type and length (a
-// multiple of 100), clearing flag_c for the types 5 to 8. False when a value
-// does not fit 32 bits; the values before it are stored.
+// multiple of 100), clearing the flag of an area that ends further for the
+// types 5 to 8. False when a value does not fit 32 bits; the values before it
+// are stored.
 bool set_station_area(station_record& record, std::int64_t length);
 
 // The stop cell of a station whose area ends at `finish`: finish / 50 - 1.

@@ -163,12 +163,13 @@ scenario::status check_journal(const compiler::scenario_model& model,
     }
   }
   for (const compiler::error_recorded* error : compiler::errors_of(log)) {
-    if (error->cell < 0 || error->held_kind == 0) continue;
-    const auto index = static_cast<std::size_t>(error->cell);
-    if (index >= cells.size() || cells[index].kind != error->held_kind) {
+    const compiler::cell_held* held = compiler::held_of(*error);
+    if (held == nullptr || held->cell < 0 || held->held_kind == 0) continue;
+    const auto index = static_cast<std::size_t>(held->cell);
+    if (index >= cells.size() || cells[index].kind != held->held_kind) {
       return scenario::status::failure(fmt::format("error {} names cell {} as holding kind {}",
-                                                   compiler::code_number(error->code), error->cell,
-                                                   error->held_kind));
+                                                   compiler::code_number(error->code), held->cell,
+                                                   held->held_kind));
     }
   }
   return {};

@@ -6,6 +6,7 @@
 #include <utility>
 #include <variant>
 
+#include "compiler/cell_views.h"
 #include "compiler/keywords.h"
 
 namespace viewer {
@@ -99,9 +100,10 @@ build_notes notes_of(const compiler::compile_result& result, const compiler::jou
       by = {entries[static_cast<std::size_t>(row)].place.text,
             lines.line_of(entries[static_cast<std::size_t>(row)].place)};
     notes.cells[c] = by;
-    if (compiler::has_kind(cells[c], compiler::cell_kind::station_stop) && cells[c].param1 >= 0 &&
-        static_cast<std::size_t>(cells[c].param1) < notes.slots.size()) {
-      notes.slots[static_cast<std::size_t>(cells[c].param1)] = by;
+    const std::optional<compiler::slot_cell> stop = compiler::slot_of(cells[c]);
+    if (stop && compiler::has_kind(cells[c], compiler::cell_kind::station_stop) &&
+        stop->slot >= 0 && static_cast<std::size_t>(stop->slot) < notes.slots.size()) {
+      notes.slots[static_cast<std::size_t>(stop->slot)] = by;
     }
   }
   return notes;

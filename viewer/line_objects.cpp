@@ -131,7 +131,7 @@ std::vector<slowdown_span> slowdown_spans(const compiler::route_grid& grid) {
       }
       if (compiler::has_kind(grid.cells[j], cell_kind::slowdown_start)) break;
     }
-    spans.push_back({i, end, grid.cells[i].param1});
+    spans.push_back({i, end, compiler::slowdown_of(grid.cells[i])->speed});
   }
   return spans;
 }

@@ -4,6 +4,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <functional>
 #include <iterator>
@@ -348,15 +349,16 @@ void append_objects(std::string& out, const compiler::route_grid& grid) {
   out += "\"o\":[";
   bool first = true;
   for (std::size_t i = 0; i < grid.cells.size(); ++i) {
-    const track_cell& c = grid.cells[i];
-    if (c.kind == 0 && c.param1 == 0 && c.param2 == 0 && c.param3 == 0 && c.param4 == 0 &&
-        c.signal_time == 0) {
+    // The kind, the four values and the signal time lead the cell's fields.
+    const std::array<compiler::named_field, 11> f = compiler::cell_fields(grid.cells[i]);
+    if (f[0].value == 0 && f[1].value == 0 && f[2].value == 0 && f[3].value == 0 &&
+        f[4].value == 0 && f[5].value == 0) {
       continue;
     }
     if (!first) out += ',';
     first = false;
-    fmt::format_to(std::back_inserter(out), FMT_COMPILE("{},{},{},{},{},{},{}"), i, c.kind,
-                   c.param1, c.param2, c.param3, c.param4, c.signal_time);
+    fmt::format_to(std::back_inserter(out), FMT_COMPILE("{},{},{},{},{},{},{}"), i, f[0].value,
+                   f[1].value, f[2].value, f[3].value, f[4].value, f[5].value);
   }
   out += "]";
 }

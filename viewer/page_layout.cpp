@@ -7,11 +7,13 @@
 #include <cmath>
 #include <cstdint>
 
+#include "compiler/slot_views.h"
+
 namespace viewer {
 
 line_axis axis_of(const route_view& view) {
   const double grid_end = static_cast<double>(view.grid.cells.size()) * compiler::cell_length_m;
-  double length = view.stations.slots[compiler::line_parameter_slot].finish;
+  double length = compiler::line_parameters_of(view.stations).line_length_m;
   if (length <= 0 || length > grid_end) length = grid_end;
   for (std::size_t i = view.grid.cells.size(); i-- > 0;) {
     if (view.grid.cells[i].kind != 0) {

@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include "compiler/output_files.h"
+#include "compiler/slot_views.h"
 #include "scenario/file_system.h"
 
 namespace viewer {
@@ -36,7 +37,7 @@ scenario::status read_one(const std::filesystem::path& path, compiler::output_fi
 // The metres of the plan that goes with the table: those of its line length
 // and the margin after it. Nothing when the length is none a line can have.
 std::optional<std::size_t> plan_metres_of(const compiler::station_table& stations) {
-  const std::int64_t length = stations.slots[compiler::line_parameter_slot].finish;
+  const std::int64_t length = compiler::line_parameters_of(stations).line_length_m;
   if (length < 0 || length > compiler::max_line_length_m) return std::nullopt;
   return static_cast<std::size_t>(length) + compiler::grid_margin_m + 1;
 }
@@ -86,7 +87,7 @@ scenario::status read_route_view(const std::filesystem::path& directory,
     view.plan_file = scenario::file_bytes{};
     return refusal(plan_path, plan_kind,
                    fmt::format("{} metres, where the table's line length of {} m makes {}", found,
-                               view.stations.slots[compiler::line_parameter_slot].finish,
+                               compiler::line_parameters_of(view.stations).line_length_m,
                                metres ? fmt::format("{}", *metres) : std::string("no plan")));
   }
   return {};

@@ -6,12 +6,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "compiler/cell_views.h"
 #include "compiler/encoding.h"
+#include "compiler/slot_views.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -71,6 +75,159 @@ TEST(Decoding, KnownCellsAndSlotsOfTheEmbeddedBuild) {
   EXPECT_EQ(compiler::slot_role(86, table.slots[86]), "train parameters");
   EXPECT_FALSE(compiler::holds_anything(table.slots[0]));
   EXPECT_FALSE(compiler::holds_anything(table.slots[40]));
+}
+
+// Each view of a cell packs into the fields the grid file holds for its kind,
+// leaves the others as they were, and reads back the same through the file.
+TEST(Decoding, CellViewsPackIntoTheirFieldsAndComeBack) {
+  using compiler::cell_kind;
+  struct view_case {
+    const char* name;
+    std::function<void(compiler::track_cell&)> put;
+    // kind, param1 to param4, signal_time, approach_mark, ..., adhesion
+    std::array<std::int64_t, 11> fields;
+    std::function<bool(const compiler::track_cell&)> reads_back;
+  };
+  const compiler::slowdown_cell slowdown{30, 7, 4};
+  const compiler::slowdown_cell slowdown_without_d_v{60, 0, 1};
+  const std::vector<view_case> cases = {
+      {"slowdown start",
+       [&](auto& c) { compiler::put_slowdown(c, cell_kind::slowdown_start, slowdown); },
+       {3, 30, 7, 4, -9, 0, 83, 0, 0, 0, 0},
+       [&](const auto& c) { return compiler::slowdown_of(c) == slowdown; }},
+      {"slowdown end",
+       [&](auto& c) { compiler::put_slowdown(c, cell_kind::slowdown_end, slowdown); },
+       {2, 30, 7, 4, -9, 0, 83, 0, 0, 0, 0},
+       [&](const auto& c) { return compiler::slowdown_of(c) == slowdown; }},
+      // A warning has no f_tt, and a d_v of 0 is not written: both fields stay.
+      {"slowdown warning",
+       [&](auto& c) { compiler::put_slowdown(c, cell_kind::slowdown_warning, slowdown); },
+       {4, 30, 7, -3, -9, 0, 83, 0, 0, 0, 0},
+       [&](const auto& c) { return compiler::slowdown_of(c)->speed == 30; }},
+      {"slowdown without d_v",
+       [&](auto& c) { compiler::put_slowdown(c, cell_kind::slowdown_start, slowdown_without_d_v); },
+       {3, 60, -2, 1, -9, 0, 83, 0, 0, 0, 0},
+       [&](const auto& c) { return compiler::slowdown_of(c)->f_tt == 1; }},
+      {"warning approach with d_v",
+       [](auto& c) {
+         compiler::put_warning_approach(c, {3, 3});
+       },
+       {5, 3, 3, -3, -9, 0, 83, 0, 0, 0, 0},
+       [](const auto& c) {
+         return compiler::warning_approach_of(c) == compiler::warning_approach_cell{3, 3};
+       }},
+      {"warning approach without d_v",
+       [](auto& c) {
+         compiler::put_warning_approach(c, {4, 0});
+       },
+       {5, 4, -2, -3, -9, 0, 83, 0, 0, 0, 0},
+       [](const auto& c) { return compiler::warning_approach_of(c)->rank == 4; }},
+      {"protection point",
+       [](auto& c) { compiler::put_code_cut(c, {180}); },
+       {12, 180, -2, -3, -9, 0, 83, 0, 0, 0, 0},
+       [](const auto& c) { return compiler::code_cut_of(c)->code == 180; }},
+      // The stamp of cell 1 keeps whatever object the cell holds.
+      {"route stamp",
+       [](auto& c) {
+         compiler::put_route_stamp(c, {5121, 2367});
+       },
+       {0, 5121, 2367, -3, -9, 0, 83, 0, 0, 0, 0},
+       [](const auto& c) {
+         return compiler::route_stamp_of(c) == compiler::route_stamp{5121, 2367};
+       }},
+  };
+  for (const view_case& vc : cases) {
+    compiler::route_grid grid;
+    grid.cells.resize(2);
+    compiler::track_cell& cell = grid.cells[1];
+    cell.param1 = -1;  // what a view leaves must show
+    cell.param2 = -2;
+    cell.param3 = -3;
+    cell.param4 = -9;
+    cell.approach_mark = 83;
+    vc.put(cell);
+    std::array<std::int64_t, 11> fields{};
+    const auto named = compiler::cell_fields(cell);
+    std::transform(named.begin(), named.end(), fields.begin(),
+                   [](const auto& f) { return f.value; });
+    EXPECT_EQ(fields, vc.fields) << vc.name;
+
+    compiler::route_grid decoded;
+    ASSERT_TRUE(compiler::decode_route_grid(compiler::encode_route_grid(grid), decoded));
+    EXPECT_TRUE(vc.reads_back(decoded.cells[1])) << vc.name;
+  }
+  EXPECT_EQ(compiler::slowdown_of(compiler::track_cell{}), std::nullopt);
+  EXPECT_EQ(compiler::warning_approach_of(compiler::track_cell{}), std::nullopt);
+}
+
+// Each view of a parameter slot packs into the fields of its slot, named
+// here as the table file holds them, and reads back the same through the file.
+TEST(Decoding, ParameterSlotViewsPackIntoTheirSlotsAndComeBack) {
+  struct view_case {
+    const char* name;
+    std::size_t slot;
+    std::function<void(compiler::station_table&)> put;
+    // station_type, start, finish, position, flag_a, group1_a, group1_b,
+    // group2_a, group2_b, group2_c, group1_c, dwell, flag_c, flag_b,
+    // departure_time
+    std::array<std::int64_t, 15> fields;
+    std::function<bool(const compiler::station_table&)> reads_back;
+  };
+  const compiler::progressive_change change{12000, 50, 1};
+  const compiler::line_parameters line{75, 63500, 9};
+  const compiler::route_parameters route{3, 1, 2, 610, 123456};
+  const compiler::train_parameters train{2000, 52000, 9, 300, 15, 17, 5};
+  const std::vector<view_case> cases = {
+      {"third progressive change",
+       83,
+       [&](auto& t) { compiler::put_progressive_change(t, 2, change); },
+       {0, 12000, 50, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+       [&](const auto& t) { return compiler::progressive_change_of(t, 2) == change; }},
+      {"line",
+       84,
+       [&](auto& t) { compiler::put_line_parameters(t, line); },
+       {0, 75, 63500, 9, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+       [&](const auto& t) { return compiler::line_parameters_of(t) == line; }},
+      {"route",
+       85,
+       [&](auto& t) { compiler::put_route_parameters(t, route); },
+       {0, 3, 2, 1, 0, 610, 0, 0, 0, 0, 0, 0, 0, 0, 123456},
+       [&](const auto& t) { return compiler::route_parameters_of(t) == route; }},
+      {"train",
+       86,
+       [&](auto& t) { compiler::put_train_parameters(t, train); },
+       {0, 2000, 52000, 9, 0, 300, 0, 15, 17, 5, 0, 0, 0, 0, 0},
+       [&](const auto& t) { return compiler::train_parameters_of(t) == train; }},
+  };
+  for (const view_case& vc : cases) {
+    compiler::station_table table;
+    table.slots[vc.slot].name = "kept";
+    vc.put(table);
+    EXPECT_EQ(table.slots[vc.slot].name, "kept") << vc.name;
+    std::array<std::int64_t, 15> fields{};
+    const auto named = compiler::slot_fields(table.slots[vc.slot]);
+    std::transform(named.begin(), named.end(), fields.begin(),
+                   [](const auto& f) { return f.value; });
+    EXPECT_EQ(fields, vc.fields) << vc.name;
+    for (std::size_t other = 0; other < table.slots.size(); ++other) {
+      if (other == vc.slot) continue;
+      EXPECT_FALSE(compiler::holds_anything(table.slots[other])) << vc.name;
+    }
+
+    compiler::station_table decoded;
+    ASSERT_TRUE(compiler::decode_station_table(compiler::encode_station_table(table), decoded));
+    EXPECT_TRUE(vc.reads_back(decoded)) << vc.name;
+  }
+
+  // The flag of a station whose area ends 50 m further is its sixth number.
+  compiler::station_record station;
+  station.flag_c = 1;
+  station.flag_b = 1;
+  EXPECT_TRUE(compiler::area_ends_further(station));
+  compiler::clear_area_ends_further(station);
+  EXPECT_FALSE(compiler::area_ends_further(station));
+  EXPECT_EQ(station.flag_c, 0);
+  EXPECT_EQ(station.flag_b, 1);
 }
 
 TEST(Decoding, PlanValuesAndSummary) {

@@ -246,6 +246,70 @@ TEST(Diagnostics, ReadingErrorSurvivesALaterPassError) {
             "already holds the station stop of A (line 6)");
 }
 
+// Each error keeps the detail of its own shape: the cell and what held it
+// for a conflict, the slowdown for the protection pass, the refused value,
+// the failing field.
+TEST(Diagnostics, ErrorsKeepTheDetailOfTheirShape) {
+  using compiler::cell_kind;
+  using compiler::kind_value;
+  struct shape_case {
+    std::string name;
+    std::string line;
+    std::string service;
+    compiler::error_code code;
+    std::size_t shape;  // the index of the detail in the variant
+    std::int32_t cell;  // what cell_of gives
+    std::uint8_t held_kind;
+    std::int64_t value;  // the refused value, or the failing field
+  };
+  using detail = compiler::error_detail;
+  const auto index_of = [](const detail& d) { return d.index(); };
+  const std::vector<shape_case> cases = {
+      {"conflict", line_text({}), service_text({first_station, signal_at(350)}),
+       compiler::error_code::signal_cell_occupied, detail{compiler::cell_held{}}.index(), 8,
+       kind_value(cell_kind::station_stop), 0},
+      {"protection pass", line_text({}),
+       service_text({slowdown, "abbattimento, 41850, AC", "abbattimento, 41900, AC",
+                     "abbattimento, 41950, AC"}),
+       compiler::error_code::slowdown_approach_unprotected,
+       detail{compiler::cell_unprotected{}}.index(), 844, kind_value(cell_kind::slowdown_start), 0},
+      {"station length", line_text({}),
+       service_text({"stazione, 60300, 2, 750, 1,0,0, 4,1,1, 2,1,1, 1, 15,18,0, B"}),
+       compiler::error_code::station_length_not_multiple_of_100,
+       detail{compiler::refused_value{}}.index(), -1, 0, 750},
+      {"field", line_text({}), service_text({"segnale, 99999999999, 2,4,0,0,0,0,0,0,0,0"}),
+       compiler::error_code::reading_failure, detail{compiler::field_refused{}}.index(), -1, 0, 0},
+      {"final check", line_text({"indicatori_vmax,  0,  130,  140,  150,  0,  ,  ,  ,  0"}),
+       service_text({}), compiler::error_code::fixed_values_taken,
+       detail{compiler::cell_held{}}.index(), 1, kind_value(cell_kind::speed_boards), 0},
+  };
+  for (const shape_case& c : cases) {
+    const diagnosed d = diagnose(c.line, c.service);
+    const auto errors = compiler::errors_of(d.built.log);
+    ASSERT_FALSE(errors.empty()) << c.name;
+    const compiler::error_recorded& e = *errors.front();
+    EXPECT_EQ(e.code, c.code) << c.name;
+    EXPECT_EQ(index_of(e.detail), c.shape) << c.name;
+    EXPECT_EQ(compiler::cell_of(e), c.cell) << c.name;
+    const compiler::cell_held* held = compiler::held_of(e);
+    EXPECT_EQ(held != nullptr, c.held_kind != 0) << c.name;
+    if (held != nullptr) {
+      EXPECT_EQ(held->held_kind, c.held_kind) << c.name;
+      EXPECT_GE(held->held_by, 0) << c.name;  // the entry of the row that placed it
+    }
+    if (const auto* refused = std::get_if<compiler::refused_value>(&e.detail)) {
+      EXPECT_EQ(refused->value, c.value) << c.name;
+    }
+    if (const auto* field = std::get_if<compiler::field_refused>(&e.detail)) {
+      EXPECT_EQ(field->field, c.value) << c.name;
+      EXPECT_EQ(field->failure, scenario::field_failure_kind::out_of_range) << c.name;
+    }
+    if (const auto* pass = std::get_if<compiler::cell_unprotected>(&e.detail)) {
+      EXPECT_GE(pass->concerns, 0) << c.name;
+    }
+  }
+}
+
 TEST(Diagnostics, FatalChecksSayWhatHoldsCellOne) {
   const diagnosed d = diagnose(
       line_text({"indicatori_vmax,  0,  130,  140,  150,  0,  ,  ,  ,  0"}), service_text({}));
