@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "builder/build_sequence.h"
-#include "builder/command_line.h"
-#include "builder/notice_factory.h"
+#include "builder/commands/build_sequence.h"
+#include "builder/commands/command_line.h"
+#include "builder/window/notice_factory.h"
 #include "compiler/compile.h"
 #include "scenario/file_system.h"
 
@@ -19,7 +19,8 @@ int main(int argc, char** argv) {
       [&] {
         if (argc > 1) {
           const std::vector<std::string> args(argv + 1, argv + argc);
-          return builder::run_command_line(args, program, std::cout, std::cerr);
+          return builder::run_command_line(args, program, std::cout, std::cerr,
+                                          builder::make_waiting_notice);
         }
         const compiler::build_settings settings =
             compiler::embedded_settings(scenario::program_directory(program));

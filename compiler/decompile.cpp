@@ -9,6 +9,8 @@
 #include "compiler/journal.h"
 #include "compiler/keywords.h"
 #include "compiler/protection.h"
+#include "compiler/slot_views.h"
+#include "compiler/rounding.h"
 #include "compiler/text_layout.h"
 
 namespace compiler {
@@ -79,6 +81,28 @@ plan_from_file plan_of(const decoded_plan& decoded) {
   return out;
 }
 
+namespace {
+
+// A grid or plan of another size than the line length makes: no texts give
+// it, and compiling them would only build a line of that length to say so.
+std::optional<model_difference> size_difference(const scenario_model& model) {
+  const std::int64_t length = line_parameters_of(model.stations).line_length_m;
+  const std::int64_t cells = cell_index(length + grid_margin_m) + 1;
+  if (length > max_line_length_m || length < min_line_length_m ||
+      cells != static_cast<std::int64_t>(model.grid.cells.size())) {
+    return model_difference{"grid", "cells", fmt::format("{}", model.grid.cells.size()),
+                            fmt::format("{} (from the line length {} m)", cells, length)};
+  }
+  if (model.plan.exists() && model.plan.upper != length + grid_margin_m) {
+    return model_difference{"plan", "metres", fmt::format("{}", std::int64_t{model.plan.upper} + 1),
+                            fmt::format("{} (from the line length {} m)",
+                                        length + grid_margin_m + 1, length)};
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 decompiled decompile(const scenario_model& model) {
   decompiled out;
   out.route_base_name = model.stations.slots[route_parameter_slot].name;
@@ -90,6 +114,13 @@ decompiled decompile(const scenario_model& model) {
   settings.route_base_name = out.route_base_name;
   settings.train_number = out.train_number;
   settings.with_plan = model.plan.exists();
+
+  if (auto mismatch = size_difference(model)) {
+    out.line_text = lay_out_line_text(rows.line).bytes;
+    out.service_text = lay_out_service_text(rows.service).bytes;
+    out.difference = std::move(mismatch);
+    return out;
+  }
 
   // A code cut of 180 is written as a row only where the compile of the other
   // rows does not put a protection point of its own. The protection pass

@@ -11,6 +11,7 @@
 
 #include "compiler/keywords.h"
 #include "compiler/row_recovery.h"
+#include "scenario/text_file.h"
 
 namespace compiler {
 
@@ -23,7 +24,7 @@ std::string clock_text(std::int64_t h, std::int64_t m, std::int64_t s) {
 template <class Value>
 std::string value_text(const Value& value) {
   if constexpr (std::is_same_v<Value, std::string_view>) {
-    return fmt::format("\"{}\"", value);
+    return fmt::format("\"{}\"", scenario::from_windows_1252(value));
   } else {
     return fmt::format("{}", static_cast<std::int64_t>(value));
   }
@@ -223,7 +224,8 @@ void compare_stations(comparison& c) {
     for (std::size_t j = 0; j < b.size() && !found; ++j) {
       if (!matched[j] && b[j].name == old_row.name) found = j;
     }
-    const std::string subject = fmt::format("station {}", old_row.name);
+    const std::string subject =
+        fmt::format("station {}", scenario::from_windows_1252(old_row.name));
     if (!found) {
       c.add(old_row.position, subject,
             fmt::format("{} at {} km removed", subject, kilometres(old_row.position)),
@@ -258,7 +260,8 @@ void compare_stations(comparison& c) {
   }
   for (std::size_t j = 0; j < b.size(); ++j) {
     if (matched[j]) continue;
-    const std::string subject = fmt::format("station {}", b[j].name);
+    const std::string subject =
+        fmt::format("station {}", scenario::from_windows_1252(b[j].name));
     c.add(b[j].position, subject,
           fmt::format("{} at {} km added", subject, kilometres(b[j].position)), "",
           all_values(b[j]));

@@ -13,6 +13,8 @@
 
 namespace compiler {
 
+// Its texts are UTF-8: names and sign texts are turned from the files'
+// Windows-1252.
 struct meaning_change {
   std::int64_t position = -1;  // metres along the line; -1 for the whole scenario
   std::string subject;         // "station ORMEDA", "speed limit", "signal"

@@ -7,8 +7,9 @@
 #include <cmath>
 #include <cstdint>
 
-#include "builder/inspect.h"
+#include "builder/commands/inspect.h"
 #include "compiler/compile.h"
+#include "compiler/decompile.h"
 #include "compiler/encoding.h"
 #include "compiler/little_endian.h"
 #include "fuzz/compile_input.h"
@@ -231,6 +232,48 @@ scenario::status view_and_check(std::string_view data) {
   if (page.size() > most)
     return scenario::status::failure(
         fmt::format("a page of {} bytes, above {}", page.size(), most));
+  return {};
+}
+
+scenario::status decompile_and_check(std::string_view data) {
+  const std::string_view grid = take_file(data);
+  const std::string_view table = take_file(data);
+  compiler::scenario_model model;
+  if (!compiler::decode_route_grid(grid, model.grid)) return {};
+  if (!compiler::decode_station_table(table, model.stations)) return {};
+  if (!data.empty()) {
+    compiler::decoded_plan decoded;
+    if (compiler::decode_track_plan(data, decoded)) {
+      model.plan = compiler::plan_of(decoded).plan;
+      model.plan_upper = model.plan.upper;
+    }
+  }
+  const compiler::decompiled back = compiler::decompile(model);
+  if (!back.same_bytes()) {
+    if (back.recompiled_outcome == compiler::compile_outcome::complete &&
+        back.recompiled_error.code == compiler::error_code::none && !back.difference) {
+      return scenario::status::failure("texts that differ, with no difference named");
+    }
+    return {};
+  }
+  // Said to be the same: they must be, to the byte.
+  compiler::build_settings settings;
+  settings.route_base_name = back.route_base_name;
+  settings.train_number = back.train_number;
+  settings.with_plan = model.plan.exists();
+  compiler::scenario_model again;
+  compiler::journal log;
+  compiler::compile_scenario(settings, {back.line_text, back.service_text}, again, log);
+  if (compiler::encode_route_grid(again.grid) != grid) {
+    return scenario::status::failure("the texts said to compile back give another grid");
+  }
+  if (compiler::encode_station_table(again.stations) != table) {
+    return scenario::status::failure("the texts said to compile back give another table");
+  }
+  if (model.plan.exists() &&
+      compiler::encode_track_plan(again.plan) != compiler::encode_track_plan(model.plan)) {
+    return scenario::status::failure("the texts said to compile back give another plan");
+  }
   return {};
 }
 

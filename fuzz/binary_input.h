@@ -45,6 +45,12 @@ std::string view_input(std::string_view grid, std::string_view table, std::strin
 // size follows from the grid's. A failure names the first broken rule.
 scenario::status view_and_check(std::string_view data);
 
+// Decodes the three files of a view input and, when the grid and the table
+// are such files, decompiles them. Checks that the texts it writes, compiled
+// again, give exactly the input's grid and table (and plan) whenever the
+// decompile says they do, and that it says why whenever they do not.
+scenario::status decompile_and_check(std::string_view data);
+
 // The seeds: the files of small compiled builds, and damaged ones.
 std::vector<named_input> inspect_seed_inputs();
 std::vector<named_input> view_seed_inputs();

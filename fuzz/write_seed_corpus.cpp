@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
       {"compile", fuzzing::seed_inputs()},
       {"inspect", fuzzing::inspect_seed_inputs()},
       {"view", fuzzing::view_seed_inputs()},
+      {"decompile", fuzzing::view_seed_inputs()},
   };
   for (const auto& [harness, seeds] : corpora) {
     std::error_code error;

@@ -5,7 +5,7 @@
 #include <random>
 #include <sstream>
 
-#include "builder/command_line.h"
+#include "builder/commands/command_line.h"
 #include "compiler/diagnostics.h"
 #include "scenario/line_text.h"
 #include "scenario/service_text.h"

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "builder/build_sequence.h"
+#include "builder/commands/build_sequence.h"
 #include "compiler/compile.h"
 #include "compiler/decoding.h"
 #include "compiler/model.h"

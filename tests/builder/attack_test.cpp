@@ -25,7 +25,7 @@
 #include <thread>
 #include <vector>
 
-#include "builder/build_sequence.h"
+#include "builder/commands/build_sequence.h"
 #include "compiler/compile.h"
 #include "compiler/encoding.h"
 #include "scenario/file_system.h"

@@ -1,7 +1,7 @@
 // The whole build on disk: the files it leaves, their bytes, and how each
 // kind of failure ends it.
 
-#include "builder/build_sequence.h"
+#include "builder/commands/build_sequence.h"
 
 #include <gtest/gtest.h>
 

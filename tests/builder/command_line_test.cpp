@@ -2,7 +2,7 @@
 // against the embedded build, the author's files left alone, the exit
 // statuses, the diagnostics and the inspection of built files.
 
-#include "builder/command_line.h"
+#include "builder/commands/command_line.h"
 
 #include <gtest/gtest.h>
 
@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "builder/author_commands.h"
-#include "builder/inspect.h"
+#include "builder/commands/author_commands.h"
+#include "builder/commands/inspect.h"
 #include "compiler/compile.h"
 #include "scenario/build_names.h"
 #include "tests/test_support.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "builder/command_line.h"
+#include "builder/commands/command_line.h"
 #include "compiler/error_code.h"
 #include "tests/test_support.h"
 

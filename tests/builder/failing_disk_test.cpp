@@ -29,7 +29,7 @@
 #include <sstream>
 #include <string>
 
-#include "builder/build_sequence.h"
+#include "builder/commands/build_sequence.h"
 #include "compiler/compile.h"
 #include "tests/test_support.h"
 

@@ -1,7 +1,7 @@
 // The server of `serve`: its own names only, the page and its event stream
 // only, on the loopback address, and an event as soon as a build is published.
 
-#include "builder/page_server.h"
+#include "builder/server/page_server.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "builder/http_library.h"
+#include "builder/server/http_library.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // and nothing that carries a body, comes from another site or grows
 // without bound.
 
-#include "builder/request_rules.h"
+#include "builder/server/request_rules.h"
 
 #include <gtest/gtest.h>
 

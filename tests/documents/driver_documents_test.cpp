@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "builder/build_sequence.h"
-#include "builder/waiting_notice.h"
+#include "builder/commands/build_sequence.h"
+#include "builder/notice/waiting_notice.h"
 #include "compiler/compile.h"
 #include "documents/notes_page.h"
 #include "documents/slowdown_order.h"

@@ -103,6 +103,8 @@ TEST(FuzzCorpus, BinaryFilesInspectAndViewWithinTheRules) {
       {"inspect", fuzzing::inspect_seed_inputs(), "inspect_regressions",
        fuzzing::inspect_and_check},
       {"view", fuzzing::view_seed_inputs(), "view_regressions", fuzzing::view_and_check},
+      {"decompile", fuzzing::view_seed_inputs(), "decompile_regressions",
+       fuzzing::decompile_and_check},
   };
   for (const harness& h : harnesses) {
     ASSERT_GT(h.seeds.size(), 3u) << h.name;

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "builder/command_line.h"
+#include "builder/commands/command_line.h"
 #include "compiler/decoding.h"
 #include "compiler/encoding.h"
 #include "compiler/output_files.h"

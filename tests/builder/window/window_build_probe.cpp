@@ -25,8 +25,8 @@
 
 #include <fmt/format.h>
 
-#include "builder/build_sequence.h"
-#include "builder/notice_factory.h"
+#include "builder/commands/build_sequence.h"
+#include "builder/window/notice_factory.h"
 #include "compiler/compile.h"
 #include "scenario/file_system.h"
 #include "scenario/line_text.h"
