@@ -16,6 +16,7 @@
 #include "compiler/plan_geometry.h"
 #include "compiler/protection.h"
 #include "compiler/rounding.h"
+#include "compiler/stations.h"
 #include "compiler/slot_views.h"
 #include "compiler/decoding.h"
 
@@ -359,6 +360,32 @@ void recover_tunnels(recovery& r) {
 
 // ---- Speed boards and signs ----
 
+// The lowest slot a sign text took: signs take slots 80 downward, each
+// either named by a sign's cell or, hidden under a stop cell, holding a text
+// and no number. Stations stand below it.
+std::int32_t lowest_sign_slot(const recovery& r) {
+  std::int32_t lowest_cell_slot = sign_slot_first + 1;
+  for (const track_cell& cell : r.cells) {
+    if (has_kind(cell, cell_kind::line_sign)) {
+      lowest_cell_slot =
+          std::min<std::int32_t>(lowest_cell_slot, std::max<std::int32_t>(slot_of(cell)->slot, 1));
+    }
+  }
+  std::int32_t lowest = sign_slot_first + 1;
+  for (std::int32_t s = sign_slot_first; s >= 1; --s) {
+    const station_record& record = r.model.stations.slots[static_cast<std::size_t>(s)];
+    const auto fields = slot_fields(record);
+    const bool only_a_text =
+        !record.name.empty() &&
+        std::all_of(fields.begin(), fields.end(), [](const named_field& f) { return f.value == 0; });
+    if (s < lowest_cell_slot && !only_a_text) break;
+    lowest = s;
+  }
+  return lowest;
+}
+
+// ---- Boards and signs ----
+
 void recover_boards_and_signs(recovery& r) {
   std::vector<std::pair<std::int16_t, std::int64_t>> signs;  // slot, cell
   for (std::int64_t c = 0; c <= r.upper(); ++c) {
@@ -385,34 +412,45 @@ void recover_boards_and_signs(recovery& r) {
       signs.emplace_back(slot_of(cell)->slot, c);
     }
   }
-  // The first sign row takes slot 80, each further one the slot below.
+  // The first sign row takes slot 80, each further one the slot below. A
+  // text whose cell a station's stop took over stands in its slot with no
+  // cell: its row goes on that stop cell, which the stop overwrites again.
   std::sort(signs.begin(), signs.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
-  std::int32_t expected_slot = sign_slot_first;
-  for (const auto& [slot, c] : signs) {
-    if (slot != expected_slot || c == 0) {
-      r.note(fmt::format("a sign whose text stands in slot {}, where its row would take slot {}",
-                         slot, expected_slot),
-             cell_place(c));
-      if (slot < 1 || slot > sign_slot_first) continue;
-    }
+  const std::int32_t lowest = lowest_sign_slot(r);
+  std::vector<std::int64_t> stops;
+  for (std::int32_t s = 1; s < lowest; ++s) {
+    const station_record& record = r.model.stations.slots[static_cast<std::size_t>(s)];
+    if (record.station_type < 25) stops.push_back(stop_cell_of(record.finish));
+  }
+  std::size_t next = 0;
+  for (std::int32_t slot = sign_slot_first; slot >= lowest; --slot) {
     const std::string& text = r.model.stations.slots[static_cast<std::size_t>(slot)].name;
-    r.out.line.emplace_back(sign_row{position_before_cell(c), text});
-    --expected_slot;
+    if (next < signs.size() && signs[next].first == slot) {
+      const std::int64_t c = signs[next++].second;
+      if (c == 0) {
+        r.note("a sign ahead of the line's start", cell_place(c));
+        continue;
+      }
+      r.out.line.emplace_back(sign_row{position_before_cell(c), text});
+      continue;
+    }
+    const auto stop = std::find_if(stops.begin(), stops.end(),
+                                   [&](std::int64_t c) { return c >= 1 && c <= r.upper(); });
+    if (stop == stops.end()) {
+      r.note("a sign text without its cell, and no stop cell that covers one",
+             fmt::format("slot {}", slot));
+      continue;
+    }
+    r.out.line.emplace_back(sign_row{position_before_cell(*stop), text});
+  }
+  for (; next < signs.size(); ++next) {
+    r.note(fmt::format("a sign whose text stands in slot {}, below the signs' slots",
+                       signs[next].first),
+           cell_place(signs[next].second));
   }
 }
 
 // ---- Stations ----
-
-// The lowest slot a sign text took: stations stand below it.
-std::int32_t lowest_sign_slot(const recovery& r) {
-  std::int32_t lowest = sign_slot_first + 1;
-  for (const track_cell& cell : r.cells) {
-    if (has_kind(cell, cell_kind::line_sign)) {
-      lowest = std::min<std::int32_t>(lowest, std::max<std::int32_t>(slot_of(cell)->slot, 1));
-    }
-  }
-  return lowest;
-}
 
 // A station's row; false beside it when no length gives its area as stored,
 // the row then taking the length nearest to what its start gives.

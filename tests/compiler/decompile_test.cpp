@@ -6,6 +6,8 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <optional>
 #include <functional>
 #include <random>
 #include <set>
@@ -171,6 +173,36 @@ TEST(Decompile, GeneratedLongLinesCompileBackToTheSameBytes) {
     const bench::generated_scenario generated = bench::make_large_scenario(length);
     expect_round_trip(generated.line_text, generated.service_text, true);
   }
+}
+
+// Every case of the golden corpus whose texts compile without an error.
+TEST(Decompile, GoldenCasesCompileBackToTheSameBytes) {
+  namespace fs = std::filesystem;
+  const fs::path cases = fs::path(SCENARIO_SOURCE_DIR) / "tests" / "golden" / "cases";
+  int clean = 0;
+  for (const auto& entry : fs::directory_iterator(cases)) {
+    std::optional<std::string> line;
+    std::optional<std::string> service;
+    for (const auto& file : fs::directory_iterator(entry.path())) {
+      const std::string name = file.path().filename().string();
+      if (name.ends_with("_linea.txt")) line = test_support::read_file(file.path());
+      if (name.ends_with("-.txt")) service = test_support::read_file(file.path());
+    }
+    const bool with_plan =
+        test_support::read_file(entry.path() / "args").find("--no-plan") == std::string::npos;
+    const test_support::compiled original = compile(line, service, with_plan);
+    if (original.result.outcome != compiler::compile_outcome::complete ||
+        original.result.error.code != error_code::none) {
+      continue;
+    }
+    SCOPED_TRACE(entry.path().filename().string());
+    ++clean;
+    const decompiled back = compiler::decompile(original.model);
+    EXPECT_TRUE(back.same_bytes())
+        << (back.difference ? back.difference->where + " " + back.difference->field : "");
+    expect_same_bytes(original, back, with_plan);
+  }
+  EXPECT_GE(clean, 10);
 }
 
 // Random texts that compile cleanly: objects on cells of their own, profiles
