@@ -54,31 +54,46 @@ bool is_protection_point(const scenario_model& model, std::int64_t cell) {
 
 }  // namespace
 
-plan_from_file plan_of(const decoded_plan& decoded) {
-  plan_from_file out;
-  const std::size_t metres = std::min(decoded.x.size(), decoded.y.size());
-  out.plan.upper = static_cast<std::int32_t>(metres) - 1;
-  out.plan.x.resize(metres);
-  out.plan.y.resize(metres);
-  std::size_t filled = 0;
-  while (filled < metres && decoded.x[filled].tag != plan_tag::empty &&
-         decoded.y[filled].tag != plan_tag::empty) {
-    ++filled;
+scenario::status plan_of_file(std::string_view bytes, plan_from_file& out) {
+  plan_points points;
+  if (scenario::status decoded = decode_plan_points(bytes, points); !decoded) return decoded;
+  const std::size_t metres = points.metres;
+  track_plan& plan = out.plan;
+  plan.upper = static_cast<std::int32_t>(metres) - 1;
+  plan.x.assign(metres, 0.0);
+  plan.y.assign(metres, 0.0);
+  std::size_t m = 0;
+  for_each_plan_point(points, metres, [&](const plan_point& p) {
+    plan.x[m] = p.x;
+    plan.y[m] = p.y;
+    ++m;
+  });
+  // Filled up to the first empty element of either half.
+  std::size_t filled = metres;
+  for (std::size_t run = 0; run < points.runs.size(); ++run) {
+    if (points.runs[run].tag != plan_tag::empty) continue;
+    const std::size_t first = points.runs[run].first;
+    // An empty run across the halves empties the second half from metre 0.
+    const bool across = first < metres && points.run_end(run) > metres;
+    filled = std::min(filled, across ? 0 : first < metres ? first : first - metres);
   }
-  out.plan.filled = static_cast<std::int32_t>(filled);
-  for (std::size_t m = 0; m < metres; ++m) {
-    out.plan.x[m] = decoded.x[m].value;
-    out.plan.y[m] = decoded.y[m].value;
-    const auto metre = static_cast<std::int32_t>(m);
-    const plan_tag expected = plan_element_tag(out.plan, metre);
-    if (!out.odd_metre && (decoded.x[m].tag != expected || decoded.y[m].tag != expected)) {
-      out.odd_metre = metre;
+  plan.filled = static_cast<std::int32_t>(filled);
+  // The compile writes integers in metres 0 and 1, reals up to `filled` and
+  // empties after: the first metre of a run whose type differs from that.
+  for (std::size_t run = 0; run < points.runs.size(); ++run) {
+    const std::size_t begin = points.runs[run].first;
+    const std::size_t end = points.run_end(run);
+    const std::size_t half = begin < metres ? 0 : metres;
+    for (const std::size_t at : {begin, std::max(begin, half + 2), std::max(begin, half + filled)}) {
+      if (at >= end) continue;
+      const auto metre = static_cast<std::int32_t>(at - half);
+      if (plan_element_tag(plan, metre) != points.runs[run].tag &&
+          (!out.odd_metre || metre < *out.odd_metre)) {
+        out.odd_metre = metre;
+      }
     }
   }
-  if (decoded.x.size() != decoded.y.size() && !out.odd_metre) {
-    out.odd_metre = static_cast<std::int32_t>(metres);
-  }
-  return out;
+  return {};
 }
 
 namespace {

@@ -10,6 +10,7 @@
 
 #include "compiler/compile.h"
 #include "compiler/decoding.h"
+#include "scenario/status.h"
 #include "compiler/model.h"
 #include "compiler/model_difference.h"
 #include "compiler/row_recovery.h"
@@ -42,13 +43,14 @@ struct decompiled {
 decompiled decompile(const scenario_model& model);
 
 // The model of a plan file, for the decompiler: the points of every metre the
-// file fills. A file that fills its metres otherwise than the compile does
-// (an empty element before a stored one, a real in metre 0 or 1) gives the
-// first metre where it does so in `odd_metre`.
+// file fills, read where they lie in its bytes. A file that fills its metres
+// otherwise than the compile does (an empty element before a stored one, a
+// real in metre 0 or 1) gives the first metre where it does so in
+// `odd_metre`. A failure says why the bytes cannot be a plan file.
 struct plan_from_file {
   track_plan plan;
   std::optional<std::int32_t> odd_metre;
 };
-plan_from_file plan_of(const decoded_plan& decoded);
+scenario::status plan_of_file(std::string_view bytes, plan_from_file& out);
 
 }  // namespace compiler

@@ -242,9 +242,9 @@ scenario::status decompile_and_check(std::string_view data) {
   if (!compiler::decode_route_grid(grid, model.grid)) return {};
   if (!compiler::decode_station_table(table, model.stations)) return {};
   if (!data.empty()) {
-    compiler::decoded_plan decoded;
-    if (compiler::decode_track_plan(data, decoded)) {
-      model.plan = compiler::plan_of(decoded).plan;
+    compiler::plan_from_file read;
+    if (compiler::plan_of_file(data, read)) {
+      model.plan = std::move(read.plan);
       model.plan_upper = model.plan.upper;
     }
   }

@@ -127,6 +127,11 @@ scenario::status read_build(const build_place& place, build_files& files) {
       return read;
     }
   }
+  return {};
+}
+
+// Decodes the files read into the model; the plan only when `with_plan`.
+scenario::status decode_build(build_files& files, bool with_plan) {
   compiler::scenario_model& model = files.model;
   if (const auto decoded = compiler::decode_route_grid(files.grid_bytes, model.grid); !decoded) {
     return scenario::status::failure_at(files.grid_path, decoded.reason());
@@ -135,12 +140,11 @@ scenario::status read_build(const build_place& place, build_files& files) {
       !decoded) {
     return scenario::status::failure_at(files.table_path, decoded.reason());
   }
-  if (!files.plan_path.empty()) {
-    compiler::decoded_plan plan;
-    if (const auto decoded = compiler::decode_track_plan(files.plan_bytes, plan); !decoded) {
+  if (with_plan && !files.plan_path.empty()) {
+    compiler::plan_from_file read;
+    if (const auto decoded = compiler::plan_of_file(files.plan_bytes, read); !decoded) {
       return scenario::status::failure_at(files.plan_path, decoded.reason());
     }
-    compiler::plan_from_file read = compiler::plan_of(plan);
     model.plan = std::move(read.plan);
     model.plan_upper = model.plan.upper;
     files.odd_plan_metre = read.odd_metre;
@@ -171,6 +175,9 @@ exit_status run_decompile_command(const decompile_options& options, std::ostream
   build_files files;
   if (const scenario::status read = read_build(options.build, files); !read) {
     return report_failure(err, read);
+  }
+  if (const scenario::status decoded = decode_build(files, true); !decoded) {
+    return report_failure(err, decoded);
   }
   const compiler::decompiled back = compiler::decompile(files.model);
   // The texts take the names the table holds: the competition codes are
@@ -297,9 +304,19 @@ exit_status run_diff_command(const diff_options& options, std::ostream& out, std
     return exit_status::usage_or_file;
   }
 
-  // Files that are the same bytes mean the same.
+  // Files that are the same bytes mean the same, and plans that are the same
+  // bytes hold the same curves: neither is decoded.
   std::vector<compiler::meaning_change> changes;
   if (older.from_texts || !same_files(older.files, newer.files)) {
+    if (!older.from_texts) {
+      const bool plans_differ = older.files.plan_path.empty() != newer.files.plan_path.empty() ||
+                                older.files.plan_bytes != newer.files.plan_bytes;
+      for (side* s : {&older, &newer}) {
+        if (const auto decoded = decode_build(s->files, plans_differ); !decoded) {
+          return report_failure(err, decoded.within("could not compare"));
+        }
+      }
+    }
     changes = compiler::compare_meaning(older.files.model, newer.files.model);
   }
   if (options.json) {
@@ -461,6 +478,9 @@ exit_status run_summary_command(const summary_options& options, std::ostream& ou
     build_files files;
     if (const scenario::status read = read_build(options.build, files); !read) {
       return report_failure(err, read);
+    }
+    if (const scenario::status decoded = decode_build(files, true); !decoded) {
+      return report_failure(err, decoded);
     }
     summary = compiler::summarize(files.model);
   }

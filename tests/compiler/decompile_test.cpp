@@ -175,6 +175,42 @@ TEST(Decompile, GeneratedLongLinesCompileBackToTheSameBytes) {
   }
 }
 
+// A plan file read back into the model: the compile's own file whole, and
+// files that fill their metres otherwise named at the first such metre.
+TEST(Decompile, ReadsAPlanFileAsTheCompileWroteIt) {
+  const test_support::compiled built =
+      compile(line_of({"lunghezza percorso, 1000"}, {"curvad3, 100, 50"}), service_of({}));
+  const std::string bytes = compiler::encode_track_plan(built.model.plan);
+  const auto element_at = [&](std::size_t element) {
+    // Metres 0 and 1 of each half are integers (4 bytes), the rest reals
+    // (10 bytes) up to the two empty ones (2 bytes).
+    const std::size_t metres = static_cast<std::size_t>(built.model.plan.upper) + 1;
+    const std::size_t half = element / metres * (8 + (metres - 4) * 10 + 4);
+    const std::size_t m = element % metres;
+    return half + (m < 2 ? 4 * m : 8 + (m - 2) * 10);
+  };
+  struct plan_case {
+    std::string name;
+    std::string bytes;
+    std::optional<std::int32_t> odd;
+  };
+  // Metre 5's first coordinate emptied: the reals after it are out of place.
+  std::string emptied = bytes;
+  emptied.replace(element_at(5), 10, std::string("\0\0", 2));
+  const std::vector<plan_case> cases = {{"the compile's own", bytes, std::nullopt},
+                                         {"an empty element among reals", emptied, 5}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    compiler::plan_from_file read;
+    ASSERT_TRUE(compiler::plan_of_file(c.bytes, read));
+    EXPECT_EQ(read.odd_metre, c.odd);
+    EXPECT_EQ(read.plan.upper, built.model.plan.upper);
+    if (c.odd) continue;
+    EXPECT_EQ(read.plan.filled, built.model.plan.filled);
+    EXPECT_EQ(compiler::encode_track_plan(read.plan), bytes);
+  }
+}
+
 // Every case of the golden corpus whose texts compile without an error.
 TEST(Decompile, GoldenCasesCompileBackToTheSameBytes) {
   namespace fs = std::filesystem;
