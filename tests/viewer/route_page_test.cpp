@@ -625,7 +625,7 @@ TEST(ViewCommand, RefusesTheNamesCompileRefuses) {
   }
   std::vector<std::string> written;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(top.path())) {
-    written.push_back(std::filesystem::relative(entry.path(), top.path()).string());
+    written.push_back(std::filesystem::relative(entry.path(), top.path()).generic_string());
   }
   std::sort(written.begin(), written.end());
   EXPECT_EQ(written, (std::vector<std::string>{"a", "a/b", "a/b/Vescara_Ormeda_4816-.txt",
