@@ -40,6 +40,16 @@ struct recovered_rows {
 // outlive them. The plan is read when the model has one.
 recovered_rows recover_rows(const scenario_model& model);
 
+// The rows of one keyword among `rows`, in their order.
+template <class Row>
+std::vector<Row> rows_of(const std::vector<typed_row>& rows) {
+  std::vector<Row> out;
+  for (const typed_row& row : rows) {
+    if (const Row* r = std::get_if<Row>(&row)) out.push_back(*r);
+  }
+  return out;
+}
+
 // The code-cut row that writes the kind 12 cell `cell` with the code 180.
 code_cut_row protection_code_cut(std::int64_t cell);
 

@@ -74,15 +74,6 @@ std::string all_values(const Row& row) {
 }
 
 template <class Row>
-std::vector<Row> rows_of(const std::vector<typed_row>& rows) {
-  std::vector<Row> out;
-  for (const typed_row& row : rows) {
-    if (const Row* r = std::get_if<Row>(&row)) out.push_back(*r);
-  }
-  return out;
-}
-
-template <class Row>
 std::int64_t position_of(const Row& row) {
   if constexpr (requires { row.position; }) {
     return row.position;

@@ -12,15 +12,6 @@ namespace compiler {
 
 namespace {
 
-template <class Row>
-std::vector<Row> rows_of(const std::vector<typed_row>& rows) {
-  std::vector<Row> out;
-  for (const typed_row& row : rows) {
-    if (const Row* r = std::get_if<Row>(&row)) out.push_back(*r);
-  }
-  return out;
-}
-
 // The stretches of a profile over the cells the readers write (0 to G - 3),
 // each with its value.
 std::vector<summary_stretch> stretches(const route_grid& grid, std::uint8_t track_cell::*field,
