@@ -71,7 +71,10 @@ scenario_summary summarize(const scenario_model& model) {
   out.speed_limits = stretches(model.grid, &track_cell::speed_limit,
                                [](std::uint8_t v) { return std::int64_t{v} * 5; });
   for (const tunnel_row& row : rows_of<tunnel_row>(rows.line)) {
-    out.tunnels.push_back({row.start, row.end, row.type > 10 ? row.type - 10 : row.type});
+    // The type its cells hold: the row's type carries the marker flag, and a
+    // tunnel close behind another holds 3 whatever its row says.
+    const auto first = static_cast<std::size_t>(row.start / cell_length_m);
+    out.tunnels.push_back({row.start, row.end, model.grid.cells[first].mountain_type});
   }
   for (const signal_row& row : rows_of<signal_row>(rows.service)) out.signals.push_back(row.position);
   for (const slowdown_row& row : rows_of<slowdown_row>(rows.service)) {

@@ -252,8 +252,7 @@ struct side {
   bool from_texts = false;
 };
 
-scenario::status compile_side(const std::string& line, const std::string& service, side& s,
-                              std::string& name) {
+scenario::status compile_side(const std::string& line, const std::string& service, side& s) {
   compiler::texts_compiled compiled;
   const compiler::build_settings settings{{}, {}, {}, true};
   if (const scenario::status done =
@@ -265,7 +264,6 @@ scenario::status compile_side(const std::string& line, const std::string& servic
   if (compiled.result.outcome != compiler::compile_outcome::complete) {
     return scenario::status::failure_at(fs::path(line), "these texts give no binary files");
   }
-  name = fmt::format("{} and {}", line, service);
   s.files.model = std::move(compiled.model);
   s.from_texts = true;
   return {};
@@ -292,11 +290,10 @@ exit_status run_diff_command(const diff_options& options, std::ostream& out, std
       }
     }
   } else if (options.sides.size() == 4) {
-    std::string name;
-    if (const auto done = compile_side(options.sides[0], options.sides[1], older, name); !done) {
+    if (const auto done = compile_side(options.sides[0], options.sides[1], older); !done) {
       return report_failure(err, done.within("could not compare"));
     }
-    if (const auto done = compile_side(options.sides[2], options.sides[3], newer, name); !done) {
+    if (const auto done = compile_side(options.sides[2], options.sides[3], newer); !done) {
       return report_failure(err, done.within("could not compare"));
     }
   } else {
