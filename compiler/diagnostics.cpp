@@ -1,11 +1,14 @@
 #include "compiler/diagnostics.h"
 
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 
 #include <algorithm>
+#include <cctype>
 #include <limits>
 #include <optional>
 #include <span>
+#include <tuple>
 
 #include "compiler/decoding.h"
 #include "compiler/keywords.h"
@@ -289,10 +292,8 @@ std::string position_detail(const report_context& context, const error_recorded&
     case error_code::stations_too_close:
       if (const auto* station = std::get_if<station_refused>(&e.detail);
           station && station->slot > 1) {
-        const auto& slots = context.model.stations.slots;
         return fmt::format(", at {} m (its area starts at {} m, the previous one ends at {} m)",
-                           position, slots[static_cast<std::size_t>(station->slot)].start,
-                           slots[static_cast<std::size_t>(station->slot - 1)].finish);
+                           position, station->start, station->previous_finish);
       }
       break;
     case error_code::station_length_not_multiple_of_100:
@@ -303,6 +304,52 @@ std::string position_detail(const report_context& context, const error_recorded&
   std::string detail = fmt::format(", at {} m", position);
   if (cell >= 0) detail += fmt::format(" (cell {})", cell);
   return detail;
+}
+
+// Marks `d` as following from the error at entry `cause`: it names that
+// error, and is sorted after it.
+void follow(diagnostic& d, const report_context& context, std::int32_t cause) {
+  const journal_entry* entry = context.entry(cause);
+  const auto* error = entry != nullptr ? std::get_if<error_recorded>(&entry->event) : nullptr;
+  if (error == nullptr) return;
+  diagnostic::cause c;
+  c.code = code_number(error->code);
+  const source* text = context.of(entry->place.text);
+  if (text != nullptr) {
+    c.file = std::string(text->name);
+    if (text->holds(entry->place.offset)) c.line = text->lines.line_of(entry->place.offset);
+  }
+  const std::string line = c.line == 0 ? std::string()
+                           : c.file == d.file ? fmt::format(" at line {}", c.line)
+                                              : fmt::format(" at {}:{}", c.file, c.line);
+  d.message += fmt::format(" (follows from error {}{})", c.code, line);
+  d.follows = std::move(c);
+}
+
+// The keyword field of the row at `place`.
+std::string_view field_at_row(const report_context& context, const text_place& place) {
+  const source* text = context.of(place.text);
+  if (text == nullptr || !text->holds(place.offset)) return {};
+  return field_at(*text->body, place.offset);
+}
+
+// Error 103 by its cause.
+std::string curve_message(const curve_refused& curve, std::string_view field) {
+  switch (curve.fault) {
+    case curve_fault::no_class_digit:
+      return fmt::format(
+          "the curve keyword \"{}\" names no class: it holds none of the digits 1 to 6",
+          shown(field));
+    case curve_fault::past_plan_end:
+      return fmt::format(
+          "the curve would end at {} m, past the track plan's last metre {} (the line's length "
+          "and 7000 m)",
+          curve.value, curve.limit);
+    case curve_fault::past_metre_limit:
+      return fmt::format("the track plan would pass metre {}, which it never goes beyond",
+                         curve.limit);
+  }
+  return {};
 }
 
 diagnostic error_diagnostic(const report_context& context, const journal_entry& entry,
@@ -317,11 +364,17 @@ diagnostic error_diagnostic(const report_context& context, const journal_entry& 
     fatal_error(d, context, e);
     return d;
   }
-  if (std::holds_alternative<carried_error>(e.detail)) {
+  if (const auto* carried = std::get_if<carried_error>(&e.detail)) {
     d.message = fmt::format(
         "the reading stops at this row, at {} m: error {} was recorded before it, and now keeps "
         "this row's position",
         e.position.value_or(0), d.code);
+    place_at(d, context, entry.place);
+    follow(d, context, carried->cause);
+    return d;
+  }
+  if (const auto* curve = std::get_if<curve_refused>(&e.detail)) {
+    d.message = curve_message(*curve, field_at_row(context, entry.place));
     place_at(d, context, entry.place);
     return d;
   }
@@ -422,7 +475,8 @@ std::string foreign_bytes(std::string_view body, std::size_t offset) {
                      scenario::from_windows_1252(bytes));
 }
 
-std::string foreign_message(std::string_view body, std::size_t offset, std::int64_t what) {
+std::string foreign_message(std::string_view body, std::size_t offset, std::int64_t what,
+                            std::int64_t more_lines) {
   constexpr std::string_view save = "; save the text as Windows-1252 (ANSI)";
   switch (static_cast<foreign_text>(what)) {
     case foreign_text::utf16:
@@ -435,7 +489,10 @@ std::string foreign_message(std::string_view body, std::size_t offset, std::int6
     case foreign_text::nul_bytes:
       return fmt::format("the text holds NUL bytes, as UTF-16 text does{}", save);
     case foreign_text::utf8:
-      return fmt::format("{}{}", foreign_bytes(body, offset), save);
+      return fmt::format("{}{}{}", foreign_bytes(body, offset), save,
+                         more_lines == 0 ? std::string()
+                                         : fmt::format(" ({} more line{} of this text hold UTF-8)",
+                                                       more_lines, more_lines == 1 ? "" : "s"));
   }
   return {};
 }
@@ -447,6 +504,90 @@ std::string swallowed_row(const source& text, std::size_t offset) {
   const std::string next = text.lines.row(line + 1);
   if (next.empty()) return {};
   return fmt::format(", so the row on line {} (\"{}\") is lost", line + 1, shown(next));
+}
+
+// The name a value has in its row's keyword table: "s1", "hours".
+std::string field_name(const report_context& context, std::int32_t row, std::int32_t field) {
+  const row_read* read = row_event(context.entry(row));
+  const field_fact* fact = read != nullptr ? field_of(read->keyword, field) : nullptr;
+  return fact != nullptr ? std::string(fact->name) : std::string("the value");
+}
+
+std::string keyword_name(const report_context& context, std::int32_t row) {
+  const row_read* read = row_event(context.entry(row));
+  return read != nullptr ? std::string(facts_of(read->keyword).name) : std::string("row");
+}
+
+std::string time_of_day(std::int64_t seconds) {
+  return fmt::format("{:02}:{:02}:{:02}", seconds / 3600, seconds / 60 % 60, seconds % 60);
+}
+
+// " (line 12)", or " (L_linea.txt:12)" for a row of the other text.
+std::string at_row(const report_context& context, std::int32_t row, text_id from) {
+  const journal_entry* earlier = context.entry(row);
+  if (earlier == nullptr) return {};
+  const std::string line = where(context, earlier->place, from);
+  return line.empty() ? std::string() : fmt::format(" ({})", line);
+}
+
+// The word of a curve keyword field that its sense letter stands in.
+std::string sense_word(std::string_view field) {
+  std::string lower(field);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::size_t curve = lower.find(curve_word);
+  const std::size_t from = curve == std::string::npos ? 0 : curve + curve_word.size();
+  const std::size_t at = lower.find(negative_sense_letter, from);
+  if (at == std::string::npos) return {};
+  const auto is_letter = [&](std::size_t i) {
+    return std::isalpha(static_cast<unsigned char>(lower[i])) != 0;
+  };
+  std::size_t begin = at;
+  while (begin > from && is_letter(begin - 1)) --begin;
+  std::size_t end = at + 1;
+  while (end < lower.size() && is_letter(end)) ++end;
+  return std::string(field.substr(begin, end - begin));
+}
+
+std::string curve_sense_message(std::string_view field, bool negative) {
+  const std::int32_t curve_class = curve_class_of(field);
+  if (negative) {
+    return fmt::format(
+        "\"{}\" takes its sense from any \"s\" it holds, here in \"{}\": the curve turns "
+        "left, as \"curvas{}\" would; write \"curvad{}\" for a right curve",
+        shown(field), shown(sense_word(field)), curve_class, curve_class);
+  }
+  return fmt::format(
+      "\"{}\" holds no \"s\", so the curve turns right, as \"curvad{}\" would, whatever its "
+      "words say; write \"curvas{}\" for a left curve",
+      shown(field), curve_class, curve_class);
+}
+
+// What a row behind the one before it does, by its keyword.
+std::string_view going_back_effect(const report_context& context, std::int32_t row) {
+  const row_read* read = row_event(context.entry(row));
+  const row_keyword keyword = read != nullptr ? read->keyword : row_keyword::signal;
+  if (keyword == row_keyword::gradient || keyword == row_keyword::speed ||
+      keyword == row_keyword::adhesion) {
+    return "a profile does not go back: the row writes one cell where the profile has got to, "
+           "and its value holds from there on";
+  }
+  return "the rows of a keyword are expected along the line: check for a mistyped digit";
+}
+
+std::string unknown_type_message(const report_context& context, const warning_noted& w) {
+  const row_read* read = row_event(context.entry(w.row));
+  if (read != nullptr && read->keyword == row_keyword::tunnel) {
+    return fmt::format(
+        "tunnel type {} is none of 1, 2 and 3 (11, 12 and 13 with markers): the cells keep "
+        "type {}, which the program gives no meaning to",
+        w.value, w.value > 10 ? w.value - 10 : w.value);
+  }
+  return fmt::format(
+      "station type {} lies outside the types the program knows (1..{}): it is stored as "
+      "written, and taken as {}",
+      w.value, w.other,
+      w.value > w.other ? "a type from 25 up: a record with no stop cell and no approach marks"
+                        : "a type below 25: a stop cell and approach marks");
 }
 
 std::string warning_message(const report_context& context, const source& text,
@@ -491,7 +632,7 @@ std::string warning_message(const report_context& context, const source& text,
       return "the text has no \"[generale]\" line: it is read to its end and nothing of it is "
              "taken (no station, speed, adhesion or signal)";
     case warning_kind::not_windows_1252:
-      return foreign_message(body, offset, w.other);
+      return foreign_message(body, offset, w.other, w.value);
     case warning_kind::value_cut: {
       const row_read* read = row_event(context.entry(w.row));
       // A cell's gradient byte reads back as the byte less 100.
@@ -503,6 +644,11 @@ std::string warning_message(const report_context& context, const source& text,
                          w.value, w.other, read_back, why_cut(context, w));
     }
     case warning_kind::beyond_line_end:
+      if (w.value > w.other + grid_margin_m) {
+        return fmt::format("{} {} m lies past the line's end at {} m, and past the {} m after it",
+                           name_of_value(context, w.row, w.field), w.value, w.other,
+                           grid_margin_m);
+      }
       return fmt::format("{} {} m lies past the line's end at {} m, in the 7000 m margin after it",
                          name_of_value(context, w.row, w.field), w.value, w.other);
     case warning_kind::beyond_last_station:
@@ -530,10 +676,95 @@ std::string warning_message(const report_context& context, const source& text,
     case warning_kind::name_ends_in_blanks:
       return fmt::format("the {} ends in blanks, which the scenario table keeps",
                          name_of_value(context, w.row, w.field));
+    case warning_kind::curve_sense_from_word:
+      return curve_sense_message(field_at(body, offset), w.value != 0);
+    case warning_kind::position_goes_back:
+      return fmt::format("{} {} m lies behind the previous \"{}\" row at {} m{}: {}",
+                         field_name(context, w.row, w.field), w.value,
+                         keyword_name(context, w.row), w.other,
+                         at_row(context, w.other_row, entry.place.text),
+                         going_back_effect(context, w.row));
+    case warning_kind::negative_length:
+      return fmt::format("{} {} m is below 0: the {} ends before it starts",
+                         field_name(context, w.row, w.field), w.value,
+                         keyword_name(context, w.row));
+    case warning_kind::tunnel_covers_no_cell:
+      if (w.value < w.other) {
+        return fmt::format(
+            "the tunnel ends at {} m, before its start at {} m: it covers no cell and is dropped",
+            w.value, w.other);
+      }
+      return fmt::format(
+          "the tunnel from {} m to {} m is shorter than a cell: it covers none and is dropped",
+          w.other, w.value);
+    case warning_kind::digits_run_over:
+      return fmt::format(
+          "{} {} is more than one digit (0..{}): it is packed digit by digit with the value "
+          "beside it, runs into it, and reads back as other values",
+          field_name(context, w.row, w.field), w.value, w.other);
+    case warning_kind::not_a_time_of_day:
+      return fmt::format("{} {} is not part of a time of day (0..{}): it is stored as written",
+                         field_name(context, w.row, w.field), w.value, w.other);
+    case warning_kind::timetable_goes_back:
+      return fmt::format(
+          "the departure at {} comes before the one at {} of the station behind it{}: the "
+          "timetable runs backwards along the line",
+          time_of_day(w.value), time_of_day(w.other),
+          at_row(context, w.other_row, entry.place.text));
+    case warning_kind::unknown_type_code:
+      return unknown_type_message(context, w);
     case warning_kind::object_overwritten:
+    case warning_kind::object_half_overwritten:
       break;
   }
   return {};
+}
+
+// What an overwritten object leaves behind when the object written over it
+// sets only its kind and first value: the other values still in the cell,
+// and the approach marks of the earlier row still where it put them.
+std::string left_behind(const report_context& context, const object_overwritten& over) {
+  const auto& cells = context.model.grid.cells;
+  if (over.cell < 0 || static_cast<std::size_t>(over.cell) >= cells.size()) return {};
+  const track_cell& cell = cells[static_cast<std::size_t>(over.cell)];
+  if (cell.kind != over.kind) return {};
+  std::vector<std::string> parts;
+  const std::pair<std::string_view, std::int64_t> values[] = {{"param2", cell.param2},
+                                                              {"param3", cell.param3},
+                                                              {"param4", cell.param4},
+                                                              {"signal_time", cell.signal_time}};
+  for (const auto& [name, value] : values) {
+    if (value != 0) parts.push_back(fmt::format("{} {}", name, value));
+  }
+  std::string out;
+  if (!parts.empty()) {
+    out = fmt::format("the {}'s {} stay{} in the cell", kind_name(over.previous_kind),
+                      fmt::join(parts, ", "), parts.size() == 1 ? "s" : "");
+  }
+  // The approach marks follow their row in the journal, with its object.
+  std::vector<std::int32_t> marks;
+  const auto& entries = context.log.entries();
+  const journal_entry* earlier = context.entry(over.previous);
+  const auto* earlier_object = earlier != nullptr ? std::get_if<object_placed>(&earlier->event)
+                                                  : nullptr;
+  const std::int32_t earlier_row = earlier_object != nullptr ? earlier_object->row : -1;
+  for (std::size_t i = static_cast<std::size_t>(std::max(earlier_row, 0)) + 1;
+       earlier_row >= 0 && i < entries.size(); ++i) {
+    const auto* placed = std::get_if<object_placed>(&entries[i].event);
+    if (placed == nullptr || placed->row != earlier_row) break;
+    if (placed->kind != 0 || placed->cell < 0 ||
+        static_cast<std::size_t>(placed->cell) >= cells.size()) {
+      continue;
+    }
+    if (cells[static_cast<std::size_t>(placed->cell)].approach_mark == placed->approach_mark) {
+      marks.push_back(placed->cell);
+    }
+  }
+  if (!marks.empty()) {
+    out += fmt::format("{}its approach marks stay in cell{} {}", out.empty() ? "" : "; ",
+                       marks.size() == 1 ? "" : "s", fmt::join(marks, ", "));
+  }
+  return out;
 }
 
 // A station stop written over an object that an earlier row placed.
@@ -549,8 +780,43 @@ std::optional<diagnostic> overwrite_warning(const report_context& context,
   d.message = fmt::format("the {} overwrites the {} in cell {}, placed by {}", kind_name(over.kind),
                           kind_name(over.previous_kind), over.cell,
                           where(context, earlier->place, entry.place.text));
+  const std::string left = left_behind(context, over);
+  if (!left.empty()) {
+    d.kind = warning_kind::object_half_overwritten;
+    d.message += fmt::format(", and writes only its kind and first value: {}", left);
+  }
   place_at(d, context, entry.place);
   return d;
+}
+
+std::optional<diagnostic> warning_diagnostic(const report_context& context,
+                                             const journal_entry& entry,
+                                             const warning_noted& warning) {
+  const source* text = context.of(entry.place.text);
+  if (text == nullptr || !text->body) return std::nullopt;
+  diagnostic d;
+  d.level = severity::warning;
+  d.kind = warning.kind;
+  d.message = warning_message(context, *text, entry, warning);
+  place_at(d, context, entry.place);
+  return d;
+}
+
+// The entry of the error that ended the reading of the service text before
+// its end; -1 when it was read to its end, or not at all.
+std::int32_t error_ending_service(const journal& log) {
+  std::int32_t last_error = -1;
+  const auto& entries = log.entries();
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (std::holds_alternative<error_recorded>(entries[i].event)) {
+      last_error = static_cast<std::int32_t>(i);
+    } else if (const auto* stop = std::get_if<reading_stopped>(&entries[i].event)) {
+      if (entries[i].place.text == text_id::service_text) {
+        return stop->how == reading_end::end_of_text ? -1 : last_error;
+      }
+    }
+  }
+  return -1;
 }
 
 int text_rank(const diagnostic& d, const text_names& names) {
@@ -558,18 +824,25 @@ int text_rank(const diagnostic& d, const text_names& names) {
   return d.file == names.line ? 0 : 1;
 }
 
-// In text order; the count of warnings not listed closes its text.
+// In text order; the count of warnings not listed closes its text. A report
+// that follows from an error stands right after that error, whatever its
+// own place.
 void sort_by_text(std::vector<diagnostic>& out, const text_names& names) {
   const auto line_rank = [](const diagnostic& d) {
     return d.line == 0 && d.level == severity::warning ? std::numeric_limits<std::size_t>::max()
                                                        : d.line;
   };
-  std::stable_sort(out.begin(), out.end(), [&](const diagnostic& a, const diagnostic& b) {
-    const int rank_a = text_rank(a, names);
-    const int rank_b = text_rank(b, names);
-    if (rank_a != rank_b) return rank_a < rank_b;
-    return line_rank(a) < line_rank(b);
-  });
+  const auto key = [&](const diagnostic& d) {
+    const int own_text = text_rank(d, names);
+    const std::size_t own_line = line_rank(d);
+    if (!d.follows) return std::tuple(own_text, own_line, 0, own_text, own_line);
+    diagnostic cause;
+    cause.file = d.follows->file;
+    cause.line = d.follows->line;
+    return std::tuple(text_rank(cause, names), cause.line, 1, own_text, own_line);
+  };
+  std::stable_sort(out.begin(), out.end(),
+                   [&](const diagnostic& a, const diagnostic& b) { return key(a) < key(b); });
 }
 
 // How far the build read each text: the offset where its reading stopped
@@ -657,6 +930,35 @@ constexpr warning_explanation warning_table[] = {
      "check the value"},
     {warning_kind::name_ends_in_blanks, "name-ends-in-blanks",
      "a station name or sign text ending in blanks, which the table keeps", "take the blanks off"},
+    {warning_kind::curve_sense_from_word, "curve-sense-from-word",
+     "a curve keyword whose sense comes from an \"s\" anywhere in it (\"curva destra 3\" turns "
+     "left)",
+     "write the sense as one letter: \"curvas3\" (left) or \"curvad3\" (right)"},
+    {warning_kind::position_goes_back, "position-goes-back",
+     "a profile or object row behind the previous row of its keyword",
+     "check the position for a mistyped digit, or put the rows in line order"},
+    {warning_kind::negative_length, "negative-length",
+     "a curve, slowdown or station length below 0", "write the length as a positive number"},
+    {warning_kind::tunnel_covers_no_cell, "tunnel-covers-no-cell",
+     "a tunnel whose end lies before its start, or within 50 m of it: it is dropped",
+     "check the tunnel's start and end"},
+    {warning_kind::digits_run_over, "digits-run-over",
+     "a signal or speed-board value of one digit given more: it runs into the value packed "
+     "beside it",
+     "write one digit (sx and dx: 0, 1 or 2)"},
+    {warning_kind::not_a_time_of_day, "not-a-time-of-day",
+     "a clock or departure hour, minute or second no clock shows (hours 0..23, minutes and "
+     "seconds 0..59)",
+     "write the time as a time of day"},
+    {warning_kind::timetable_goes_back, "timetable-goes-back",
+     "a station that departs before a station behind it on the line",
+     "check the departure times"},
+    {warning_kind::unknown_type_code, "unknown-type-code",
+     "a station type outside 1..25, or a tunnel type other than 1, 2, 3, 11, 12 and 13",
+     "use a type the program knows"},
+    {warning_kind::object_half_overwritten, "object-half-overwritten",
+     "a station stop written over an object whose other values or approach marks stay",
+     "move the object or the station"},
 };
 
 static_assert(std::size(warning_table) == journal::warning_kinds_counted,
@@ -700,16 +1002,17 @@ std::vector<diagnostic> diagnose(const journal& log, const scenario_model& model
   const report_context context{log, model, source(names.line, texts.line),
                                source(names.service, texts.service)};
   std::vector<diagnostic> out;
+  const std::int32_t service_cut_short = error_ending_service(log);
   for (const journal_entry& entry : log.entries()) {
     if (const auto* warning = std::get_if<warning_noted>(&entry.event)) {
-      const source* text = context.of(entry.place.text);
-      if (text == nullptr || !text->body) continue;
-      diagnostic d;
-      d.level = severity::warning;
-      d.kind = warning->kind;
-      d.message = warning_message(context, *text, entry, *warning);
-      place_at(d, context, entry.place);
-      out.push_back(std::move(d));
+      if (auto d = warning_diagnostic(context, entry, *warning)) {
+        // The last station is the last one read: one the error kept from
+        // being read would have moved the end of the service.
+        if (warning->kind == warning_kind::beyond_last_station) {
+          follow(*d, context, service_cut_short);
+        }
+        out.push_back(std::move(*d));
+      }
     } else if (const auto* over = std::get_if<object_overwritten>(&entry.event)) {
       if (auto d = overwrite_warning(context, entry, *over)) out.push_back(std::move(*d));
     } else if (const auto* error = std::get_if<error_recorded>(&entry.event)) {
@@ -753,14 +1056,24 @@ std::vector<diagnostic> diagnose_after_stop(const journal& build, const journal&
   const bool service_not_finished = !r.service.read || r.service.stopped_at.has_value();
   std::vector<diagnostic> out;
   for (const journal_entry& entry : read_on.entries()) {
-    const auto* error = std::get_if<error_recorded>(&entry.event);
-    if (error == nullptr) continue;
-    const bool progressive_check = error->code == error_code::progressive_not_multiple_of_50 &&
-                                   entry.place.text == text_id::none;
-    if (!beyond_reach(r, entry.place) && !(progressive_check && service_not_finished)) continue;
-    diagnostic d = error_diagnostic(context, entry, *error);
-    d.after_stop = true;
-    out.push_back(std::move(d));
+    std::optional<diagnostic> found;
+    if (const auto* error = std::get_if<error_recorded>(&entry.event)) {
+      const bool progressive_check = error->code == error_code::progressive_not_multiple_of_50 &&
+                                     entry.place.text == text_id::none;
+      if (!beyond_reach(r, entry.place) && !(progressive_check && service_not_finished)) continue;
+      found = error_diagnostic(context, entry, *error);
+    } else if (const auto* warning = std::get_if<warning_noted>(&entry.event)) {
+      // The warnings of the rows the build never read, found in the same
+      // round as the errors there.
+      if (entry.place.text == text_id::none || !beyond_reach(r, entry.place)) continue;
+      found = warning_diagnostic(context, entry, *warning);
+    } else if (const auto* over = std::get_if<object_overwritten>(&entry.event)) {
+      if (!beyond_reach(r, entry.place)) continue;
+      found = overwrite_warning(context, entry, *over);
+    }
+    if (!found) continue;
+    found->after_stop = true;
+    out.push_back(std::move(*found));
   }
   sort_by_text(out, names);
   return out;
@@ -789,10 +1102,10 @@ std::string format_diagnostic(const diagnostic& d) {
   }
   if (d.level == severity::error) {
     out += fmt::format("error {}", d.code);
-    out += d.after_stop ? " (found after the build stopped reading): " : ": ";
   } else {
-    out += "warning: ";
+    out += "warning";
   }
+  out += d.after_stop ? " (found after the build stopped reading): " : ": ";
   // The message may quote a field and the row is the author's line: their
   // control bytes are shown escaped, not sent to the terminal.
   out += scenario::visible_control_bytes(d.message);

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -36,6 +37,14 @@ struct diagnostic {
   std::string row;          // the text of that line, without its line end
   bool after_stop = false;  // found by reading on after the build stopped
   warning_kind kind = warning_kind::unknown_keyword;  // for a warning
+  // The error this report follows from, when it is only a consequence of
+  // it: the report says so, and stands after it.
+  struct cause {
+    std::string file;
+    std::size_t line = 0;
+    std::int32_t code = 0;
+  };
+  std::optional<cause> follows;
 };
 
 // Every warning and every error of the journal, in text order (line text,

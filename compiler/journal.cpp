@@ -14,7 +14,7 @@ bool holds_object(std::uint8_t kind) {
 
 }  // namespace
 
-static_assert(static_cast<std::size_t>(warning_kind::name_ends_in_blanks) + 1 ==
+static_assert(static_cast<std::size_t>(warning_kind::object_half_overwritten) + 1 ==
                   journal::warning_kinds_counted,
               "every warning kind has its count");
 
@@ -77,7 +77,9 @@ std::int32_t journal::add_error(text_place place, const error_recorded& error) {
     if (error.position) recorded_.position = *error.position;
   }
   entries_.push_back({place, error});
-  return static_cast<std::int32_t>(entries_.size() - 1);
+  const auto entry = static_cast<std::int32_t>(entries_.size() - 1);
+  if (!fatal) last_error_ = entry;
+  return entry;
 }
 
 void journal::add_warning(text_place place, const warning_noted& warning) {

@@ -53,6 +53,16 @@ enum class warning_kind : std::uint8_t {
   curves_overlap,           // a curve that starts before the previous one ends
   unlikely_value,           // a speed, gradient or adhesion outside what a line can have
   name_ends_in_blanks,      // a station name or sign text with blanks at its end
+  // What a row means, as against what its author most likely meant:
+  curve_sense_from_word,    // a curve keyword whose sense comes from a word's letters
+  position_goes_back,       // a row behind the previous row of its keyword
+  negative_length,          // a curve, slowdown or station length below 0
+  tunnel_covers_no_cell,    // a tunnel whose end lies before its start, or too close to it
+  digits_run_over,          // a one-digit value given more digits, packed into the next
+  not_a_time_of_day,        // an hour, minute or second no clock shows
+  timetable_goes_back,      // a station that departs before one behind it on the line
+  unknown_type_code,        // a station or tunnel type the program gives no meaning to
+  object_half_overwritten,  // a stop written over an object whose other values stay
 };
 
 // What kind of not-Windows-1252 text a not_windows_1252 warning found, in its
@@ -136,6 +146,11 @@ struct cell_unprotected {
 struct station_refused {
   std::int32_t slot = -1;
   std::int32_t cell = -1;
+  // Two stations too close: where this one's area starts and the previous
+  // one's ends, as they were then (a reading that goes on past the error
+  // writes the next station into the same slot).
+  std::int32_t start = 0;
+  std::int32_t previous_finish = 0;
 };
 // A progressive change found wrong at the end of the service text: the entry
 // of its row, which of its values (0 the start, 1 the reference), the value
@@ -160,12 +175,23 @@ struct limit_passed {
   std::int64_t value = 0;
 };
 // The code was left by an earlier error: this row only ends the reading, and
-// the recorded error takes its position.
-struct carried_error {};
+// the recorded error takes its position. `cause` is the entry of that error.
+struct carried_error {
+  std::int32_t cause = -1;
+};
+// Why a curve was refused: its keyword names no class, it would run past the
+// plan's last metre (`value` its end, `limit` that metre), or the plan
+// passed the metre the reading never goes beyond.
+enum class curve_fault : std::uint8_t { no_class_digit, past_plan_end, past_metre_limit };
+struct curve_refused {
+  curve_fault fault = curve_fault::no_class_digit;
+  std::int64_t value = 0;
+  std::int64_t limit = 0;
+};
 
-using error_detail =
-    std::variant<plain_error, refused_value, cell_named, cell_held, cell_unprotected,
-                 station_refused, progressive_refused, field_refused, limit_passed, carried_error>;
+using error_detail = std::variant<plain_error, refused_value, cell_named, cell_held,
+                                  cell_unprotected, station_refused, progressive_refused,
+                                  field_refused, limit_passed, carried_error, curve_refused>;
 
 struct error_recorded {
   error_code code = error_code::none;
@@ -197,6 +223,7 @@ struct warning_noted {
   std::int64_t value = 0;   // the value written
   std::int64_t other = 0;   // what it became, or the bound it passed
   std::int32_t row = -1;    // the entry of the row concerned
+  std::int32_t other_row = -1;  // the entry of an earlier row it is compared with
 };
 
 struct reading_stopped {
@@ -225,6 +252,8 @@ class journal {
   const std::vector<journal_entry>& entries() const { return entries_; }
   const recorded_error& recorded() const { return recorded_; }
   bool has_error() const { return recorded_.code != error_code::none; }
+  // The entry of the error last recorded; -1 before any.
+  std::int32_t last_error() const { return last_error_; }
 
   // The entry that placed the object a cell holds now; -1 when no row or
   // pass placed one there.
@@ -243,7 +272,7 @@ class journal {
   // counted: a text of a million wrong rows must not make a million reports.
   void add_warning(text_place place, const warning_noted& warning);
   static constexpr std::size_t warnings_kept_per_kind = 1000;
-  static constexpr std::size_t warning_kinds_counted = 17;
+  static constexpr std::size_t warning_kinds_counted = 26;
   // How many warnings of a kind in a text were counted past the cap.
   std::size_t warnings_not_kept(text_id text, warning_kind kind) const;
   void add_stop(text_place place, reading_end how);
@@ -254,6 +283,7 @@ class journal {
   std::vector<journal_entry> entries_;
   std::vector<std::int32_t> owners_;  // by cell, the entry that placed its object
   recorded_error recorded_;
+  std::int32_t last_error_ = -1;
   // Warnings by text (none, line, service) and kind: kept, then counted.
   std::array<std::array<std::size_t, warning_kinds_counted>, 3> warnings_seen_{};
 };

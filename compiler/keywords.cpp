@@ -36,8 +36,17 @@ constexpr field_fact a_byte(std::string_view name, std::string_view unit, std::s
 constexpr field_fact a_text(std::string_view name, std::string_view meaning) {
   return {name, field_type::text, "", 0, 32767, meaning};
 }
-constexpr field_fact one_digit(std::string_view name, std::string_view meaning) {
-  return a_long(name, "", meaning, 0, 9);
+constexpr field_fact one_digit(std::string_view name, std::string_view meaning,
+                               std::int64_t highest = 9) {
+  return {name, field_type::long32, "", 0, highest, meaning, value_check::one_digit};
+}
+constexpr field_fact a_length(std::string_view name, std::string_view meaning) {
+  return {name, field_type::long32, "m", 0, long_highest, meaning, value_check::length};
+}
+// An hour, a minute or a second of a time of day, read as `type`.
+constexpr field_fact time_part(std::string_view name, field_type type, std::string_view unit,
+                               std::int64_t highest, std::string_view meaning) {
+  return {name, type, unit, 0, highest, meaning, value_check::time_of_day};
 }
 
 // The values of each keyword, in the order its row writes them.
@@ -55,10 +64,11 @@ constexpr field_fact gradient_fields[] = {
     position(), a_long("gradient", "per mille", "the gradient from this position on, signed",
                        plausible_gradient.lowest, plausible_gradient.highest)};
 constexpr field_fact curve_fields[] = {
-    position("start"), a_long("length", "m", "how far the curve runs", 0, long_highest)};
+    position("start"), a_length("length", "how far the curve runs")};
 constexpr field_fact tunnel_fields[] = {
     position("start"), position("end"),
-    a_long("type", "", "the tunnel type; above 10 the tunnel carries markers", 0, 255)};
+    {"type", field_type::long32, "", 1, 13, "the tunnel type; above 10 the tunnel carries markers",
+     value_check::type_code}};
 constexpr field_fact speed_boards_fields[] = {
     position(),
     a_long("vas", "km/h", "s side, rank A", plausible_speed.lowest, plausible_speed.highest),
@@ -80,18 +90,18 @@ constexpr field_fact adhesion_fields[] = {
     position(), a_long("adhesion", "%", "the adhesion from this position on (100: full)",
                        plausible_adhesion.lowest, plausible_adhesion.highest)};
 constexpr field_fact clock_fields[] = {
-    {"hours", field_type::integer16, "h", 0, 23, "the clock at the start"},
-    {"minutes", field_type::integer16, "min", 0, 59, "the clock at the start"},
-    {"seconds", field_type::integer16, "s", 0, 59, "the clock at the start"}};
+    time_part("hours", field_type::integer16, "h", 23, "the clock at the start"),
+    time_part("minutes", field_type::integer16, "min", 59, "the clock at the start"),
+    time_part("seconds", field_type::integer16, "s", 59, "the clock at the start")};
 constexpr field_fact sand_fields[] = {an_integer("sand", "", "the sand the train carries")};
 constexpr field_fact signal_fields[] = {
     position(),
-    a_long("sx", "", "the s side's code", 0, 2),
+    one_digit("sx", "the s side's code", 2),
     one_digit("s1", "s side, first value"),
     one_digit("s2", "s side, second value"),
     one_digit("s3", "s side, third value"),
     one_digit("rapp", "repetition"),
-    a_long("dx", "", "the d side's code", 0, 2),
+    one_digit("dx", "the d side's code", 2),
     one_digit("d1", "d side, first value"),
     one_digit("d2", "d side, second value"),
     one_digit("d3", "d side, third value"),
@@ -99,7 +109,7 @@ constexpr field_fact signal_fields[] = {
 constexpr field_fact slowdown_fields[] = {
     position("x"),
     a_long("v", "km/h", "the slowdown's speed", plausible_speed.lowest, plausible_speed.highest),
-    a_long("l", "m", "the slowdown's length", 0, long_highest),
+    a_length("l", "the slowdown's length"),
     a_long("f_tt", "", "copied to the start and end cells", integer_lowest, integer_highest),
     a_long("f_ta", "", "not 0: the four cells ahead of the warning are marked"),
     a_long("d_v", "", "copied to the slowdown's cells when not 0", integer_lowest, integer_highest)};
@@ -108,8 +118,8 @@ constexpr field_fact code_cut_fields[] = {
                        long_lowest, integer_highest)};
 constexpr field_fact station_fields[] = {
     position(),
-    a_byte("type", "", "the station type"),
-    a_long("length", "m", "the station's length, a multiple of 100", 0, long_highest),
+    {"type", field_type::byte8, "", 1, 25, "the station type", value_check::type_code},
+    a_length("length", "the station's length, a multiple of 100"),
     a_byte("flag_a", "", "first flag"),
     a_byte("flag_b", "", "second flag; cleared below 600 m"),
     a_byte("flag_c", "", "third flag"),
@@ -120,9 +130,9 @@ constexpr field_fact station_fields[] = {
     an_integer("group2_b", "", "stored for the simulator"),
     an_integer("group2_c", "", "stored for the simulator"),
     a_byte("dwell", "s", "the stop's dwell"),
-    a_long("hours", "h", "the departure time", 0, 23),
-    a_long("minutes", "min", "the departure time", 0, 59),
-    a_long("seconds", "s", "the departure time", 0, 59),
+    time_part("hours", field_type::long32, "h", 23, "the departure time"),
+    time_part("minutes", field_type::long32, "min", 59, "the departure time"),
+    time_part("seconds", field_type::long32, "s", 59, "the departure time"),
     a_text("name", "the station's name")};
 
 // The tests of each keyword, in the order they are made on a field.

@@ -34,6 +34,16 @@ enum class field_type : std::uint8_t {
   text,       // up to the next comma or line end, or a quoted text
 };
 
+// What a value outside its field's range of meaning is taken for, and so
+// which warning it gets.
+enum class value_check : std::uint8_t {
+  none,         // only its type bounds it, or its own reader warns
+  one_digit,    // packed digit by digit with others: more digits run into the next
+  time_of_day,  // a part of a time of day
+  type_code,    // a code the program gives a meaning to only within the range
+  length,       // a length: below 0 it runs backwards
+};
+
 // One value of a row, as authors read it.
 struct field_fact {
   std::string_view name;     // "position", "tempo"
@@ -42,6 +52,7 @@ struct field_fact {
   std::int64_t lowest = 0;   // the values that have a meaning: a value outside
   std::int64_t highest = 0;  // is stored as the type allows, with a warning where one is given
   std::string_view meaning;  // what the value is, in a few words
+  value_check check = value_check::none;
 };
 
 // One substring test on a keyword field: every word must occur in it.

@@ -45,6 +45,11 @@ struct line_reading : text_reading {
     if (!model.grid.exists()) return beyond_limit(reading_limit::no_length_row);
     return text_reading::check_position(model.grid, position, placed_on_cell);
   }
+  // Error 103, with the reason the curve is refused.
+  row_end refuse_curve(const curve_refused& why) {
+    log.add_error(here(), error_of(error_code::curve_invalid, std::nullopt, row, why));
+    return row_end::stop;
+  }
   // A placement: its cells go to the journal, and a refusal is recorded at
   // the row's position.
   bool placed(const placement& done, std::int32_t position) {
@@ -150,6 +155,7 @@ row_end read_repetition(line_reading& r, std::string_view field) {
   r.begin_row(row_keyword::repetition);
   repetition_row row{repetition_codes_of(field)};
   if (read_values(r.in, row) != value_count<repetition_row>) return r.field_failed();
+  r.check_meaning(row);
   train_parameters train = train_parameters_of(r.model.stations);
   train.repetition_from_m = row.from;
   train.repetition_to_m = row.to;
@@ -229,11 +235,15 @@ row_end read_gradient(line_reading& r) {
     return checked;
   }
   check_within_line(r.log, r.here(), r.row, r.model, row.position);
+  r.check_meaning(row);
   constexpr std::int32_t gradient_value = value_index<&gradient_row::gradient>;
-  check_plausible(r.log, r.here(), r.row, plausible_gradient, gradient_value, row.gradient);
+  // A gradient the cell cannot hold reads back as another one: that is the
+  // warning, not that it is taken as written.
   const std::int64_t stored = std::int64_t{row.gradient} + 100;
   if (stored < 0 || stored > 255) {
     r.warn_value(warning_kind::value_cut, gradient_value, row.gradient, (stored % 256 + 256) % 256);
+  } else {
+    check_plausible(r.log, r.here(), r.row, plausible_gradient, gradient_value, row.gradient);
   }
   const std::int64_t n = cell_index(row.position);
   if (n > 0) {
@@ -256,13 +266,17 @@ row_end read_curve(line_reading& r, std::string_view field) {
   }
   track_plan& plan = r.model.plan;
   if (!plan.exists()) return r.beyond_limit(reading_limit::no_length_row);
-  if (row.curve_class == 0) return r.fail(error_code::curve_invalid), row_end::stop;
+  if (row.curve_class == 0) return r.refuse_curve({curve_fault::no_class_digit});
   const double magnitude = curvature_by_class[static_cast<std::size_t>(row.curve_class - 1)];
   const double k = row.negative_sense ? -magnitude : magnitude;
   // A curve that would run past the plan's last metre is refused whole.
   const std::int64_t curve_end = std::int64_t{row.start} + row.length;
-  if (curve_end > plan.upper) return r.fail(error_code::curve_invalid), row_end::stop;
+  if (curve_end > plan.upper) {
+    return r.refuse_curve({curve_fault::past_plan_end, curve_end, plan.upper});
+  }
   check_within_line(r.log, r.here(), r.row, r.model, row.start);
+  check_curve_keyword(r.log, r.here(), r.row, field);
+  r.check_meaning(row);
   if (r.previous_curve_end && row.start < *r.previous_curve_end) {
     r.warn_value(warning_kind::curves_overlap, value_index<&curve_row::start>, row.start,
                  *r.previous_curve_end);
@@ -281,7 +295,7 @@ row_end read_curve(line_reading& r, std::string_view field) {
   run(row.start, 0.0);
   run(curve_end, k);
   plan.filled = static_cast<std::int32_t>(m);
-  if (past_limit) return r.fail(error_code::curve_invalid), row_end::stop;
+  if (past_limit) return r.refuse_curve({curve_fault::past_metre_limit, m, plan_metre_limit});
   return row_end::next;
 }
 
@@ -302,6 +316,7 @@ row_end read_tunnel(line_reading& r) {
   const tunnel_placement done = place_tunnel(r.model, row, previous_end);
   r.log.add_writes(r.here(), r.row, done.markers);
   check_within_line(r.log, r.here(), r.row, r.model, row.start);
+  r.check_meaning(row);
   if (done.type < 0 || done.type > 255) {
     r.warn_value(warning_kind::value_cut, value_index<&tunnel_row::type>, done.type,
                  done.type & 0xFF);
@@ -318,6 +333,7 @@ row_end read_speed_boards(line_reading& r) {
   }
   const placement done = place_speed_boards(r.model, row);
   check_within_line(r.log, r.here(), r.row, r.model, row.position);
+  r.check_meaning(row);
   const auto s = s_speeds(row);
   const auto d = d_speeds(row);
   constexpr std::int32_t s_first = value_index<&speed_boards_row::s_speed_a>;
@@ -351,6 +367,7 @@ row_end read_sign(line_reading& r) {
     return row_end::stop;
   }
   check_within_line(r.log, r.here(), r.row, r.model, row.position);
+  r.check_meaning(row);
   if (row.text.ends_with(' ') || row.text.ends_with('\t')) {
     r.warn_value(warning_kind::name_ends_in_blanks, value_index<&sign_row::text>, 0);
   }
@@ -453,6 +470,7 @@ half_end read_line(line_reading& r) {
       end != row_end::next) {
     return end == row_end::fail ? half_end::failed : half_end::stopped;
   }
+  check_line_reach(r.log, r.meaning, line_parameters_of(r.model.stations).line_length_m);
   // Without a grid every later row would only fail for the want of one.
   if (r.read_on && !r.model.grid.exists()) return half_end::failed;
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 
 namespace compiler {
 
@@ -51,8 +52,8 @@ std::size_t utf8_sequence_at(std::string_view body, std::size_t at) {
 }  // namespace
 
 void check_text_form(journal& log, text_id text, std::string_view body) {
-  const auto foreign = [&](foreign_text what, std::size_t at) {
-    warn(log, {text, at}, -1, warning_kind::not_windows_1252, -1, 0,
+  const auto foreign = [&](foreign_text what, std::size_t at, std::int64_t more_lines = 0) {
+    warn(log, {text, at}, -1, warning_kind::not_windows_1252, -1, more_lines,
          static_cast<std::int64_t>(what));
   };
   if (body.find_first_not_of(" \t\r\n") == std::string_view::npos) {
@@ -67,15 +68,23 @@ void check_text_form(journal& log, text_id text, std::string_view body) {
   if (const std::size_t nul = body.find('\0'); nul != std::string_view::npos) {
     foreign(foreign_text::nul_bytes, nul);
   }
-  // One warning for the first UTF-8 sequence: an author who saved the text
-  // as UTF-8 did so for all of it.
+  // One warning, at the first UTF-8 sequence, that counts the other lines
+  // holding one: an author who saved the text as UTF-8 did so for all of it,
+  // and learns how much of it is concerned without a warning a line.
+  std::optional<std::size_t> first;
+  std::int64_t more_lines = 0;
+  std::size_t counted_line_end = 0;  // the end of the last line counted
   for (std::size_t at = body.starts_with("\xEF\xBB\xBF") ? 3 : 0; at < body.size(); ++at) {
-    if (static_cast<unsigned char>(body[at]) < 0x80) continue;
-    if (utf8_sequence_at(body, at) != 0) {
-      foreign(foreign_text::utf8, at);
-      return;
+    if (static_cast<unsigned char>(body[at]) < 0x80 || at < counted_line_end) continue;
+    if (utf8_sequence_at(body, at) == 0) continue;
+    if (!first) {
+      first = at;
+    } else {
+      ++more_lines;
     }
+    counted_line_end = end_of_line(body, at);
   }
+  if (first) foreign(foreign_text::utf8, *first, more_lines);
 }
 
 std::size_t text_notes::line_end(std::size_t offset) {

@@ -11,6 +11,7 @@
 
 #include "compiler/journal.h"
 #include "compiler/keywords.h"
+#include "compiler/meaning_checks.h"
 #include "compiler/model.h"
 #include "compiler/slot_views.h"
 #include "scenario/field_reader.h"
@@ -157,6 +158,7 @@ struct text_reading {
   std::size_t row_first_field = 0;
   bool read_on = false;         // go on after errors, only to find more of them
   bool ended_at_error = false;  // an error 15 ended the text before its end
+  meaning_state meaning{};      // what the checks on meaning remember of the rows read
 
   text_place here() const { return {text, row_offset}; }
   void begin_row(row_keyword keyword) {
@@ -182,6 +184,10 @@ struct text_reading {
   // row whose object sits on a cell refuses a negative position too.
   row_end check_position(const route_grid& grid, std::int64_t position, bool placed_on_cell,
                          std::int64_t margin = 100);
+  // Checks what the row being read means, once the reader has taken it.
+  void check_meaning(const typed_row& values) {
+    compiler::check_meaning(log, meaning, here(), row, values);
+  }
   // A warning about the value at `index` of the row being read.
   void warn_value(warning_kind kind, std::int32_t index, std::int64_t value,
                   std::int64_t other = 0) {
@@ -226,9 +232,14 @@ row_end read_rows(text_reading& r, text_section section, int dash_limit, Reader&
     if (!matched) reader.not_matched(f);
     if (matched && result == row_end::next) r.notes.check_row(r.row_offset, r.in);
     reader.after_row(f);
-    if (result != row_end::next && !r.goes_on()) {
-      if (result == row_end::end_of_text) r.ended_at_error = true;
-      return result;
+    if (result != row_end::next) {
+      if (!r.goes_on()) {
+        if (result == row_end::end_of_text) r.ended_at_error = true;
+        return result;
+      }
+      // Reading on past an error, the values the row did not read are no
+      // keywords of their own: the error says all there is to say of them.
+      r.notes.quiet_rest_of_line(r.in.cursor());
     }
     if (closes_at_header && is_section_header(f) && f.front() != '-') break;
   }

@@ -105,16 +105,22 @@ row_end read_profile(service_reading& r, profile& p, row_keyword keyword) {
   p.row = r.row;
   p.row_offset = r.row_offset;
   check_within_line(r.log, r.here(), r.row, r.model, position);
+  r.check_meaning(row);
   // The value the profile takes, after the position.
   constexpr std::int32_t value_field = 1;
   if (p.in_units_of_5) {
-    check_plausible(r.log, r.here(), r.row, plausible_speed, value_field, value);
     const std::int64_t stored = round_half_even(static_cast<double>(value) / 5.0) * 5;
+    // A speed no byte holds is error 25 when the profile writes it: that
+    // report says it, not one that it is taken as written.
+    if (stored >= 0 && stored <= 255 * 5) {
+      check_plausible(r.log, r.here(), r.row, plausible_speed, value_field, value);
+    }
     r.check_cut(value_field, value, stored);
   } else {
-    check_plausible(r.log, r.here(), r.row, plausible_adhesion, value_field, value);
     if (value < 0 || value > 255) {
       r.warn_value(warning_kind::value_cut, value_field, value, (value % 256 + 256) % 256);
+    } else {
+      check_plausible(r.log, r.here(), r.row, plausible_adhesion, value_field, value);
     }
   }
   return row_end::next;
@@ -133,7 +139,7 @@ row_end placed(service_reading& r, const placement& done, std::int32_t position)
   }
   if (!r.log.has_error() || r.read_on) return row_end::next;
   // The code an earlier error left stays, and takes this row's position.
-  r.log.add_error(r.here(), error_of(r.log.recorded().code, position, r.row, carried_error{}));
+  r.log.add_error(r.here(), error_of(r.log.recorded().code, position, r.row, carried_error{r.log.last_error()}));
   return row_end::stop;
 }
 
@@ -147,6 +153,7 @@ row_end read_signal(service_reading& r) {
   const signal_placement done = place_signal(r.model, row);
   if (!done.done.refused) {
     check_within_line(r.log, r.here(), r.row, r.model, row.position);
+    r.check_meaning(row);
     const std::int64_t pairs[][3] = {{value_index<&signal_row::s1>, row.s1, row.d1},
                                      {value_index<&signal_row::s2>, row.s2, row.d2},
                                      {value_index<&signal_row::s3>, row.s3, row.d3}};
@@ -179,6 +186,7 @@ row_end read_slowdown(service_reading& r) {
   }
   const placement done = place_slowdown(r.model, row);
   check_within_line(r.log, r.here(), r.row, r.model, row.start);
+  r.check_meaning(row);
   check_plausible(r.log, r.here(), r.row, plausible_speed, value_index<&slowdown_row::speed>,
                   row.speed);
   r.check_cut(value_index<&slowdown_row::speed>, row.speed, low16(row.speed));
@@ -199,6 +207,7 @@ row_end read_code_cut(service_reading& r) {
     return checked;
   }
   check_within_line(r.log, r.here(), r.row, r.model, row.position);
+  r.check_meaning(row);
   const std::int64_t c = cell_index(row.position);
   track_cell& cell = r.cell(c);
   placement done;
@@ -324,6 +333,7 @@ row_end read_station(service_reading& r) {
     return row_end::stop;
   }
   if (const row_end read = read_station_values(r, row, record); read != row_end::next) return read;
+  r.check_meaning(row);
   const std::int32_t length = row.length;
   if (!set_station_area(record, length)) return r.beyond_limit(reading_limit::station_area);
   if (length < 600) record.flag_b = 0;
@@ -349,7 +359,10 @@ row_end read_station(service_reading& r) {
   if (r.station_slot > 1 && std::int64_t{record.start} - 350 <
                                 slots[static_cast<std::size_t>(r.station_slot - 1)].finish) {
     r.log.add_error(r.here(), error_of(error_code::stations_too_close, position, r.row,
-                                       station_refused{r.station_slot, -1}));
+                                       station_refused{r.station_slot, -1, record.start,
+                                                       slots[static_cast<std::size_t>(
+                                                                 r.station_slot - 1)]
+                                                           .finish}));
     return row_end::stop;
   }
   r.station_slot += 1;
@@ -374,6 +387,7 @@ row_end read_clock(service_reading& r) {
   r.begin_row(row_keyword::clock);
   clock_row row;
   if (read_values(r.in, row) != value_count<clock_row>) return r.field_failed();
+  r.check_meaning(row);
   train_parameters train = train_parameters_of(r.model.stations);
   train.clock_hours = row.hours;
   train.clock_minutes = row.minutes;

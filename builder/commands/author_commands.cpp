@@ -59,6 +59,13 @@ nlohmann::json to_json(const compiler::diagnostic& d) {
   j["row"] = d.line == 0 ? nlohmann::json() : nlohmann::json(d.row);
   if (d.level == compiler::severity::warning) j["kind"] = compiler::warning_name(d.kind);
   if (d.after_stop) j["after_stop"] = true;
+  if (d.follows) {
+    nlohmann::json cause;
+    cause["file"] = d.follows->file.empty() ? nlohmann::json() : nlohmann::json(d.follows->file);
+    cause["line"] = d.follows->line == 0 ? nlohmann::json() : nlohmann::json(d.follows->line);
+    cause["code"] = d.follows->code;
+    j["follows"] = std::move(cause);
+  }
   return j;
 }
 

@@ -61,22 +61,109 @@ TEST(AuthorMistakes, EachGivesItsReportAtItsLine) {
        line_text({}),
        service_text({signal_at_350, first_station}),
        {"L_4816-.txt:3: warning: the station stop overwrites the signal in cell 8, placed by "
-        "line 2\n    " +
+        "line 2, and writes only its kind and first value: the signal's param4 6 stays in the "
+        "cell; its approach marks stay in cells 2, 0\n    " +
         first_station}},
+      {"station names in UTF-8 on three rows",
+       line_text({}),
+       service_text({"stazione, 0, 4, 900, 1,0,0, 4,1,1, 2,1,1, 1, 15,18,0, CITT\xC3\x80",
+                     "stazione, 5000, 4, 400, 1,0,0, 4,1,1, 2,1,1, 1, 0,0,0, \xC3\x89" "BOLI",
+                     "stazione, 9000, 4, 400, 1,0,0, 4,1,1, 2,1,1, 1, 0,0,0, S\xC3\x80N \xC3\x80"}),
+       {"L_4816-.txt:2: warning: \"\xC3\x80\" is UTF-8 (bytes C3 80), which the files store as "
+        "\"\xC3\x83\xE2\x82\xAC\"; save the text as Windows-1252 (ANSI) (2 more lines of this "
+        "text hold UTF-8)\n"
+        "    stazione, 0, 4, 900, 1,0,0, 4,1,1, 2,1,1, 1, 15,18,0, CITT\xC3\x80"}},
+      // Cut, a value is not also "taken as written": one warning says how it
+      // reads back.
       {"a gradient of 160",
        line_text({"pendenza, 8000, 160"}),
        service_text({}),
-       {"L_linea.txt:4: warning: gradient 160 per mille lies outside what a line can have "
-        "(-60..60 per mille); it is taken as written\n    pendenza, 8000, 160",
-        "L_linea.txt:4: warning: gradient 160 is stored as 4, which reads as -96 per mille: a "
+       {"L_linea.txt:4: warning: gradient 160 is stored as 4, which reads as -96 per mille: a "
         "cell keeps the gradient + 100, modulo 256\n    pendenza, 8000, 160"}},
       {"an adhesion of 300",
        line_text({}),
        service_text({"aderenza, 1000, 300"}),
-       {"L_4816-.txt:2: warning: adhesion 300 % lies outside what a line can have (0..100 %); it "
-        "is taken as written\n    aderenza, 1000, 300",
-        "L_4816-.txt:2: warning: adhesion 300 is stored as 44: a cell keeps the adhesion modulo "
+       {"L_4816-.txt:2: warning: adhesion 300 is stored as 44: a cell keeps the adhesion modulo "
         "256\n    aderenza, 1000, 300"}},
+      {"a curve whose sense is a word",
+       line_text({"curva destra 3, 1000, 500"}),
+       service_text({}),
+       {"L_linea.txt:4: warning: \"curva destra 3\" takes its sense from any \"s\" it holds, "
+        "here in \"destra\": the curve turns left, as \"curvas3\" would; write \"curvad3\" "
+        "for a right curve\n    curva destra 3, 1000, 500"}},
+      {"a gradient row sent back by a lost digit",
+       line_text({"pendenza, 26000, 5", "pendenza, 2600, 3"}),
+       service_text({}),
+       {"L_linea.txt:5: warning: position 2600 m lies behind the previous \"pendenza\" row at "
+        "26000 m (line 4): a profile does not go back: the row writes one cell where the "
+        "profile has got to, and its value holds from there on\n    pendenza, 2600, 3"}},
+      {"a negative curve length",
+       line_text({"curvad3, 1500, -600"}),
+       service_text({}),
+       {"L_linea.txt:4: warning: length -600 m is below 0: the curva ends before it starts\n"
+        "    curvad3, 1500, -600"}},
+      {"a tunnel that ends before it starts, and one of an unknown type",
+       line_text({"montagna, 18200, 16500, 11", "montagna, 20000, 21000, 17"}),
+       service_text({}),
+       {"L_linea.txt:4: warning: the tunnel ends at 16500 m, before its start at 18200 m: it "
+        "covers no cell and is dropped\n    montagna, 18200, 16500, 11",
+        "L_linea.txt:5: warning: tunnel type 17 is none of 1, 2 and 3 (11, 12 and 13 with "
+        "markers): the cells keep type 7, which the program gives no meaning to\n"
+        "    montagna, 20000, 21000, 17"}},
+      {"a signal digit given two",
+       line_text({}),
+       service_text({"segnale, 5000, 2,12,0,0,0,2,2,0,0,0"}),
+       {"L_4816-.txt:2: warning: s1 12 is more than one digit (0..9): it is packed digit by "
+        "digit with the value beside it, runs into it, and reads back as other values\n"
+        "    segnale, 5000, 2,12,0,0,0,2,2,0,0,0"}},
+      {"a clock at 8 70 0, and a timetable that runs backwards",
+       line_text({}),
+       service_text({"orologio, 8 70 0", first_station,
+                     "stazione, 5000, 99, 400, 1,0,0, 4,1,1, 2,1,1, 1, 14,0,0, B"}),
+       {"L_4816-.txt:2: warning: minutes 70 is not part of a time of day (0..59): it is stored "
+        "as written\n    orologio, 8 70 0",
+        "L_4816-.txt:4: warning: station type 99 lies outside the types the program knows "
+        "(1..25): it is stored as written, and taken as a type from 25 up: a record with no "
+        "stop cell and no approach marks\n"
+        "    stazione, 5000, 99, 400, 1,0,0, 4,1,1, 2,1,1, 1, 14,0,0, B",
+        "L_4816-.txt:4: warning: the departure at 14:00:00 comes before the one at 15:18:00 of "
+        "the station behind it (line 3): the timetable runs backwards along the line\n"
+        "    stazione, 5000, 99, 400, 1,0,0, 4,1,1, 2,1,1, 1, 14,0,0, B"}},
+      {"a signal repetition past the line",
+       line_text({}, "lunghezza percorso, 42000\r\nripetizione segnali 4 codici, 0, 60000"),
+       service_text({}),
+       {"L_linea.txt:3: warning: to 60000 m lies past the line's end at 42000 m, and past the "
+        "7000 m after it\n    ripetizione segnali 4 codici, 0, 60000"}},
+      {"warnings past the first error, in the same round",
+       line_text({}),
+       service_text({first_station, "stazione, 9025, 4, 400, 1,0,0, 4,1,1, 2,1,1, 1, 0,0,0, B",
+                     "velocita, 10000.5, 80"}),
+       {"L_4816-.txt:3: error 8: a station position is not a multiple of 50, at 9025 m (cell "
+        "180)\n    stazione, 9025, 4, 400, 1,0,0, 4,1,1, 2,1,1, 1, 0,0,0, B",
+        "L_4816-.txt:4: warning (found after the build stopped reading): \"10000.5\" is written "
+        "as a decimal number and reads as 10000, rounded half to even (a point is not a "
+        "thousands separator: 32.000 is 32)\n    velocita, 10000.5, 80"}},
+      {"objects past the last station that an error left last",
+       line_text({}),
+       service_text({"segnale, 20000, 2,4,0,0,0,0,0,0,0,0", first_station,
+                     "stazione, 5000, 4, 400, 1,0,0, 4,1,1, 2,1,1, 1, 0,0,0, B",
+                     "stazione, 5300, 4, 400, 1,0,0, 4,1,1, 2,1,1, 1, 0,0,0, C", last_station}),
+       {"L_4816-.txt:5: error 22: a station area begins less than 350 m after the end of the "
+        "previous one, at 5300 m (its area starts at 5100 m, the previous one ends at 5200 m)\n"
+        "    stazione, 5300, 4, 400, 1,0,0, 4,1,1, 2,1,1, 1, 0,0,0, C",
+        "L_4816-.txt:2: warning: position 20000 m lies past the end of the last station's area "
+        "at 5500 m: the train stops before it (follows from error 22 at line 5)\n"
+        "    segnale, 20000, 2,4,0,0,0,0,0,0,0,0"}},
+      {"a curve without its class",
+       line_text({"curva, 100, 100"}),
+       service_text({}),
+       {"L_linea.txt:4: error 103: the curve keyword \"curva\" names no class: it holds none "
+        "of the digits 1 to 6\n    curva, 100, 100"}},
+      {"a curve past the plan's end",
+       line_text({"curvas2, 100, 80000"}),
+       service_text({}),
+       {"L_linea.txt:4: error 103: the curve would end at 80100 m, past the track plan's last "
+        "metre 70500 (the line's length and 7000 m)\n    curvas2, 100, 80000"}},
       {"a terminus past the line's end",
        line_text({}),
        service_text(
@@ -118,16 +205,17 @@ TEST(AuthorMistakes, EachGivesItsReportAtItsLine) {
       {"signal values past their fields",
        line_text({}),
        service_text({"segnale, 5000, 2,4000,0,0,0,0,9,0,0,300"}),
-       {"L_4816-.txt:2: warning: s1 x 10 + d1 40009 is stored as -25527: its field keeps only "
+       {"L_4816-.txt:2: warning: s1 4000 is more than one digit (0..9): it is packed digit by "
+        "digit with the value beside it, runs into it, and reads back as other values\n"
+        "    segnale, 5000, 2,4000,0,0,0,0,9,0,0,300",
+        "L_4816-.txt:2: warning: s1 x 10 + d1 40009 is stored as -25527: its field keeps only "
         "its low 16 bits\n    segnale, 5000, 2,4000,0,0,0,0,9,0,0,300",
         "L_4816-.txt:2: warning: tempo 300 is stored as 44: its field keeps only its low 8 "
         "bits\n    segnale, 5000, 2,4000,0,0,0,0,9,0,0,300"}},
       {"a speed whose fifth is no byte, at its own row",
        line_text({}),
        service_text({"velocita, 17050, 1500", "velocita, 18000, 80"}),
-       {"L_4816-.txt:2: warning: speed 1500 km/h lies outside what a line can have (0..350 km/h); "
-        "it is taken as written\n    velocita, 17050, 1500",
-        "L_4816-.txt:2: error 25: speed 1500 km/h does not fit: a speed is stored in units of 5 "
+       {"L_4816-.txt:2: error 25: speed 1500 km/h does not fit: a speed is stored in units of 5 "
         "km/h in a byte (-2..1277 km/h)\n    velocita, 17050, 1500"}},
       {"clock hours past an Integer",
        line_text({}),

@@ -178,8 +178,8 @@ TEST(Diagnostics, ReaderErrorsNameTheRowLineAndCell) {
       {"no general section", text_of({"lunghezza percorso, 63500", "[fine]"}), service_text({}),
        "L_linea.txt: error 102: the line description text has no [generale] section"},
       {"curve without a class", line_text({"curvas, 900, 100"}), service_text({}),
-       "L_linea.txt:4: error 103: a curve names no class 1 to 6, or runs past the end of the "
-       "track plan\n"
+       "L_linea.txt:4: error 103: the curve keyword \"curvas\" names no class: it holds none of "
+       "the digits 1 to 6\n"
        "    curvas, 900, 100"},
   };
   for (const error_case& c : cases) {
@@ -200,7 +200,7 @@ TEST(Diagnostics, ProtectionErrorsNameTheSlowdownAndCell) {
   };
   const std::vector<pass_case> cases = {
       {"signal before the warning without room",
-       {slowdown, signal_at(40000), signal_at(39950), signal_at(39900)},
+       {slowdown, signal_at(39900), signal_at(39950), signal_at(40000)},
        "L_4816-.txt:2: error 11: a signal before a slowdown warning has no free cell and no code "
        "cut in front of it, at 40050 m (cell 801), for the slowdown at 42150 m\n"
        "    " +
