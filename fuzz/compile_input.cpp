@@ -175,7 +175,8 @@ scenario::status check_journal(const compiler::scenario_model& model,
   return {};
 }
 
-scenario::status check_result(const compiler::scenario_model& model, const compiler::journal& log,
+scenario::status check_result(const compiler::build_settings& settings,
+                              const compiler::scenario_model& model, const compiler::journal& log,
                               const compile_input& input, const compiler::compile_result& result) {
   const error_code recorded = log.recorded().code;
   if (std::find(known_codes.begin(), known_codes.end(), recorded) == known_codes.end()) {
@@ -196,12 +197,14 @@ scenario::status check_result(const compiler::scenario_model& model, const compi
       scenario::line_text_file_name(compiler::embedded_route_base_name),
       scenario::service_text_file_name(compiler::embedded_route_base_name,
                                        compiler::embedded_train_number)};
-  // The author's view: every warning and error, formatted at file and line.
+  // The author's view: every warning and error, formatted at file and line,
+  // with what reading on past an error finds.
   std::size_t errors = 0;
-  for (const compiler::diagnostic& d : compiler::diagnose(log, model, input.texts, names)) {
+  for (const compiler::diagnostic& d :
+       compiler::author_report(settings, input.texts, log, model, names)) {
     if (compiler::format_diagnostic(d).empty())
       return scenario::status::failure("an empty diagnostic");
-    errors += d.level == compiler::severity::error ? 1 : 0;
+    errors += d.level == compiler::severity::error && !d.after_stop ? 1 : 0;
   }
   if ((errors == 0) != (recorded == error_code::none && result.fatal == error_code::none)) {
     return scenario::status::failure(
@@ -275,7 +278,7 @@ scenario::status compile_and_check(std::string_view data) {
   compiler::journal log;
   const compiler::compile_result result =
       compiler::compile_scenario(settings, input.texts, model, log);
-  return check_result(model, log, input, result);
+  return check_result(settings, model, log, input, result);
 }
 
 }  // namespace fuzzing
