@@ -138,7 +138,8 @@ command_action define_inspect(CLI::App& sub, const context& ctx) {
 command_action define_explain(CLI::App& sub, const context& ctx) {
   auto code = std::make_shared<std::string>();
   CLI::Option* given =
-      sub.add_option("CODE", *code, "an error code; without one, every code is listed");
+      sub.add_option("CODE", *code,
+                     "an error code or a warning's name; without one, every one is listed");
   return [code, given, ctx] {
     return run_explain_command(given->count() > 0 ? std::optional(*code) : std::nullopt, ctx.out,
                                ctx.err);
@@ -253,7 +254,8 @@ constexpr std::array<command, 10> commands = {{
     {"export-sources", "write the embedded texts as a starting point for a new scenario",
      define_export},
     {"inspect", "decode binary files of a build into tables or JSON", define_inspect},
-    {"explain", "what an error code means, what raises it and the usual fix", define_explain},
+    {"explain", "what an error code or a warning means, what raises it and the usual fix",
+     define_explain},
     {"view", "write a build, from its binary files or its texts, as one HTML page to look at",
      define_view},
     {"serve", "serve the page of your texts on this machine, rebuilt whenever you save them",

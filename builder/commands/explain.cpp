@@ -5,7 +5,9 @@
 #include <charconv>
 #include <ostream>
 
+#include "compiler/diagnostics.h"
 #include "compiler/error_code.h"
+#include "scenario/control_bytes.h"
 
 namespace builder {
 
@@ -29,16 +31,29 @@ exit_status run_explain_command(const std::optional<std::string>& code, std::ost
     for (const compiler::error_explanation& e : compiler::error_explanations()) {
       out << fmt::format("{:>4}  {}\n", compiler::code_number(e.code), e.meaning);
     }
-    out << "Run 'scenario-builder explain CODE' for what raises a code and the usual fix.\n";
+    out << "\nwarning  meaning\n";
+    for (const compiler::warning_explanation& w : compiler::warning_explanations()) {
+      out << fmt::format("{}  {}\n", w.name, w.meaning);
+    }
+    out << "Run 'scenario-builder explain CODE' for what raises a code and the usual fix, or "
+           "'scenario-builder explain WARNING' for what to do about a warning.\n";
+    return exit_status::clean;
+  }
+  for (const compiler::warning_explanation& w : compiler::warning_explanations()) {
+    if (w.name != *code) continue;
+    out << fmt::format(
+        "warning {}: {}\n"
+        "  fix:       {}\n",
+        w.name, w.meaning, w.fix);
     return exit_status::clean;
   }
   const auto number = parse_code(*code);
   const compiler::error_explanation* e = number ? compiler::find_explanation(*number) : nullptr;
   if (e == nullptr || e->code == compiler::error_code::none) {
     err << fmt::format(
-        "scenario-builder: \"{}\" is not an error code\n"
+        "scenario-builder: \"{}\" is neither an error code nor a warning's name\n"
         "run 'scenario-builder explain' for the list\n",
-        *code);
+        scenario::visible_control_bytes(*code));
     return exit_status::usage_or_file;
   }
   out << fmt::format(
