@@ -79,8 +79,8 @@ constexpr field_fact repetition_fields[] = {
              "slot 86 `start`; not a multiple of 50: error 3; the simulator repeats the signals "
              "from here, the program gives it no further meaning"),
     position("to", "where the repetition ends",
-             "slot 86 `finish`; not a multiple of 50: error 4; 0 turns repetition off: slot 86 "
-             "`position`, the count of codes (4 or 9, from the keyword), becomes 0")};
+             "slot 86 `finish`; not a multiple of 50: error 4; 0 also sets the count of codes, "
+             "slot 86 `position` (else 4 or 9, from the keyword), to 0")};
 constexpr field_fact gradient_fields[] = {
     position("position", "where the gradient begins",
              "the gradient holds from cell position / 50 on; the cells before it, back to the "
