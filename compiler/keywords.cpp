@@ -183,7 +183,7 @@ constexpr field_fact signal_fields[] = {
            0, 2),
     one_digit("s1", "the s side's first digit",
               "tens of `param1` = s1 × 10 + d1; the aspect it stands for is the simulator's, the "
-              "program only packs it; a second digit runs into d1"),
+              "program only packs it; 10 or more does not fit its place"),
     one_digit("s2", "the s side's second digit",
               "tens of `param2` = s2 × 10 + d2; an aspect of the simulator's"),
     one_digit("s3", "the s side's third digit",
@@ -196,7 +196,8 @@ constexpr field_fact signal_fields[] = {
            "the simulator's",
            0, 2),
     one_digit("d1", "the d side's first digit",
-              "units of `param1`; an aspect of the simulator's, the program only packs it"),
+              "units of `param1`; an aspect of the simulator's, the program only packs it; 10 "
+              "or more spills into s1's tens"),
     one_digit("d2", "the d side's second digit", "units of `param2`; an aspect of the simulator's"),
     one_digit("d3", "the d side's third digit", "units of `param3`; an aspect of the simulator's"),
     a_long("tempo", "", "a time of the signal",
