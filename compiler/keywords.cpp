@@ -116,8 +116,8 @@ constexpr field_fact speed_boards_fields[] = {
              "cell position / 50 + 1 becomes kind 6 (an occupied cell: error 21); the simulator "
              "shows the boards there"),
     a_speed("vas", "the s side's speed for rank A",
-            "hundreds of `param1` = vad / 5 + vas × 20, rounded; the simulator shows a train of "
-            "rank A its speed"),
+            "hundreds of `param1` = vad / 5 + vas × 20, rounded; the simulator shows it to trains "
+            "of rank A"),
     a_speed("vbs", "the s side's speed for rank B",
             "hundreds of `param2` = vbd / 5 + vbs × 20, rounded; the simulator shows it to rank B"),
     a_speed("vcs", "the s side's speed for rank C",
@@ -159,7 +159,8 @@ constexpr field_fact adhesion_fields[] = {
              "the adhesion holds from cell position / 50 on, up to the next row's cell"),
     a_long("adhesion", "%", "the adhesion from this position on (100: full)",
            "`adhesion` = adhesion modulo 256 in every cell up to the next row's (the grid's last "
-           "three cells keep 0); the simulator's grip, the program gives it no further meaning",
+           "three cells keep 0); the simulator's wheel grip, the program gives it no further "
+           "meaning",
            plausible_adhesion.lowest, plausible_adhesion.highest)};
 constexpr field_fact clock_fields[] = {
     {"hours", field_type::integer16, "h", 0, 23, "the clock at the start",
@@ -222,7 +223,7 @@ constexpr field_fact slowdown_fields[] = {
            integer_lowest, integer_highest),
     a_long("f_ta", "", "not 0: four cells lead up to the warning",
            "not 0 and x beyond 1500 m: the four cells before the warning become kind 5, numbered "
-           "1 (nearest) to 4 (one taken: error 20); 0 leaves them"),
+           "1 (nearest) to 4 (one taken: error 20); 0 leaves them as they are"),
     a_long("d_v", "", "a value of the slowdown's cells",
            "when not 0, `param2` of the warning, start and end cells, and of the kind 5 cells "
            "their number; the simulator reads it",
@@ -235,8 +236,6 @@ constexpr field_fact code_cut_fields[] = {
            "`param1` of the kind 12 cell (above 32767: error 25); the protection pass may lower it "
            "to 180 in front of a signal near a slowdown; the simulator reads it",
            long_lowest, integer_highest)};
-constexpr std::string_view stored_for_the_simulator =
-    "stored as written; the simulator reads it, the program gives it no further meaning";
 constexpr field_fact station_fields[] = {
     position("position", "where the station stands",
              "`position` of the slot; a multiple of 50 (error 8) with position + 800 within the "
@@ -250,21 +249,35 @@ constexpr field_fact station_fields[] = {
            "not stored: it gives the area (`start`, `finish`) and below 600 clears the second "
            "flag; not a multiple of 100: error 9",
            0, long_highest),
-    a_byte("flag_a", "", "the first flag", stored_for_the_simulator),
+    a_byte("flag_a", "", "the first flag",
+           "`flag_a` of the slot, as written; the simulator reads it, the program gives it "
+           "no further meaning"),
     a_byte("flag_b", "", "the second flag",
-           "cleared for a station shorter than 600 m and in slot 1, else stored as written; the "
-           "simulator reads it"),
+           "`flag_b` of the slot, cleared for a station shorter than 600 m and in slot 1; the "
+           "simulator reads it, the program gives it no further meaning"),
     a_byte("flag_c", "", "the third flag",
            "not 0: `finish`, the stop cell and the marks lie 50 m further (not for types 5 to 8); "
-           "cleared for types 5 to 8 and in slot 1, which keeps the 50 m"),
-    an_integer("group1_a", "", "a value for the simulator", stored_for_the_simulator),
-    an_integer("group1_b", "", "a value for the simulator", stored_for_the_simulator),
-    a_byte("group1_c", "", "a value for the simulator", stored_for_the_simulator),
-    an_integer("group2_a", "", "a value for the simulator", stored_for_the_simulator),
-    an_integer("group2_b", "", "a value for the simulator", stored_for_the_simulator),
-    an_integer("group2_c", "", "a value for the simulator", stored_for_the_simulator),
+           "`flag_c` of the slot, cleared for types 5 to 8 and in slot 1 (which keeps the 50 m)"),
+    an_integer("group1_a", "", "a value for the simulator",
+               "`group1_a` of the slot, as written; the simulator reads it, the program gives it "
+               "no further meaning"),
+    an_integer("group1_b", "", "a value for the simulator",
+               "`group1_b` of the slot, as written; the simulator reads it, the program gives it "
+               "no further meaning"),
+    a_byte("group1_c", "", "a value for the simulator",
+           "`group1_c` of the slot, as written; the simulator reads it, the program gives it "
+           "no further meaning"),
+    an_integer("group2_a", "", "a value for the simulator",
+               "`group2_a` of the slot, as written; the simulator reads it, the program gives it "
+               "no further meaning"),
+    an_integer("group2_b", "", "a value for the simulator",
+               "`group2_b` of the slot, as written; the simulator reads it, the program gives it "
+               "no further meaning"),
+    an_integer("group2_c", "", "a value for the simulator",
+               "`group2_c` of the slot, as written; the simulator reads it, the program gives it "
+               "no further meaning"),
     a_byte("dwell", "s", "the stop's dwell",
-           "`dwell`, as written; the simulator reads it as the stop time"),
+           "`dwell` of the slot, as written; the simulator reads it as the stop time"),
     a_long("hours", "h", "the departure time",
            "`departure_time` = (hours × 60 + minutes) × 60 + seconds; the simulator's timetable "
            "reads it, the driver documents do not",
