@@ -19,121 +19,289 @@ constexpr std::int64_t long_highest = std::numeric_limits<std::int32_t>::max();
 constexpr std::int64_t integer_lowest = std::numeric_limits<std::int16_t>::min();
 constexpr std::int64_t integer_highest = std::numeric_limits<std::int16_t>::max();
 
-constexpr field_fact position(std::string_view name = "position") {
-  return {name, field_type::long32, "m", long_lowest, long_highest, "a place on the line"};
+// Each value says what it is (`meaning`) and what the program and its files
+// do with it (`effect`). Where only the simulator gives a value a meaning, the
+// effect says where it is stored and that the program does nothing more.
+constexpr field_fact position(std::string_view name, std::string_view meaning,
+                              std::string_view effect) {
+  return {name, field_type::long32, "m", long_lowest, long_highest, meaning, effect};
 }
 constexpr field_fact a_long(std::string_view name, std::string_view unit, std::string_view meaning,
-                            std::int64_t lowest = long_lowest, std::int64_t highest = long_highest) {
-  return {name, field_type::long32, unit, lowest, highest, meaning};
+                            std::string_view effect, std::int64_t lowest = long_lowest,
+                            std::int64_t highest = long_highest) {
+  return {name, field_type::long32, unit, lowest, highest, meaning, effect};
 }
 constexpr field_fact an_integer(std::string_view name, std::string_view unit,
-                                std::string_view meaning) {
-  return {name, field_type::integer16, unit, integer_lowest, integer_highest, meaning};
+                                std::string_view meaning, std::string_view effect) {
+  return {name, field_type::integer16, unit, integer_lowest, integer_highest, meaning, effect};
 }
-constexpr field_fact a_byte(std::string_view name, std::string_view unit, std::string_view meaning) {
-  return {name, field_type::byte8, unit, 0, 255, meaning};
+constexpr field_fact a_byte(std::string_view name, std::string_view unit, std::string_view meaning,
+                            std::string_view effect) {
+  return {name, field_type::byte8, unit, 0, 255, meaning, effect};
 }
-constexpr field_fact a_text(std::string_view name, std::string_view meaning) {
-  return {name, field_type::text, "", 0, 32767, meaning};
+constexpr field_fact a_text(std::string_view name, std::string_view meaning,
+                            std::string_view effect) {
+  return {name, field_type::text, "", 0, 32767, meaning, effect};
 }
+// A value packed digit by digit with others: 0 to 9, or to `highest`.
 constexpr field_fact one_digit(std::string_view name, std::string_view meaning,
-                               std::int64_t highest = 9) {
-  return {name, field_type::long32, "", 0, highest, meaning, value_check::one_digit};
+                               std::string_view effect, std::int64_t highest = 9) {
+  field_fact fact = a_long(name, "", meaning, effect, 0, highest);
+  fact.check = value_check::one_digit;
+  return fact;
 }
-constexpr field_fact a_length(std::string_view name, std::string_view meaning) {
-  return {name, field_type::long32, "m", 0, long_highest, meaning, value_check::length};
+// A value whose meaning `check` watches over, within `lowest` to `highest`.
+constexpr field_fact checked(field_fact fact, value_check check, std::int64_t lowest,
+                             std::int64_t highest) {
+  fact.check = check;
+  fact.lowest = lowest;
+  fact.highest = highest;
+  return fact;
 }
-// An hour, a minute or a second of a time of day, read as `type`.
-constexpr field_fact time_part(std::string_view name, field_type type, std::string_view unit,
-                               std::int64_t highest, std::string_view meaning) {
-  return {name, type, unit, 0, highest, meaning, value_check::time_of_day};
+constexpr field_fact a_speed(std::string_view name, std::string_view meaning,
+                             std::string_view effect) {
+  return a_long(name, "km/h", meaning, effect, plausible_speed.lowest, plausible_speed.highest);
 }
 
 // The values of each keyword, in the order its row writes them.
-constexpr field_fact length_fields[] = {
-    a_long("length", "m", "the length L of the line; the grid and the plan reach 7000 m beyond",
-           min_line_length_m, max_line_length_m)};
+constexpr field_fact length_fields[] = {a_long(
+    "length", "m", "the length L of the line",
+    "slot 84 `finish`; makes the grid, cells 0 to (L + 7000) / 50, and the plan, metres 0 to "
+    "L + 7000, against whose end every position is checked (error 15); above 1000000: error 1",
+    min_line_length_m, max_line_length_m)};
 constexpr field_fact progressive_fields[] = {
-    position("start"), a_long("reference", "m", "the count at which the section's kilometres run"),
-    a_long("flag", "", "1: the reference takes 100 m more")};
-constexpr field_fact background_fields[] = {
-    a_long("value", "", "a background setting of the simulator")};
+    position("start", "where a section with a kilometre count of its own begins",
+             "`start` of slot 81, 82 or 83: the rows are ordered by it, the greatest to slot 81; "
+             "two sharing the greatest clear all three slots; not a multiple of 50: error 2; the "
+             "simulator's kilometre posts follow it"),
+    a_long("reference", "m", "the section's kilometre reference",
+           "`finish` of the row's slot after ordering, 100 more when the flag is 1; not a "
+           "multiple of 50: error 2; the simulator reads it, the program gives it no further "
+           "meaning"),
+    a_long("flag", "", "1: the reference is taken 100 m further",
+           "`position` of the row's slot, as written; exactly 1 adds 100 to the stored "
+           "reference, any other value adds nothing")};
+constexpr field_fact background_fields[] = {a_long(
+    "value", "", "a background setting of the simulator",
+    "slot 85 `start` (uno), `position` (due) or `finish` (tre), as written; the simulator reads "
+    "it, the program gives it no further meaning")};
 constexpr field_fact repetition_fields[] = {
-    position("from"), position("to")};
+    position("from", "where the signals begin to be repeated in the cab",
+             "slot 86 `start`; not a multiple of 50: error 3; the simulator repeats the signals "
+             "from here, the program gives it no further meaning"),
+    position("to", "where the repetition ends",
+             "slot 86 `finish`; not a multiple of 50: error 4; 0 also sets the count of codes, "
+             "slot 86 `position` (else 4 or 9, from the keyword), to 0")};
 constexpr field_fact gradient_fields[] = {
-    position(), a_long("gradient", "per mille", "the gradient from this position on, signed",
-                       plausible_gradient.lowest, plausible_gradient.highest)};
+    position("position", "where the gradient begins",
+             "the gradient holds from cell position / 50 on; the cells before it, back to the "
+             "previous row's cell, keep the previous gradient"),
+    a_long("gradient", "per mille", "the gradient from this position on; above 0 it rises",
+           "`gradient` = gradient + 100, modulo 256, in every cell up to the next row's cell (the "
+           "grid's last three cells keep 0); the simulator's climbs and the page's elevation "
+           "come from it",
+           plausible_gradient.lowest, plausible_gradient.highest)};
 constexpr field_fact curve_fields[] = {
-    position("start"), a_length("length", "how far the curve runs")};
+    position("start", "where the curve begins",
+             "the track plan runs straight from its end so far up to this metre (a start behind "
+             "it: no straight run); the grid is not touched, curves live in the plan alone"),
+    checked(a_long("length", "m", "how far the curve runs",
+                   "the plan bends over this many metres by the curvature of the keyword's class "
+                   "digit (1: 0.0001 to 6: 0.003 per metre), the negative way, left on the page, "
+                   "when the keyword holds an s; past metre L + 7000: error 103"),
+            value_check::length, 0, long_highest)};
 constexpr field_fact tunnel_fields[] = {
-    position("start"), position("end"),
-    {"type", field_type::long32, "", 1, 13, "the tunnel type; above 10 the tunnel carries markers",
-     value_check::type_code}};
+    position("start", "where the tunnel begins",
+             "the first covered cell is start / 50; a start 150 m or less after the previous "
+             "tunnel row's end (or before it) makes the type 3"),
+    position("end", "where the tunnel ends",
+             "the last covered cell is end / 50 − 1; an end not beyond the start covers no cell, "
+             "and no cell past the grid is written"),
+    // 1, 2 and 3, and 11 to 13 with markers: the check leaves out 4 to 10.
+    checked(a_long("type", "", "the tunnel type",
+                   "`mountain_type` of every covered cell (low 8 bits); above 10, 10 is taken off "
+                   "and every fourth covered cell still empty gets a tunnel marker (kind 11) that "
+                   "any later object may take; the simulator gives each type its meaning"),
+            value_check::type_code, 1, 13)};
 constexpr field_fact speed_boards_fields[] = {
-    position(),
-    a_long("vas", "km/h", "s side, rank A", plausible_speed.lowest, plausible_speed.highest),
-    a_long("vbs", "km/h", "s side, rank B", plausible_speed.lowest, plausible_speed.highest),
-    a_long("vcs", "km/h", "s side, rank C", plausible_speed.lowest, plausible_speed.highest),
-    one_digit("strisces", "s side stripes"),
-    a_long("vad", "km/h", "d side, rank A", plausible_speed.lowest, plausible_speed.highest),
-    a_long("vbd", "km/h", "d side, rank B", plausible_speed.lowest, plausible_speed.highest),
-    a_long("vcd", "km/h", "d side, rank C", plausible_speed.lowest, plausible_speed.highest),
-    one_digit("strisced", "d side stripes")};
-constexpr field_fact sign_fields[] = {position(), a_text("sign text", "what the sign shows")};
+    position("position", "where the boards stand",
+             "cell position / 50 + 1 becomes kind 6 (an occupied cell: error 21); the simulator "
+             "shows the boards there"),
+    a_speed("vas", "the s side's speed for rank A",
+            "hundreds of `param1` = vad / 5 + vas × 20, rounded; the simulator shows it to trains "
+            "of rank A"),
+    a_speed("vbs", "the s side's speed for rank B",
+            "hundreds of `param2` = vbd / 5 + vbs × 20, rounded; the simulator shows it to rank B"),
+    a_speed("vcs", "the s side's speed for rank C",
+            "hundreds of `param3` = vcd / 5 + vcs × 20, rounded; the simulator shows it to rank C"),
+    one_digit("strisces", "the stripes on the s side's boards",
+              "tens of `param4` = strisces × 10 + strisced; the carried boards count down to a "
+              "lower speed with 2, 1 and 0 stripes 500 m apart"),
+    a_speed("vad", "the d side's speed for rank A",
+            "last two digits of `param1`, as vad / 5; empty reads 0: no d side speed"),
+    a_speed("vbd", "the d side's speed for rank B", "last two digits of `param2`, as vbd / 5"),
+    a_speed("vcd", "the d side's speed for rank C", "last two digits of `param3`, as vcd / 5"),
+    one_digit("strisced", "the stripes on the d side's boards",
+              "units of `param4`; the simulator shows the stripes, the program gives them no "
+              "further meaning")};
+constexpr field_fact sign_fields[] = {
+    position("position", "where the sign stands",
+             "cell position / 50 + 1 becomes kind 14, `param1` the slot of its text (an occupied "
+             "cell: error 6)"),
+    a_text("sign text", "what the sign shows",
+           "`name` of slot 80 for the first sign row, 79 for the next and so on down (an 81st: "
+           "error 10); the simulator shows it, each group in parentheses one line of the sign")};
 constexpr field_fact braked_mass_fields[] = {
-    a_long("braked-mass percentage", "%", "the train's braked mass")};
-constexpr field_fact cars_fields[] = {a_long("number of cars", "", "the train's cars")};
+    a_long("braked-mass percentage", "%", "the train's braked mass",
+           "slot 84 `start`, as written; the simulator's braking reads it, the program gives it no "
+           "further meaning")};
+constexpr field_fact cars_fields[] = {
+    a_long("number of cars", "", "the cars of the train",
+           "slot 84 `position`, as written; the simulator reads it, the program gives it no "
+           "further meaning")};
 constexpr field_fact speed_fields[] = {
-    position(), a_long("speed", "km/h", "the speed limit from this position on",
-                       plausible_speed.lowest, plausible_speed.highest)};
+    position("position", "where the limit begins",
+             "the limit holds from cell position / 50 on, up to the next row's cell"),
+    a_speed("speed", "the line speed limit from this position on",
+            "`speed_limit` = speed / 5, rounded half to even, in every cell up to the next row's "
+            "(the grid's last three cells keep 0); below −2 or above 1277: error 25; the "
+            "simulator's limit, drawn on the page")};
 constexpr field_fact adhesion_fields[] = {
-    position(), a_long("adhesion", "%", "the adhesion from this position on (100: full)",
-                       plausible_adhesion.lowest, plausible_adhesion.highest)};
+    position("position", "where the adhesion begins",
+             "the adhesion holds from cell position / 50 on, up to the next row's cell"),
+    a_long("adhesion", "%", "the adhesion from this position on (100: full)",
+           "`adhesion` = adhesion modulo 256 in every cell up to the next row's (the grid's last "
+           "three cells keep 0); the simulator's wheel grip, the program gives it no further "
+           "meaning",
+           plausible_adhesion.lowest, plausible_adhesion.highest)};
 constexpr field_fact clock_fields[] = {
-    time_part("hours", field_type::integer16, "h", 23, "the clock at the start"),
-    time_part("minutes", field_type::integer16, "min", 59, "the clock at the start"),
-    time_part("seconds", field_type::integer16, "s", 59, "the clock at the start")};
-constexpr field_fact sand_fields[] = {an_integer("sand", "", "the sand the train carries")};
+    {"hours", field_type::integer16, "h", 0, 23, "the clock at the start",
+     "slot 86 `group2_a`, as written; the simulator's clock starts from it", value_check::time_of_day},
+    {"minutes", field_type::integer16, "min", 0, 59, "the clock at the start",
+     "slot 86 `group2_b`, as written", value_check::time_of_day},
+    {"seconds", field_type::integer16, "s", 0, 59, "the clock at the start",
+     "slot 86 `group2_c`, as written; the page shows the clock as 15:17:15", value_check::time_of_day}};
+constexpr field_fact sand_fields[] = {
+    an_integer("sand", "", "the sand the train carries",
+               "slot 86 `group1_a`, as written; the simulator reads it, the program gives it no "
+               "further meaning")};
 constexpr field_fact signal_fields[] = {
-    position(),
-    one_digit("sx", "the s side's code", 2),
-    one_digit("s1", "s side, first value"),
-    one_digit("s2", "s side, second value"),
-    one_digit("s3", "s side, third value"),
-    one_digit("rapp", "repetition"),
-    one_digit("dx", "the d side's code", 2),
-    one_digit("d1", "d side, first value"),
-    one_digit("d2", "d side, second value"),
-    one_digit("d3", "d side, third value"),
-    a_long("tempo", "", "a time value, stored when sx is 2", 0, 255)};
+    position("position", "where the signal stands",
+             "cell position / 50 + 1 becomes kind 1 (an occupied cell: error 16) and the cells 2, "
+             "4, 6, 8 before it get approach marks; near a slowdown the protection pass puts a "
+             "code cut 180 in front of it"),
+    one_digit("sx", "the s side's code",
+              "units of `param4` as sx × 3 + dx, and tens of the approach marks; 2 keeps tempo in "
+              "`signal_time`; what a code shows is the simulator's",
+              2),
+    one_digit("s1", "the s side's first digit",
+              "tens of `param1` = s1 × 10 + d1; the aspect it stands for is the simulator's, the "
+              "program only packs it; 10 or more does not fit its place"),
+    one_digit("s2", "the s side's second digit",
+              "tens of `param2` = s2 × 10 + d2; an aspect of the simulator's"),
+    one_digit("s3", "the s side's third digit",
+              "tens of `param3` = s3 × 10 + d3; an aspect of the simulator's"),
+    one_digit("rapp", "a one-digit switch (0 or 1 in the carried rows)",
+              "tens of `param4` = rapp × 10 + sx × 3 + dx; the simulator reads it, the program "
+              "gives it no further meaning"),
+    one_digit("dx", "the d side's code",
+              "with sx, units of `param4` and tens of the approach marks (sx × 3 + dx); a code of "
+              "the simulator's",
+              2),
+    one_digit("d1", "the d side's first digit",
+              "units of `param1`; an aspect of the simulator's, the program only packs it; 10 "
+              "or more spills into s1's tens"),
+    one_digit("d2", "the d side's second digit", "units of `param2`; an aspect of the simulator's"),
+    one_digit("d3", "the d side's third digit", "units of `param3`; an aspect of the simulator's"),
+    a_long("tempo", "", "a time of the signal",
+           "`signal_time` when sx is 2 (1 to 100 become 101; low 8 bits), else 0; the simulator "
+           "reads it, the program gives it no further meaning",
+           0, 255)};
 constexpr field_fact slowdown_fields[] = {
-    position("x"),
-    a_long("v", "km/h", "the slowdown's speed", plausible_speed.lowest, plausible_speed.highest),
-    a_length("l", "the slowdown's length"),
-    a_long("f_tt", "", "copied to the start and end cells", integer_lowest, integer_highest),
-    a_long("f_ta", "", "not 0: the four cells ahead of the warning are marked"),
-    a_long("d_v", "", "copied to the slowdown's cells when not 0", integer_lowest, integer_highest)};
+    position("x", "where the slowdown begins",
+             "start cell x / 50 + 1, kind 3; beyond 1500 m a warning cell (x − 1200) / 50 + 1, "
+             "kind 4; the protection pass adds code cuts 180 at 5 to 7, 11 to 13 and 18 to 20 "
+             "cells before the start"),
+    a_speed("v", "the slowdown's speed",
+            "`param1` of the warning, start and end cells; below 110 km/h the protection pass "
+            "puts a code cut 180 every 8 cells inside the slowdown"),
+    checked(a_long("l", "m", "the slowdown's length",
+                   "end cell (x + l) / 50 + 1, kind 2 (with 0 the start takes the one cell); an "
+                   "end past the grid: error 15"),
+            value_check::length, 0, long_highest),
+    a_long("f_tt", "", "a value of the start and the end",
+           "`param3` of the start and end cells, low 16 bits; the simulator reads it, the program "
+           "gives it no further meaning",
+           integer_lowest, integer_highest),
+    a_long("f_ta", "", "not 0: four cells lead up to the warning",
+           "not 0 and x beyond 1500 m: the four cells before the warning become kind 5, numbered "
+           "1 (nearest) to 4 (one taken: error 20); 0 leaves them as they are"),
+    a_long("d_v", "", "a value of the slowdown's cells",
+           "when not 0, `param2` of the warning, start and end cells, and of the kind 5 cells "
+           "their number; the simulator reads it",
+           integer_lowest, integer_highest)};
 constexpr field_fact code_cut_fields[] = {
-    position(), a_long("code", "", "the code; 0 or less (written AC): a cut without a code",
-                       long_lowest, integer_highest)};
+    position("position", "where the code is cut",
+             "cell position / 50 (no + 1) becomes kind 12, or kind 13 without a code (an occupied "
+             "cell: error 7)"),
+    a_long("code", "", "the code; 0 or less (written AC): a cut without a code",
+           "`param1` of the kind 12 cell (above 32767: error 25); the protection pass may lower it "
+           "to 180 in front of a signal near a slowdown; the simulator reads it",
+           long_lowest, integer_highest)};
 constexpr field_fact station_fields[] = {
-    position(),
-    {"type", field_type::byte8, "", 1, 25, "the station type", value_check::type_code},
-    a_length("length", "the station's length, a multiple of 100"),
-    a_byte("flag_a", "", "first flag"),
-    a_byte("flag_b", "", "second flag; cleared below 600 m"),
-    a_byte("flag_c", "", "third flag"),
-    an_integer("group1_a", "", "stored for the simulator"),
-    an_integer("group1_b", "", "stored for the simulator"),
-    a_byte("group1_c", "", "stored for the simulator"),
-    an_integer("group2_a", "", "stored for the simulator"),
-    an_integer("group2_b", "", "stored for the simulator"),
-    an_integer("group2_c", "", "stored for the simulator"),
-    a_byte("dwell", "s", "the stop's dwell"),
-    time_part("hours", field_type::long32, "h", 23, "the departure time"),
-    time_part("minutes", field_type::long32, "min", 59, "the departure time"),
-    time_part("seconds", field_type::long32, "s", 59, "the departure time"),
-    a_text("name", "the station's name")};
+    position("position", "where the station stands",
+             "`position` of the slot; a multiple of 50 (error 8) with position + 800 within the "
+             "grid (error 15); the area and the stop cell are worked out from it"),
+    checked(a_byte("type", "", "the station type",
+                   "below 25: a stop cell, kind 10, at `finish` / 50 − 1, and but for 5 and 6 "
+                   "approach marks 81 to 84 before it; 25 and above: slot and area only; area 5, "
+                   "6: P − len to P + 150; 7, 8: P − len to P + len (both clear the third flag); "
+                   "others: P ± len / 2; the simulator gives each type its meaning"),
+            value_check::type_code, 1, 25),
+    checked(a_long("length", "m", "the station's length, a multiple of 100",
+                   "not stored: it gives the area (`start`, `finish`) and below 600 clears the "
+                   "second flag; not a multiple of 100: error 9"),
+            value_check::length, 0, long_highest),
+    a_byte("flag_a", "", "the first flag",
+           "`flag_a` of the slot, as written; the simulator reads it, the program gives it "
+           "no further meaning"),
+    a_byte("flag_b", "", "the second flag",
+           "`flag_b` of the slot, cleared for a station shorter than 600 m and in slot 1; the "
+           "simulator reads it, the program gives it no further meaning"),
+    a_byte("flag_c", "", "the third flag",
+           "not 0: `finish`, the stop cell and the marks lie 50 m further (not for types 5 to 8); "
+           "`flag_c` of the slot, cleared for types 5 to 8 and in slot 1 (which keeps the 50 m)"),
+    an_integer("group1_a", "", "a value for the simulator",
+               "`group1_a` of the slot, as written; the simulator reads it, the program gives it "
+               "no further meaning"),
+    an_integer("group1_b", "", "a value for the simulator",
+               "`group1_b` of the slot, as written; the simulator reads it, the program gives it "
+               "no further meaning"),
+    a_byte("group1_c", "", "a value for the simulator",
+           "`group1_c` of the slot, as written; the simulator reads it, the program gives it "
+           "no further meaning"),
+    an_integer("group2_a", "", "a value for the simulator",
+               "`group2_a` of the slot, as written; the simulator reads it, the program gives it "
+               "no further meaning"),
+    an_integer("group2_b", "", "a value for the simulator",
+               "`group2_b` of the slot, as written; the simulator reads it, the program gives it "
+               "no further meaning"),
+    an_integer("group2_c", "", "a value for the simulator",
+               "`group2_c` of the slot, as written; the simulator reads it, the program gives it "
+               "no further meaning"),
+    a_byte("dwell", "s", "the stop's dwell",
+           "`dwell` of the slot, as written; the simulator reads it as the stop time"),
+    checked(a_long("hours", "h", "the departure time",
+                   "`departure_time` = (hours × 60 + minutes) × 60 + seconds; the simulator's "
+                   "timetable reads it, the driver documents do not"),
+            value_check::time_of_day, 0, 23),
+    checked(a_long("minutes", "min", "the departure time", "the minutes of `departure_time`"),
+            value_check::time_of_day, 0, 59),
+    checked(a_long("seconds", "s", "the departure time", "the seconds of `departure_time`"),
+            value_check::time_of_day, 0, 59),
+    a_text("name", "the station's name",
+           "`name` of the slot, Windows-1252; the simulator shows it, and the page and the "
+           "reports name the station by it")};
 
 // The tests of each keyword, in the order they are made on a field.
 constexpr keyword_test length_tests[] = {{"lunghezza", "percorso", numbered::one,

@@ -52,6 +52,9 @@ struct field_fact {
   std::int64_t lowest = 0;   // the values that have a meaning: a value outside
   std::int64_t highest = 0;  // is stored as the type allows, with a warning where one is given
   std::string_view meaning;  // what the value is, in a few words
+  // What the program and its files do with the value: where it is stored,
+  // what it changes, and whether only the simulator gives it a meaning.
+  std::string_view effect;
   value_check check = value_check::none;
 };
 

@@ -5,15 +5,19 @@
 // An example is a fenced block marked line-text or service-text, followed
 // by a comment that states what it gives:
 //   <!-- expect: cell 15 kind 6 param1 2600; slot 80 name "(PONTE)"; error 15 at 70450 -->
-// A block whose first row holds "[generale]" is the start of a whole text;
-// any other block is set inside a minimal text of its kind. Without an error
-// clause the example must compile with no error at all.
+// A clause "metre 2571 x 1001 y 2000" holds a point of the track plan, each
+// coordinate rounded to the whole metre. A block whose first row holds
+// "[generale]" is the start of a whole text; any other block is set inside a
+// minimal text of its kind. Without an error clause the example must compile
+// with no error at all.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <set>
 #include <sstream>
@@ -248,6 +252,14 @@ void check_example(const example& e) {
       }
       continue;
     }
+    if (w[0] == "metre") {
+      ASSERT_TRUE(w.size() == 6 && w[2] == "x" && w[4] == "y") << "metre M x X y Y";
+      const std::size_t metre = std::stoul(w[1]);
+      ASSERT_LT(metre, c.model.plan.x.size());
+      EXPECT_EQ(std::nearbyint(c.model.plan.x[metre]), std::stod(w[3]));
+      EXPECT_EQ(std::nearbyint(c.model.plan.y[metre]), std::stod(w[5]));
+      continue;
+    }
     ASSERT_TRUE(w[0] == "cell" || w[0] == "slot") << "unknown clause";
     ASSERT_GE(w.size(), 4u);
     ASSERT_EQ(w.size() % 2, 0u) << "FIELD VALUE pairs";
@@ -356,12 +368,17 @@ std::string tests_of(const keyword_fact& k) {
   return out;
 }
 
+std::string type_of(const compiler::field_fact& f) {
+  std::string out(compiler::type_name(f.type));
+  if (!f.unit.empty()) out += ", " + std::string(f.unit);
+  return out;
+}
+
 std::string values_of(const keyword_fact& k) {
   std::string out;
   for (const compiler::field_fact& f : k.fields) {
     if (!out.empty()) out += "; ";
-    out += std::string(f.name) + ": " + std::string(compiler::type_name(f.type));
-    if (!f.unit.empty()) out += ", " + std::string(f.unit);
+    out += std::string(f.name) + ": " + type_of(f);
   }
   return out;
 }
@@ -370,6 +387,41 @@ std::string values_of(const keyword_fact& k) {
 std::string row_of(const keyword_fact& k) {
   return "| `" + std::string(k.example) + "` | " + tests_of(k) + " | " + values_of(k) + " | " +
          std::string(k.goes_to) + " | " + std::string(k.errors) + " |";
+}
+
+// Each keyword's values have a table of their own: what each is and what
+// the program does with it, one row a value in the row's order.
+constexpr const char* value_header_end = " value | type | what it is | what it does |";
+
+std::string value_header(const keyword_fact& k) {
+  return "| `" + std::string(k.name) + "`" + value_header_end;
+}
+
+std::vector<std::string> value_rows(const keyword_fact& k) {
+  std::vector<std::string> rows;
+  for (const compiler::field_fact& f : k.fields) {
+    rows.push_back("| " + std::string(f.name) + " | " + type_of(f) + " | " +
+                   std::string(f.meaning) + " | " + std::string(f.effect) + " |");
+  }
+  return rows;
+}
+
+// The value tables of one guide file, by header, each with its rows.
+std::map<std::string, std::vector<std::string>> value_tables_in(const doc_file& f) {
+  std::map<std::string, std::vector<std::string>> tables;
+  const std::string end = value_header_end;
+  std::vector<std::string>* rows = nullptr;
+  for (const std::string& line : f.lines) {
+    if (line.rfind("| `", 0) == 0 && line.size() > end.size() &&
+        line.compare(line.size() - end.size(), end.size(), end) == 0) {
+      rows = &tables[line];
+      rows->clear();
+      continue;
+    }
+    if (line.size() < 2 || line[0] != '|') rows = nullptr;
+    if (rows != nullptr && line.rfind("|---", 0) != 0) rows->push_back(line);
+  }
+  return tables;
 }
 
 // The rows of the keyword tables of one guide file.
@@ -391,7 +443,8 @@ std::set<std::string> rows_in(const doc_file& f) {
 
 // Each text's guide holds one row for each of its keywords, as the program's
 // keyword table makes it, and no other: a keyword added, renamed or given
-// another field shows here until the guide says so too.
+// another field shows here until the guide says so too. Each keyword also has
+// its table of values, every value saying what it is and what it does.
 TEST(Guide, KeywordTablesAreTheProgramsKeywordTable) {
   const std::vector<doc_file> files = guide_files();
   struct text_guide {
@@ -418,6 +471,33 @@ TEST(Guide, KeywordTablesAreTheProgramsKeywordTable) {
     }
     for (const std::string& row : shown) {
       EXPECT_TRUE(expected.count(row)) << "the guide has a row no keyword makes\n" << row;
+    }
+
+    std::map<std::string, std::vector<std::string>> value_tables;
+    for (const doc_file& f : files) {
+      if (f.name == g.file) value_tables = keyword_guide::value_tables_in(f);
+    }
+    for (const compiler::keyword_fact& k : compiler::keyword_table()) {
+      if (std::find(g.sections.begin(), g.sections.end(), k.section) == g.sections.end()) continue;
+      SCOPED_TRACE(std::string(k.name));
+      for (const compiler::field_fact& f : k.fields) {
+        SCOPED_TRACE(std::string(f.name));
+        EXPECT_FALSE(f.meaning.empty()) << "a value that does not say what it is";
+        EXPECT_FALSE(f.effect.empty()) << "a value that does not say what it does";
+        for (const std::string_view text : {f.meaning, f.effect}) {
+          EXPECT_EQ(text.find('|'), std::string_view::npos) << "breaks the guide's table";
+        }
+      }
+      const auto table = value_tables.find(keyword_guide::value_header(k));
+      if (table == value_tables.end()) {
+        ADD_FAILURE() << "the guide lacks the table\n" << keyword_guide::value_header(k);
+        continue;
+      }
+      EXPECT_EQ(table->second, keyword_guide::value_rows(k));
+      value_tables.erase(table);
+    }
+    for (const auto& [header, rows] : value_tables) {
+      ADD_FAILURE() << "the guide has a value table no keyword of its text makes\n" << header;
     }
   }
 }
