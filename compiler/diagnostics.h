@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -36,6 +37,10 @@ struct diagnostic {
   std::string row;          // the text of that line, without its line end
   bool after_stop = false;  // found by reading on after the build stopped
   warning_kind kind = warning_kind::unknown_keyword;  // for a warning
+  // For an error, as its journal entry holds them: the position it keeps in
+  // metres, and the cell it names (-1 for none).
+  std::optional<std::int32_t> position;
+  std::int32_t cell = -1;
 };
 
 // Every warning and every error of the journal, in text order (line text,
