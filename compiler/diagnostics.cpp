@@ -358,6 +358,8 @@ diagnostic error_diagnostic(const report_context& context, const journal_entry& 
   d.level = severity::error;
   d.code = code_number(e.code);
   d.message = std::string(meaning(e.code));
+  d.position = e.position;
+  d.cell = cell_of(e);
   const text_id from = entry.place.text;
 
   if (e.code == error_code::fixed_values_taken || e.code == error_code::competition_codes_taken) {

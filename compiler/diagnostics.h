@@ -45,6 +45,10 @@ struct diagnostic {
     std::int32_t code = 0;
   };
   std::optional<cause> follows;
+  // For an error, as its journal entry holds them: the position it keeps in
+  // metres, and the cell it names (-1 for none).
+  std::optional<std::int32_t> position;
+  std::int32_t cell = -1;
 };
 
 // Every warning and every error of the journal, in text order (line text,

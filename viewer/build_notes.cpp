@@ -47,6 +47,19 @@ std::string source_words(const build_notes& notes, const std::optional<placed_by
   return fmt::format("{}:{}", file, by->line);
 }
 
+// Where the object of an error's row would stand: the cell the error names,
+// else the position it keeps, else the place its row names. Nothing for a
+// warning, or for a row that places no object.
+std::optional<std::int64_t> object_place(const compiler::diagnostic& d,
+                                         const compiler::row_read* read) {
+  if (d.level != compiler::severity::error) return std::nullopt;
+  if (read != nullptr && !compiler::facts_of(read->keyword).places_object) return std::nullopt;
+  if (d.cell >= 0) return std::int64_t{d.cell} * compiler::cell_length_m;
+  if (d.position) return *d.position;
+  if (read != nullptr && compiler::facts_of(read->keyword).names_place) return read->position;
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::string build_notes::cell_source(std::size_t cell) const {
@@ -69,20 +82,25 @@ build_notes notes_of(const compiler::compile_result& result, const compiler::jou
   const text_lines lines(texts);
   const auto& entries = log.entries();
 
-  // The place each row of a line names, first row of a line first.
-  std::map<std::pair<text_id, std::uint32_t>, std::int64_t> places;
+  // The keyword and first value of the first row of each line.
+  std::map<std::pair<text_id, std::uint32_t>, compiler::row_read> rows;
   for (const compiler::journal_entry& entry : entries) {
     const auto* row = std::get_if<compiler::row_read>(&entry.event);
-    if (row == nullptr || !compiler::facts_of(row->keyword).names_place) continue;
-    places.emplace(std::pair{entry.place.text, lines.line_of(entry.place)}, row->position);
+    if (row != nullptr) rows.emplace(std::pair{entry.place.text, lines.line_of(entry.place)}, *row);
   }
   for (compiler::diagnostic& d : report) {
-    page_diagnostic shown{std::move(d), std::nullopt};
+    page_diagnostic shown{std::move(d), std::nullopt, std::nullopt};
     const text_id text = shown.report.file.empty()         ? text_id::none
                          : shown.report.file == names.line ? text_id::line_text
                                                            : text_id::service_text;
-    const auto place = places.find({text, static_cast<std::uint32_t>(shown.report.line)});
-    if (shown.report.line != 0 && place != places.end()) shown.metre = place->second;
+    const auto row = shown.report.line == 0
+                         ? rows.end()
+                         : rows.find({text, static_cast<std::uint32_t>(shown.report.line)});
+    const compiler::row_read* read = row == rows.end() ? nullptr : &row->second;
+    if (read != nullptr && compiler::facts_of(read->keyword).names_place) {
+      shown.metre = read->position;
+    }
+    shown.object_metre = object_place(shown.report, read);
     notes.diagnostics.push_back(std::move(shown));
   }
 

@@ -23,6 +23,9 @@ struct page_diagnostic {
   // The metre on the line that the report's row names; nothing for a row
   // that names no place (the length, the clock, ...) or a report of no row.
   std::optional<std::int64_t> metre;
+  // For an error about a row that places an object: where that object
+  // would stand, in metres.
+  std::optional<std::int64_t> object_metre;
 };
 
 // Which row put an object in a cell: a line of one of the texts, or the

@@ -13,6 +13,7 @@
 #include "compiler/decoding.h"
 #include "viewer/curvature.h"
 #include "viewer/html_text.h"
+#include "viewer/label_layout.h"
 #include "viewer/line_objects.h"
 #include "viewer/page_assets.h"
 
@@ -133,10 +134,10 @@ std::string elevation_strip(const std::vector<change>& gradients, std::size_t ce
 }
 
 // Rows of the object lane, from the top: the markers of each kind, and
-// under or beside them the lanes their labels may take. The page's script
-// puts each label in the first of its lanes where it overlaps no other, and
-// hides it when none is free; the lanes of different kinds never share a
-// band, so that only labels of one kind can meet.
+// under or beside them the lanes their labels may take. Each label takes
+// the first of its lanes where it covers no marker and meets no other
+// label, to the right of its marker or else to its left, and is hidden when
+// none is free; the page's script does the same again at each zoom.
 constexpr double lane_height = 262.0;
 constexpr double station_area_row = 4.0;
 constexpr double station_row = 24.0;
@@ -146,29 +147,33 @@ constexpr double slowdown_row = 146.0;
 constexpr double tunnel_row = 180.0;
 constexpr double cut_row = 202.0;
 constexpr double sign_row = 236.0;
-constexpr double label_gap = 13.0;  // between the lanes of one kind, for 10 px text
-constexpr double label_dx = 7.0;    // a label's start right of its marker
+constexpr double label_dx = 8.0;  // a label's near end from its marker
+constexpr double label_font_px = 10.0;
 
+// A kind's markers stand on one row; its labels' first lane runs beside
+// them, and the others under them, clear of every marker of the row. Lanes
+// lie 13 px apart or more, for 10 px text.
 struct row_place {
   double marker;
-  double first_lane;
-  int lanes;
+  std::vector<double> lanes;
 };
 
 row_place row_of(std::string_view kind) {
-  if (kind == "signal") return {signal_row, 0, 0};
-  if (kind == "speed-boards") return {board_row, board_row + 4, 2};
-  if (kind.starts_with("slowdown")) return {slowdown_row, slowdown_row + 4, 2};
-  if (kind == "code-cut" || kind == "protection") return {cut_row, cut_row + 4, 2};
-  if (kind == "sign") return {sign_row, sign_row + 4, 2};
-  return {tunnel_row, 0, 0};
+  if (kind == "station")
+    return {station_row, {station_row + 16, station_row + 29, station_row + 42}};
+  if (kind == "signal") return {signal_row, {}};
+  if (kind == "speed-boards") return {board_row, {board_row + 4, board_row + 19}};
+  if (kind.starts_with("slowdown")) return {slowdown_row, {slowdown_row + 4, slowdown_row + 20}};
+  if (kind == "code-cut" || kind == "protection") return {cut_row, {cut_row + 4, cut_row + 17}};
+  if (kind == "sign") return {sign_row, {sign_row + 4, sign_row + 20}};
+  return {tunnel_row, {}};
 }
 
-std::string lanes_text(double first, int count) {
+std::string lanes_text(const std::vector<double>& lanes) {
   std::string out;
-  for (int i = 0; i < count; ++i) {
-    if (i != 0) out += ' ';
-    out += px(first + i * label_gap);
+  for (const double lane : lanes) {
+    if (!out.empty()) out += ' ';
+    out += px(lane);
   }
   return out;
 }
@@ -178,27 +183,90 @@ std::string source_tip(const std::string& source) {
   return source.empty() ? std::string() : " · from " + escape_html(source);
 }
 
-void add_marker(std::string& out, const line_object& o, double x, const row_place& row,
-                const std::string& tip) {
-  if (o.label.empty() || row.lanes == 0) {
+// One marker that keeps its size at any zoom, with its label if it has one.
+struct pinned_marker {
+  std::string_view kind;
+  std::string_view element;  // of a marker with a label: "g", or "a" for a link
+  double x;
+  double row;
+  std::string label;       // escaped; may be empty
+  std::string attributes;  // the element's own, after its kind
+  lane_label place;        // where its label may go
+};
+
+// The room each kind's marker takes, its rows' extents included, for the
+// page's script to keep labels clear of: {"signal":[-5,73,5,95],...}.
+std::string marker_rooms(const std::vector<pinned_marker>& markers) {
+  std::string out = "{";
+  std::vector<std::string_view> seen;
+  for (const pinned_marker& m : markers) {
+    if (std::find(seen.begin(), seen.end(), m.kind) != seen.end()) continue;
+    seen.push_back(m.kind);
+    const layout_box room = marker_room(m.kind);
+    fmt::format_to(std::back_inserter(out), "{}&quot;{}&quot;:[{},{},{},{}]",
+                   seen.size() == 1 ? "" : ",", m.kind, px(room.left), px(m.row + room.top),
+                   px(room.right), px(m.row + room.bottom));
+  }
+  return out + "}";
+}
+
+// The markers and their labels, each label where the layout put it at full
+// view: `text-anchor` end when it stands before its marker, hidden when it
+// found no room.
+void add_pinned(const std::vector<pinned_marker>& markers, std::string& out) {
+  std::vector<layout_box> rooms;
+  std::vector<lane_label> labels;
+  std::vector<std::size_t> labelled;
+  for (std::size_t i = 0; i < markers.size(); ++i) {
+    const pinned_marker& m = markers[i];
+    const layout_box room = marker_room(m.kind);
+    rooms.push_back({m.x + room.left, m.row + room.top, m.x + room.right, m.row + room.bottom});
+    if (m.label.empty() || m.place.lanes.empty()) continue;
+    labels.push_back(m.place);
+    labelled.push_back(i);
+  }
+  const std::vector<label_place> places = lay_out_labels(rooms, labels, strip_width_px);
+  std::size_t next = 0;
+  for (std::size_t i = 0; i < markers.size(); ++i) {
+    const pinned_marker& m = markers[i];
+    if (next == labelled.size() || labelled[next] != i) {
+      fmt::format_to(std::back_inserter(out),
+                     FMT_COMPILE("<path data-kind=\"{}\" data-x=\"{}\"{} d=\"M{} {}{}\"/>"), m.kind,
+                     px(m.x), m.attributes, px(m.x), px(m.row), marker_path(m.kind));
+      continue;
+    }
+    const label_place& p = places[next];
+    const lane_label& l = labels[next++];
+    const double anchor = p.before_marker ? m.x - l.dx : m.x + l.dx;
     fmt::format_to(
         std::back_inserter(out),
-        FMT_COMPILE("<path data-kind=\"{}\" data-x=\"{}\" data-tip=\"{}\" d=\"M{} {}{}\"/>"),
-        o.kind, px(x), tip, px(x), px(row.marker), marker_path(o.kind));
-    return;
+        FMT_COMPILE("<{} data-kind=\"{}\" data-x=\"{}\"{}><path d=\"M{} {}{}\"/><text x=\"{}\" "
+                    "y=\"{}\" data-dx=\"{}\" data-w=\"{}\" data-lanes=\"{}\"{}{}{}>{}</text></{}>"),
+        m.element, m.kind, px(m.x), m.attributes, px(m.x), px(m.row), marker_path(m.kind),
+        px(anchor), px(p.shown ? p.baseline : l.lanes.front()), px(l.dx), px(std::ceil(l.width)),
+        lanes_text(l.lanes), l.priority != 0 ? " data-priority=\"1\"" : "",
+        p.before_marker ? " text-anchor=\"end\"" : "", p.shown ? "" : " style=\"display:none\"",
+        m.label, m.element);
   }
-  fmt::format_to(
-      std::back_inserter(out),
-      FMT_COMPILE("<g data-kind=\"{}\" data-x=\"{}\" data-tip=\"{}\"><path d=\"M{} {}{}\"/>"
-                  "<text x=\"{}\" y=\"{}\" data-dx=\"{}\" data-lanes=\"{}\">{}</text></g>"),
-      o.kind, px(x), tip, px(x), px(row.marker), marker_path(o.kind), px(x + label_dx),
-      px(row.first_lane), px(label_dx), lanes_text(row.first_lane, row.lanes), o.label);
+}
+
+pinned_marker marker_of(std::string_view kind, double x, std::string label, std::string attributes,
+                        int priority = 0) {
+  const row_place row = row_of(kind);
+  const double width = label_width_px(label, label_font_px);
+  return {kind,
+          "g",
+          x,
+          row.marker,
+          std::move(label),
+          std::move(attributes),
+          lane_label{x, kind == "station" ? 0.0 : label_dx, width, row.lanes, priority}};
 }
 
 void object_lane(const route_view& view, const line_axis& axis, const build_notes* notes,
                  std::string& out) {
   std::string scaled;
-  std::string pinned;
+  std::vector<pinned_marker> pinned;
   auto source = [&](std::string (build_notes::*of)(std::size_t) const, std::size_t index) {
     return notes == nullptr ? std::string() : source_tip((notes->*of)(index));
   };
@@ -214,16 +282,11 @@ void object_lane(const route_view& view, const line_axis& axis, const build_note
             "<rect data-kind=\"station-area\" data-tip=\"{}\" x=\"{}\" y=\"{}\" width=\"{}\" "
             "height=\"12\"/>"),
         tip, px(axis.x(r.start)), px(station_area_row), px(axis.x(r.finish) - axis.x(r.start)));
-    const double x = axis.x(r.position);
     const bool end = n == 0 || n + 1 == slots.size();
-    fmt::format_to(
-        std::back_inserter(pinned),
-        FMT_COMPILE("<g data-kind=\"station\" data-slot=\"{}\" data-metre=\"{}\" data-x=\"{}\" "
-                    "data-tip=\"{}\">"
-                    "<path d=\"M{} {}{}\"/><text x=\"{}\" y=\"{}\" data-dx=\"0\" "
-                    "data-lanes=\"{}\" data-priority=\"{}\">{}</text></g>"),
-        slots[n], r.position, px(x), tip, px(x), px(station_row), marker_path("station"), px(x),
-        px(station_row + 16), lanes_text(station_row + 16, 3), end ? 1 : 0, page_text(r.name));
+    pinned.push_back(marker_of("station", axis.x(r.position), page_text(r.name),
+                               fmt::format(" data-slot=\"{}\" data-metre=\"{}\" data-tip=\"{}\"",
+                                           slots[n], r.position, tip),
+                               end ? 1 : 0));
   }
   for (const slowdown_span& s : slowdown_spans(view.grid)) {
     const double x0 = axis.cell_x(s.start_cell);
@@ -253,20 +316,59 @@ void object_lane(const route_view& view, const line_axis& axis, const build_note
                     "width=\"{}\" height=\"14\"/>"),
         t.type, tunnel_tip(t), from, px(x0), px(tunnel_row - 7), px(x1 - x0));
   }
-  for (const line_object& o : point_objects(view.grid, view.stations)) {
-    add_marker(pinned, o, axis.cell_x(o.cell), row_of(o.kind),
-               o.tip + source(&build_notes::cell_source, o.cell));
+  for (line_object& o : point_objects(view.grid, view.stations)) {
+    pinned.push_back(marker_of(
+        o.kind, axis.cell_x(o.cell), std::move(o.label),
+        fmt::format(" data-tip=\"{}{}\"", o.tip, source(&build_notes::cell_source, o.cell))));
   }
   fmt::format_to(
       std::back_inserter(out),
       "<div class=\"strip-row\"><div class=\"strip-name\">objects<br><small>stations, signals, "
       "boards, slowdown, tunnels, cuts, signs</small></div>"
       "<svg class=\"strip lane\" data-strip=\"objects\" width=\"{}\" height=\"{}\" "
-      "viewBox=\"0 0 {} {}\"><g class=\"scaled\">",
-      px(strip_width_px), px(lane_height), px(strip_width_px), px(lane_height));
+      "viewBox=\"0 0 {} {}\" data-marker-rooms=\"{}\"><g class=\"scaled\">",
+      px(strip_width_px), px(lane_height), px(strip_width_px), px(lane_height),
+      marker_rooms(pinned));
   out += scaled;
   out += "</g><g class=\"pinned\">";
-  out += pinned;
+  add_pinned(pinned, out);
+  out += "</g></svg></div>\n";
+}
+
+// The errors whose rows place an object, each marked where that object
+// would stand, with its code, and linked to its entry in the list of
+// errors. The strip keeps its colours when the drawing under it is greyed.
+constexpr double fault_height = 34.0;
+constexpr double fault_row = 16.0;
+
+void fault_strip(std::span<const fault_mark> faults, const line_axis& axis, std::string& out) {
+  std::vector<pinned_marker> pinned;
+  for (const fault_mark& f : faults) {
+    const double x = axis.x(f.metre);
+    // A place off the drawn axis (past the grid's end) has nowhere to stand:
+    // the list still tells it.
+    if (x < 0 || x > strip_width_px) continue;
+    pinned.push_back(
+        {"fault", "a", x, fault_row, fmt::format("{}", f.code),
+         fmt::format(" id=\"fault-{0}\" href=\"#diagnostic-{0}\" data-diagnostic=\"{0}\" "
+                     "data-metre=\"{1}\" data-tip=\"error {2}: {3}\"",
+                     f.entry, f.metre, f.code, f.words),
+         lane_label{x,
+                    label_dx,
+                    label_width_px(fmt::format("{}", f.code), label_font_px),
+                    {fault_row + 3, fault_row + 15},
+                    0}});
+  }
+  if (pinned.empty()) return;
+  fmt::format_to(
+      std::back_inserter(out),
+      "<div class=\"strip-row faults\"><div class=\"strip-name\">errors<br><small>where the "
+      "object would stand</small></div><svg class=\"strip lane faults\" data-strip=\"faults\" "
+      "width=\"{}\" height=\"{}\" viewBox=\"0 0 {} {}\" data-marker-rooms=\"{}\"><g "
+      "class=\"scaled\"></g><g class=\"pinned\">",
+      px(strip_width_px), px(fault_height), px(strip_width_px), px(fault_height),
+      marker_rooms(pinned));
+  add_pinned(pinned, out);
   out += "</g></svg></div>\n";
 }
 
@@ -414,7 +516,7 @@ void profile_data(const route_view& view, std::size_t cells, const line_axis& ax
 }  // namespace
 
 void line_strips(const route_view& view, const line_axis& axis, const build_notes* notes,
-                 std::string& out) {
+                 std::span<const fault_mark> faults, std::string& out) {
   const std::size_t cells = drawn_cells(view, axis);
   const std::size_t all = view.grid.cells.size();
   const cell_profiles profiles = {
@@ -436,6 +538,7 @@ void line_strips(const route_view& view, const line_axis& axis, const build_note
   curvature_strip(view, axis, curves, out);
   out += profile_strip("speed", "speed limit", "km/h", speeds, cells, axis, 80.0, true);
   out += profile_strip("adhesion", "adhesion", "%", adhesion, cells, axis, 60.0, true);
+  fault_strip(faults, axis, out);
   object_lane(view, axis, notes, out);
   out += fmt::format(
       "<div class=\"strip-row\"><div class=\"strip-name\">km</div><svg class=\"strip axis\" "

@@ -17,7 +17,15 @@ h2{font-size:14px;margin:0}
 #diagnostics li.warning{color:#7a5a00}
 #diagnostics a{color:inherit;font-weight:bold}
 #diagnostics pre{margin:0 0 3px;color:#555;font-size:12px;white-space:pre-wrap}
-#drawing.earlier{filter:grayscale(1);opacity:.45}
+#diagnostics.failed{position:sticky;top:0;z-index:4;box-shadow:0 2px 6px rgba(0,0,0,.25)}
+#diagnostics.failed ol{max-height:min(260px,30vh)}
+#diagnostics li.chosen,#diagnostics li:target{background:#ffebee;outline:1px solid #b71c1c}
+#drawing.earlier>:not(#strips),#drawing.earlier .strip-row:not(.faults){filter:grayscale(1);opacity:.45}
+[data-kind=fault]{cursor:pointer}
+[data-kind=fault] path{fill:#fff;fill-opacity:.7;stroke:#d50000;stroke-width:2}
+[data-kind=fault] text{fill:#d50000!important}
+[data-kind=fault].chosen path{fill:#ffcdd2;fill-opacity:1}
+.strip-row.faults .strip-name{color:#b71c1c}
 #plan-view{border:1px solid #ccc;background:#fbfbf7;cursor:grab}
 #plan-view .track{fill:none;stroke:#333;stroke-width:1.5;vector-effect:non-scaling-stroke}
 #plan-view [data-kind=plan-tunnel]{fill:none;stroke-width:5;stroke-opacity:.55;vector-effect:non-scaling-stroke}
@@ -34,7 +42,8 @@ svg.strip .profile{fill:none;stroke:#1565c0;stroke-width:1.5;vector-effect:non-s
 svg.strip .zero{stroke:#bbb;stroke-dasharray:3 3;vector-effect:non-scaling-stroke}
 svg.strip .cursor{stroke:#e65100;stroke-width:1;pointer-events:none}
 svg.strip .focus{stroke:#6a1b9a;stroke-width:2;stroke-dasharray:5 3;pointer-events:none}
-svg.axis text{font-size:10px;fill:#555;text-anchor:middle}
+svg.axis text{font-size:10px;fill:#555}
+svg.axis text:not([text-anchor]){text-anchor:middle}
 svg.axis path{stroke:#555}
 svg.lane text{font-size:10px;fill:#333}
 [data-kind=station-area],[data-legend=station-area]{fill:#bbdefb;stroke:#1f5fbf;stroke-width:.5;vector-effect:non-scaling-stroke}
@@ -93,6 +102,8 @@ namespace {
 struct marker_shape {
   std::string_view kind;
   std::string_view path;
+  // The room the outline takes around its point, a pixel of stroke included.
+  layout_box room;
 };
 
 // Every marker is a shape of its own: none is a character of a font, which
@@ -100,19 +111,27 @@ struct marker_shape {
 // Each is one path, its posts and bands lines within it, so that a long
 // line's thousands of markers are plain elements rather than copies of a
 // definition.
-constexpr std::array<marker_shape, 11> shapes = {{
-    {"station", "m-6 -8h12l-6 10z"},
-    {"signal", "m0 -4v12m4 -16a4 4 0 1 0 -8 0a4 4 0 1 0 8 0z"},
-    {"speed-boards", "m0 -3v11m-5 -19h10v8h-10zm0 4h10"},
-    {"slowdown-warning", "m0 -7l7 12h-14z"},
-    {"slowdown-start", "m0 -9v18m0 -18h7v6h-7z"},
-    {"slowdown-end", "m0 -9v18m0 -18h-7v6h7z"},
-    {"slowdown-approach", "m2 0a2 2 0 1 0 -4 0a2 2 0 1 0 4 0z"},
-    {"code-cut", "m0 -6l6 6l-6 6l-6 -6z"},
-    {"protection", "m0 -6l6 6l-6 6l-6 -6z"},
-    {"sign", "m0 -3v11m-6 -19h12v8h-12zl12 8"},
-    {"unknown", "m3 0a3 3 0 1 0 -6 0a3 3 0 1 0 6 0z"},
+constexpr std::array<marker_shape, 12> shapes = {{
+    {"station", "m-6 -8h12l-6 10z", {-7, -9, 7, 3}},
+    {"signal", "m0 -4v12m4 -16a4 4 0 1 0 -8 0a4 4 0 1 0 8 0z", {-5, -13, 5, 9}},
+    {"speed-boards", "m0 -3v11m-5 -19h10v8h-10zm0 4h10", {-6, -12, 6, 9}},
+    {"slowdown-warning", "m0 -7l7 12h-14z", {-8, -8, 8, 6}},
+    {"slowdown-start", "m0 -9v18m0 -18h7v6h-7z", {-1, -10, 8, 10}},
+    {"slowdown-end", "m0 -9v18m0 -18h-7v6h7z", {-8, -10, 1, 10}},
+    {"slowdown-approach", "m2 0a2 2 0 1 0 -4 0a2 2 0 1 0 4 0z", {-3, -3, 3, 3}},
+    {"code-cut", "m0 -6l6 6l-6 6l-6 -6z", {-7, -7, 7, 7}},
+    {"protection", "m0 -6l6 6l-6 6l-6 -6z", {-7, -7, 7, 7}},
+    {"sign", "m0 -3v11m-6 -19h12v8h-12zl12 8", {-7, -12, 7, 9}},
+    {"fault", "m-5 -8h10v16h-10zm5 3v6", {-6, -9, 6, 9}},
+    {"unknown", "m3 0a3 3 0 1 0 -6 0a3 3 0 1 0 6 0z", {-4, -4, 4, 4}},
 }};
+
+const marker_shape& shape_of(std::string_view kind) {
+  for (const marker_shape& m : shapes) {
+    if (m.kind == kind) return m;
+  }
+  return shapes.back();
+}
 
 std::string defined_shapes() {
   std::string out =
@@ -129,12 +148,9 @@ std::string defined_shapes() {
 
 }  // namespace
 
-std::string_view marker_path(std::string_view kind) {
-  for (const marker_shape& m : shapes) {
-    if (m.kind == kind) return m.path;
-  }
-  return shapes.back().path;
-}
+std::string_view marker_path(std::string_view kind) { return shape_of(kind).path; }
+
+layout_box marker_room(std::string_view kind) { return shape_of(kind).room; }
 
 const std::string marker_shapes = defined_shapes();
 
@@ -212,16 +228,21 @@ const std::string_view page_script = R"js(
     var m0=metresAt(0), m1=metresAt(W), s=step(m1-m0), parts=[];
     for(var m=Math.ceil(m0/s)*s;m<=m1;m+=s){
       var x=(m*W/L)*k-off;
-      parts.push('<path d="M'+x.toFixed(1)+' 0v7"/><text x="'+x.toFixed(1)+'" y="20">'+
+      // The kilometres at the ends stand inside the strip, not across its edge.
+      var anchor=x<20?' text-anchor="start"':x>W-20?' text-anchor="end"':'';
+      parts.push('<path d="M'+x.toFixed(1)+' 0v7"/><text x="'+x.toFixed(1)+'" y="20"'+anchor+'>'+
         (+(m/1000).toFixed(2))+'</text>');
     }
     axis.innerHTML=parts.join('');
   }
 
-  // The labels of the object lane: each takes the first of its lanes where
-  // it keeps clear of every label already there, in the order of their
-  // priority and then from the left, and is hidden when no lane is free.
-  var GAP=3;
+  // The labels of the lanes of markers. At full view each stands where the
+  // page was written with it, unless this browser's font draws one wider than
+  // the room it was given there; at any other view each takes the first of
+  // its lanes where it covers no marker, meets no label already placed and
+  // stays inside the strip: right of its marker, else left of it, else it is
+  // hidden; in the order of their priority and then from the left.
+  var GAP=3, MGAP=1, ASCENT=9.5, DESCENT=2.5;
   // The width of a label in its own font, measured on a canvas: asking each
   // label of a long line for its length lays the page out again each time.
   var pen=document.createElement('canvas').getContext('2d'), fonts={}, widths={};
@@ -236,12 +257,34 @@ const std::string_view page_script = R"js(
     if(!(key in widths)){pen.font=font; widths[key]=pen.measureText(t.textContent).width;}
     return widths[key];
   }
-  var laneLabels=Array.prototype.map.call(document.querySelectorAll('svg.lane text[data-lanes]'),function(t){
-    return {t:t, x:+t.parentNode.getAttribute('data-x'), dx:+t.getAttribute('data-dx'),
-      w:widthOf(t), lanes:t.getAttribute('data-lanes').split(' ').map(Number),
-      p:+(t.getAttribute('data-priority')||0)};
+  var markerLanes=Array.prototype.map.call(document.querySelectorAll('svg.lane'),function(svg){
+    var rooms=JSON.parse(svg.getAttribute('data-marker-rooms')||'{}'), markers=[], widest=0;
+    Array.prototype.forEach.call(svg.querySelectorAll('g.pinned > [data-kind]'),function(m){
+      var r=rooms[m.getAttribute('data-kind')];
+      if(r){markers.push({x:+m.getAttribute('data-x'),r:r}); widest=Math.max(widest,r[2]-r[0]);}
+    });
+    markers.sort(function(a,b){return a.x-b.x;});
+    var labels=Array.prototype.map.call(svg.querySelectorAll('text[data-lanes]'),function(t){
+      return {t:t, x:+t.parentNode.getAttribute('data-x'), dx:+t.getAttribute('data-dx'),
+        w:widthOf(t), lanes:t.getAttribute('data-lanes').split(' ').map(Number),
+        p:+(t.getAttribute('data-priority')||0),
+        first:[t.getAttribute('x'),t.getAttribute('y'),t.getAttribute('text-anchor'),t.style.display]};
+    });
+    labels.sort(function(a,b){return b.p-a.p||a.x-b.x;});
+    var fits=labels.every(function(b){return b.w<=+b.t.getAttribute('data-w');});
+    return {markers:markers, widest:widest, labels:labels, fits:fits};
   });
-  laneLabels.sort(function(a,b){return b.p-a.p||a.x-b.x;});
+  // Whether a label's box, from l to r across, comes within MGAP of a marker.
+  function coversMarker(lane,l,r,top,bottom){
+    var ms=lane.markers, from=(l-lane.widest-MGAP+off)/k, lo=0, hi=ms.length;
+    while(lo<hi){var mid=(lo+hi)>>1; if(ms[mid].x<from) lo=mid+1; else hi=mid;}
+    for(var i=lo;i<ms.length;i++){
+      var m=ms[i], x=m.x*k-off;
+      if(x-lane.widest>r+MGAP) break;
+      if(x+m.r[0]<r+MGAP&&l<x+m.r[2]+MGAP&&m.r[1]<bottom&&top<m.r[3]) return true;
+    }
+    return false;
+  }
   // Where a span from l to r goes among the spans of a lane, kept in order,
   // or -1 when it comes within GAP of one of them.
   function room(spans,l,r){
@@ -251,19 +294,31 @@ const std::string_view page_script = R"js(
     if(lo<spans.length&&spans[lo][0]<r+GAP) return -1;
     return lo;
   }
+  function setLabel(t,x,y,anchor,display){
+    t.setAttribute('x',x); t.setAttribute('y',y); t.style.display=display||'';
+    if(anchor) t.setAttribute('text-anchor',anchor); else t.removeAttribute('text-anchor');
+  }
   function layoutLane(){
-    var lanes={};
-    for(var i=0;i<laneLabels.length;i++){
-      var b=laneLabels[i], left=b.x*k-off+b.dx, right=left+b.w, lane=-1;
-      if(right>=0&&left<=W){
-        for(var j=0;j<b.lanes.length&&lane<0;j++){
-          var spans=lanes[b.lanes[j]]||(lanes[b.lanes[j]]=[]), at=room(spans,left,right);
-          if(at>=0){spans.splice(at,0,[left,right]); lane=b.lanes[j];}
-        }
+    markerLanes.forEach(function(lane){
+      if(k===1&&off===0&&lane.fits){
+        lane.labels.forEach(function(b){setLabel(b.t,b.first[0],b.first[1],b.first[2],b.first[3]);});
+        return;
       }
-      if(lane<0){b.t.style.display='none';}
-      else{b.t.style.display=''; b.t.setAttribute('y',lane);}
-    }
+      var spans={};
+      lane.labels.forEach(function(b){
+        var x=b.x*k-off, placed=null;
+        for(var before=0;before<2&&!placed;before++){
+          for(var j=0;j<b.lanes.length&&!placed;j++){
+            var y=b.lanes[j], l=before?x-b.dx-b.w:x+b.dx, r=l+b.w;
+            if(l<0||r>W||coversMarker(lane,l,r,y-ASCENT,y+DESCENT)) continue;
+            var s=spans[y]||(spans[y]=[]), at=room(s,l,r);
+            if(at>=0){s.splice(at,0,[l,r]); placed=[y,before];}
+          }
+        }
+        if(!placed){b.t.style.display='none';return;}
+        setLabel(b.t,placed[1]?b.x-b.dx:b.x+b.dx,placed[0],placed[1]?'end':'','');
+      });
+    });
   }
 
   function apply(){
@@ -362,8 +417,24 @@ const std::string_view page_script = R"js(
     note.textContent='';
     jumpTo(m);
   });
+  // An error's mark on the strips and its entry in the list show each other:
+  // the entry is scrolled into its box, and both are highlighted.
+  function choose(n){
+    Array.prototype.forEach.call(document.querySelectorAll('.chosen'),function(e){e.classList.remove('chosen');});
+    var li=document.getElementById('diagnostic-'+n), mark=document.getElementById('fault-'+n);
+    if(li){li.classList.add('chosen'); li.parentNode.scrollTop=li.offsetTop-li.parentNode.offsetTop-4;}
+    if(mark) mark.classList.add('chosen');
+  }
   Array.prototype.forEach.call(document.querySelectorAll('#diagnostics a[data-metre]'),function(a){
-    a.addEventListener('click',function(ev){ev.preventDefault();jumpTo(+a.getAttribute('data-metre'));});
+    a.addEventListener('click',function(ev){
+      ev.preventDefault();
+      jumpTo(+a.getAttribute('data-metre'));
+      var li=a.closest('li');
+      if(li.hasAttribute('data-fault')) choose(li.id.replace('diagnostic-',''));
+    });
+  });
+  Array.prototype.forEach.call(document.querySelectorAll('svg.faults [data-kind=fault]'),function(a){
+    a.addEventListener('click',function(ev){ev.preventDefault();choose(a.getAttribute('data-diagnostic'));});
   });
 
   // The plan zooms and pans on its own, through its view box; its labels
@@ -383,17 +454,24 @@ const std::string_view page_script = R"js(
         p:+(t.getAttribute('data-priority')||0), flip:t.hasAttribute('data-priority')};
     });
     planLabels.sort(function(a,b){return b.p-a.p;});
+    // The stations' dots keep their size on the screen, and no name covers one.
+    var dots=Array.prototype.map.call(plan.querySelectorAll('[data-kind=plan-station] circle'),function(c){
+      return {c:c, x:+c.getAttribute('cx'), y:+c.getAttribute('cy')};
+    });
     var layoutPlan=function(){
-      var s=box[2]/full[2], placed=[];
+      var s=box[2]/full[2], placed=dots.map(function(d){
+        d.c.setAttribute('r',(4*s).toFixed(3));
+        return [d.x-5*s,d.y-5*s,d.x+5*s,d.y+5*s];
+      });
       planLabels.forEach(function(b){
         var w=b.w*s, shown=false;
-        // A place inside the view first, then any other.
-        for(var n=0;n<2*b.places.length&&!shown;n++){
-          var i=n%b.places.length, dx=b.places[i][0]*s, dy=b.places[i][1]*s, x=b.px+dx, y=b.py+dy;
+        // A place wholly inside the view, or none: a name is never cut.
+        for(var i=0;i<b.places.length&&!shown;i++){
+          var dx=b.places[i][0]*s, dy=b.places[i][1]*s, x=b.px+dx, y=b.py+dy;
           var end=b.flip&&dx<0, r=[end?x-w:x, y-b.size*0.95*s, end?x:x+w, y+b.size*0.3*s];
           var inside=r[0]>=box[0]&&r[1]>=box[1]&&r[2]<=box[0]+box[2]&&r[3]<=box[1]+box[3];
           var clear=placed.every(function(q){return r[2]+s<=q[0]||q[2]+s<=r[0]||r[3]+s<=q[1]||q[3]+s<=r[1];});
-          if(!clear||(n<b.places.length&&!inside)) continue;
+          if(!clear||!inside) continue;
           placed.push(r); shown=true;
           b.t.setAttribute('x',x.toFixed(2)); b.t.setAttribute('y',y.toFixed(2));
           b.t.setAttribute('text-anchor',end?'end':'start');

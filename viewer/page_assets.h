@@ -6,6 +6,8 @@
 
 #include <string_view>
 
+#include "viewer/label_layout.h"
+
 namespace viewer {
 
 extern const std::string_view page_style;
@@ -18,6 +20,8 @@ extern const std::string marker_shapes;
 // starts with its own "M x y". A kind without a shape of its own gets that
 // of "unknown".
 std::string_view marker_path(std::string_view kind);
+// The room that marker takes around its point, its stroke included.
+layout_box marker_room(std::string_view kind);
 extern const std::string_view page_script;
 extern const std::string_view live_script;
 

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <string_view>
+#include <vector>
 
 #include "viewer/html_text.h"
 #include "viewer/line_strips.h"
@@ -60,10 +61,13 @@ std::string diagnostics_list(const build_notes& notes, bool linked) {
     errors += d.report.level == compiler::severity::error ? 1 : 0;
   }
   const std::size_t warnings = notes.diagnostics.size() - errors;
+  // A list with errors stays at the top of the window while the reader
+  // scrolls the drawing under it, in a box of bounded height.
   std::string out = fmt::format(
-      "<section id=\"diagnostics\" data-errors=\"{}\" data-warnings=\"{}\"><h2>{} error{}, {} "
+      "<section id=\"diagnostics\"{} data-errors=\"{}\" data-warnings=\"{}\"><h2>{} error{}, {} "
       "warning{}</h2><ol>",
-      errors, warnings, errors, errors == 1 ? "" : "s", warnings, warnings == 1 ? "" : "s");
+      errors > 0 ? " class=\"failed\"" : "", errors, warnings, errors, errors == 1 ? "" : "s",
+      warnings, warnings == 1 ? "" : "s");
   std::size_t listed = 0;
   for (const page_diagnostic& d : notes.diagnostics) {
     if (listed++ == max_listed_diagnostics) break;
@@ -71,13 +75,19 @@ std::string diagnostics_list(const build_notes& notes, bool linked) {
     const bool error = r.level == compiler::severity::error;
     std::string where = r.file.empty() ? std::string() : escape_html(r.file);
     if (r.line > 0) where += fmt::format(":{}", r.line);
-    if (linked && d.metre) {
-      where = fmt::format("<a href=\"#strips\" data-metre=\"{}\">{}</a>", *d.metre, where);
+    // The link centres the strips on the object's place, else the row's.
+    const std::optional<std::int64_t> place = d.object_metre ? d.object_metre : d.metre;
+    if (linked && place) {
+      where = fmt::format("<a href=\"#strips\" data-metre=\"{}\">{}</a>", *place, where);
     }
     std::string what = error ? fmt::format("error {}: ", r.code) : std::string("warning: ");
     what += escape_html(r.message);
-    fmt::format_to(std::back_inserter(out), "<li class=\"{}\">{}{}{}", error ? "error" : "warning",
-                   where, where.empty() ? "" : ": ", what);
+    // Its number is that of its mark on the strips, when it has one.
+    const std::string mark =
+        linked && d.object_metre ? fmt::format(" data-fault=\"fault-{}\"", listed) : std::string();
+    fmt::format_to(std::back_inserter(out), "<li id=\"diagnostic-{}\" class=\"{}\"{}>{}{}{}",
+                   listed, error ? "error" : "warning", mark, where, where.empty() ? "" : ": ",
+                   what);
     // The rows are the texts' own bytes, Windows-1252 as a rule.
     if (r.line > 0) out += fmt::format("<pre>{}</pre>", page_text(r.row));
     out += "</li>";
@@ -143,6 +153,20 @@ constexpr std::string_view controls =
     "<button id=\"save-cells\">cells as CSV</button><button id=\"save-plan\">plan as SVG</button>"
     " wheel to zoom, drag to pan, hover for values</div>\n";
 
+// The errors of the reported compile whose rows place an object, numbered
+// as the list numbers them.
+std::vector<fault_mark> fault_marks(const page_parts& parts) {
+  std::vector<fault_mark> marks;
+  if (parts.notes == nullptr) return marks;
+  const std::vector<page_diagnostic>& listed = parts.notes->diagnostics;
+  for (std::size_t i = 0; i < listed.size() && i < max_listed_diagnostics; ++i) {
+    if (!listed[i].object_metre) continue;
+    marks.push_back({i + 1, listed[i].report.code, static_cast<double>(*listed[i].object_metre),
+                     escape_html(listed[i].report.message)});
+  }
+  return marks;
+}
+
 void drawing(const page_parts& parts, std::string& page) {
   const route_view& view = *parts.drawing;
   const line_axis axis = axis_of(view);
@@ -152,7 +176,7 @@ void drawing(const page_parts& parts, std::string& page) {
   page += plan_drawing(view);
   page += controls;
   page += legend();
-  line_strips(view, axis, parts.drawing_notes, page);
+  line_strips(view, axis, parts.drawing_notes, fault_marks(parts), page);
   page += "<section id=\"tables\">";
   page += station_table_html(view);
   page += parameter_panel_html(view);

@@ -440,18 +440,25 @@ TEST(ViewCommand, PagesOfTextsTellWhatTheJournalTells) {
     std::string link;   // a diagnostic linked to its place on the axis
     std::string shown;  // what else the page holds
     bool drawn;
+    std::string fault;  // the mark of the first error on the strips: its code and metre
   };
   const std::vector<text_case> cases = {
-      {"clean", line, service, 0, "", 0, "", "", true},
+      {"clean", line, service, 0, "", 0, "", "", true, ""},
       {"a curve of no class", replaced(line, "curvad1,  2700,", "curvad,  2700,"), service, 2,
        "error 103 was recorded: what follows is what the files hold", 1,
-       "<a href=\"#strips\" data-metre=\"2700\">", "", true},
+       "<a href=\"#strips\" data-metre=\"2700\">", "", true, ""},
       {"a row of markup", replaced(line, "curvas4,", "<b>pendenz</b>, 5\r\ncurvas4,"), service, 0,
-       "", 0, "", "<pre>&lt;b&gt;pendenz&lt;/b&gt;, 5</pre>", true},
+       "", 0, "", "<pre>&lt;b&gt;pendenz&lt;/b&gt;, 5</pre>", true, ""},
       {"an empty line text", "", service, 3,
        "the reading stopped before the line length was known: no file would be written. There "
        "is nothing to draw",
-       2, "", "", false},
+       2, "", "", false, ""},
+      // Cell 85, from 4250 m, holds the signal at 4200 m: the second one
+      // would stand there.
+      {"a signal on an occupied cell", line,
+       replaced(service, "segnale,   10400,", "segnale,    4200,"), 2,
+       "error 16 was recorded: what follows is what the files hold", 1,
+       "<a href=\"#strips\" data-metre=\"4250\">", "", true, "16 4250"},
   };
   for (const text_case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -494,8 +501,32 @@ TEST(ViewCommand, PagesOfTextsTellWhatTheJournalTells) {
       // The link names the text and line of the row, then the report.
       const std::size_t at = page.find(c.link);
       ASSERT_NE(at, std::string::npos);
-      EXPECT_EQ(page.substr(at + c.link.size(), line_path.string().size() + 18),
-                line_path.string() + ":12</a>: error 103");
+      const std::string where = c.fault.empty() ? line_path.string() + ":12</a>: error 103"
+                                                : service_path.string() + ":57</a>: error 16";
+      EXPECT_EQ(page.substr(at + c.link.size(), where.size()), where);
+    }
+    // A list with errors comes before the drawing, in the box that stays in
+    // view; an error's object is marked on the strips, linked both ways.
+    if (c.errors > 0) {
+      const std::size_t list = page.find("<section id=\"diagnostics\" class=\"failed\"");
+      EXPECT_NE(list, std::string::npos);
+      EXPECT_LT(list, std::min(page.find("<div id=\"drawing\""), page.find("no-drawing")));
+    }
+    if (c.fault.empty()) {
+      EXPECT_EQ(page.find("data-kind=\"fault\""), std::string::npos);
+    } else {
+      const std::string code = c.fault.substr(0, c.fault.find(' '));
+      const std::string metre = c.fault.substr(c.fault.find(' ') + 1);
+      EXPECT_EQ(occurrences(page, "data-kind=\"fault\""), 1u);
+      EXPECT_NE(page.find("<li id=\"diagnostic-1\" class=\"error\" data-fault=\"fault-1\">"),
+                std::string::npos);
+      const std::size_t mark = page.find("<a data-kind=\"fault\"");
+      ASSERT_NE(mark, std::string::npos);
+      const std::string element = page.substr(mark, page.find("</a>", mark) - mark);
+      EXPECT_NE(element.find(" id=\"fault-1\" href=\"#diagnostic-1\""), std::string::npos);
+      EXPECT_NE(element.find(fmt::format(" data-metre=\"{}\"", metre)), std::string::npos);
+      EXPECT_NE(element.find(fmt::format(">{}</text>", code)), std::string::npos) << element;
+      EXPECT_NE(element.find(fmt::format("data-tip=\"error {}: ", code)), std::string::npos);
     }
     EXPECT_EQ(page.find("<b>pendenz"), std::string::npos);
     EXPECT_EQ(page.find("data-kind=\"no-drawing\"") == std::string::npos, c.drawn);

@@ -4,10 +4,10 @@ Starts `serve` on a free port with the embedded texts and checks the server
 first: a request naming another host is refused, and it listens on the
 loopback address only. Then opens the page, zooms it, moves a signal in the
 service text and expects the page to show the moved signal within 2 s at the
-same zoom; empties the line text and expects the list of errors and the last
-drawing greyed. Last, each check must fail on a fault planted in the page as
-the browser runs it, and the server checks on a server that answers anyone
-anywhere.
+same zoom; empties the line text and expects the list of errors in view,
+whole, and the last drawing greyed. Last, each check must fail on a fault
+planted in the page as the browser runs it, and the server checks on a
+server that answers anyone anywhere.
 """
 
 import argparse
@@ -216,10 +216,19 @@ def session(browser, url, line, service, texts, plant=None):
             broken = tools.wait_for("""(() => document.readyState === 'complete' &&
                 !!document.querySelector('#diagnostics li.error') &&
                 !!document.querySelector('#drawing.earlier') &&
-                getComputedStyle(document.getElementById('drawing')).filter.includes('grayscale'))()""",
+                getComputedStyle(document.querySelector('#drawing.earlier [data-strip=elevation]')
+                  .closest('.strip-row')).filter.includes('grayscale') &&
+                getComputedStyle(document.getElementById('plan')).filter.includes('grayscale'))()""",
                                     UPDATE_SECONDS)
             if not broken:
                 failures.append("live: an empty line text shows no errors over the greyed drawing")
+            # The reader was down at the strips: the list stays in view all
+            # the same, whole.
+            seen = tools.evaluate("""(() => { const r = document.getElementById('diagnostics')
+                .getBoundingClientRect(); return [r.top, r.bottom, innerHeight, scrollY]; })()""")
+            if seen[0] < 0 or seen[1] > seen[2] or seen[3] <= 0:
+                failures.append("live: the list of errors stands from %s to %s in a window %s high "
+                                "scrolled to %s" % tuple(seen))
         except (OSError, EOFError, TimeoutError, RuntimeError, TypeError) as error:
             failures.append("live: %s" % error)
         finally:
@@ -245,7 +254,10 @@ PLANTED = {
         "var d=document.getElementById('diagnostics');if(d)d.remove();});",
     "the earlier drawing is not greyed":
         "document.addEventListener('DOMContentLoaded',function(){var s=document.createElement('style');"
-        "s.textContent='#drawing.earlier{filter:none!important}';document.head.appendChild(s);});",
+        "s.textContent='#drawing.earlier *{filter:none!important}';document.head.appendChild(s);});",
+    "the list of errors scrolls away":
+        "document.addEventListener('DOMContentLoaded',function(){var s=document.createElement('style');"
+        "s.textContent='#diagnostics{position:static!important}';document.head.appendChild(s);});",
     "the hover does not name the row":
         "document.addEventListener('DOMContentLoaded',function(){"
         "document.querySelectorAll('[data-tip]').forEach(function(e){"

@@ -10,9 +10,14 @@ strip, zooms with the wheel, drags, zooms the plan; fails when one of them
 has no effect, or on any exception, console error or request for anything
 outside the page. Last, the same on copies of the page with a fault planted
 in each: the check fails when one of them goes unnoticed.
+The labels of the lanes and of the plan are held, at full view and zoomed
+in, to stay wholly inside their drawing and off every marker; on the
+embedded build, and on a 1,000 km line that GEN_LARGE writes when it is
+given. The page of texts with an error shows its list of errors in the
+first view, above the drawing, and marks the error's object on the strips.
 Exits 77 (skipped) when no Chromium is installed.
 
-    page_in_browser.py SCENARIO_BUILDER SCREENSHOT_DIR
+    page_in_browser.py SCENARIO_BUILDER SCREENSHOT_DIR [GEN_LARGE]
 """
 
 import csv
@@ -109,6 +114,40 @@ JUMPED = """(() => {
 })()"""
 
 
+# In every lane of markers, the axis and the plan: the labels to be seen that pass
+# an edge of their drawing, and those that cover a marker (a lane's marker
+# shapes, the plan's station dots), by their boxes on the screen.
+LAYOUT = """(() => {
+  const inside = (r, f) => r.left >= f.left - 0.5 && r.right <= f.right + 0.5 &&
+    r.top >= f.top - 0.5 && r.bottom <= f.bottom + 0.5;
+  const meet = (a, b) => a.left < b.right - 0.5 && b.left < a.right - 0.5 &&
+    a.top < b.bottom - 0.5 && b.top < a.bottom - 0.5;
+  const faults = [];
+  let labels = 0, markers = 0;
+  for (const svg of document.querySelectorAll('svg.lane, svg.axis, #plan-view')) {
+    const f = svg.getBoundingClientRect();
+    const seen = r => r.width > 0 && r.right > f.left && r.left < f.right && r.bottom > f.top && r.top < f.bottom;
+    const marks = Array.from(svg.querySelectorAll(
+        'g.pinned > path[data-kind], g.pinned > [data-kind] > path, [data-kind=plan-station] circle'))
+      .map(m => m.getBoundingClientRect()).filter(seen).sort((a, b) => a.left - b.left);
+    markers += marks.length;
+    for (const t of svg.querySelectorAll('text')) {
+      if (getComputedStyle(t).display === 'none') continue;
+      const r = t.getBoundingClientRect();
+      if (!seen(r)) continue;
+      labels++;
+      const name = (svg.getAttribute('data-strip') || svg.id) + ' ' + JSON.stringify(t.textContent);
+      if (!inside(r, f)) faults.push(name + ' is cut at an edge of its drawing');
+      for (const m of marks) {
+        if (m.left > r.right) break;
+        if (meet(r, m)) { faults.push(name + ' covers a marker at x ' + Math.round(m.left)); break; }
+      }
+    }
+  }
+  return [labels, markers, faults.length, faults.slice(0, 4)];
+})()"""
+
+
 def label_overlaps(tools, when):
     count, meet = tools.evaluate(OVERLAPS)
     failures = []
@@ -116,6 +155,137 @@ def label_overlaps(tools, when):
         failures.append("labels %s: only %d labels to be seen" % (when, count))
     for pair in meet:
         failures.append("labels %s: %s" % (when, pair))
+    return failures + layout_failures(tools, when, least=10 if when == "at full view" else 3)
+
+
+def layout_failures(tools, when, least=10):
+    labels, markers, faulty, some = tools.evaluate(LAYOUT)
+    failures = []
+    if labels < least or markers < least:
+        failures.append("layout %s: only %d labels and %d markers to be seen" % (when, labels, markers))
+    for fault in some:
+        failures.append("layout %s: %s (%d in all)" % (when, fault, faulty))
+    return failures
+
+
+def zoom_strips(tools):
+    at = tools.evaluate(CENTRE.format('svg[data-strip="gradient"]'))
+    tools.mouse("mouseWheel", *at, deltaX=0, deltaY=-900)
+    tools.settle()
+
+
+def long_line(program, generator, browser, work):
+    """The page of a 1,000 km line, at full view and zoomed in: no label cut
+    at an edge or laid over a marker."""
+    folder = os.path.join(work, "long")
+    os.makedirs(folder)
+    listed = subprocess.run([generator, "--length", "1000000", "--out", folder], check=True,
+                            capture_output=True, text=True, timeout=120).stdout.split("\n")
+    page = os.path.join(folder, "long.html")
+    subprocess.run([program, "view", listed[2], listed[3], "-o", page], check=True,
+                   capture_output=True, timeout=120)
+    failures = []
+    with tempfile.TemporaryDirectory() as profile:
+        tools = DevTools(browser, profile)
+        try:
+            tools.open_page("file://" + page)
+            if not tools.wait_for("document.body.getAttribute('data-ready') === '1'", 60):
+                return ["1000 km: the page's script did not finish"]
+            failures.extend(layout_failures(tools, "1000 km at full view", least=50))
+            zoom_strips(tools)
+            failures.extend(layout_failures(tools, "1000 km zoomed in", least=3))
+        except (OSError, EOFError, TimeoutError, RuntimeError, TypeError) as error:
+            failures.append("1000 km: %s" % error)
+        finally:
+            tools.close()
+    return failures
+
+
+# Where the list of errors stands in the first view, the drawing's top, and
+# the first mark of an error on the strips with the entry its link names.
+FIRST_VIEW = """(() => {
+  const d = document.getElementById('diagnostics'), g = document.getElementById('drawing');
+  if (!d || !g) return null;
+  const a = d.getBoundingClientRect(), b = g.getBoundingClientRect();
+  const mark = document.querySelector('svg.faults [data-kind=fault]');
+  const entry = mark && document.getElementById((mark.getAttribute('href') || '#').slice(1));
+  return [a.top, a.bottom, b.top, innerHeight, mark ? mark.textContent : null,
+          entry ? entry.textContent : null];
+})()"""
+CHOSEN = """(() => { const e = document.querySelector('#diagnostics li.chosen');
+  return e ? e.id : null; })()"""
+
+
+def error_page_failures(browser, url):
+    """The page of texts with a signal on an occupied cell: the list of errors
+    is in the first view, above the drawing; the signal's place is marked
+    with the code on the strips, its mark linked to the list's entry."""
+    failures = []
+    with tempfile.TemporaryDirectory() as profile:
+        tools = DevTools(browser, profile)
+        try:
+            tools.open_page(url)
+            if not tools.wait_for("document.body.getAttribute('data-ready') === '1'", 30):
+                return ["failed build: the page's script did not finish"]
+            seen = tools.evaluate(FIRST_VIEW)
+            if not seen:
+                return ["failed build: no list of errors, or no drawing"]
+            top, bottom, drawing, height, mark, entry = seen
+            if top < 0 or bottom > height or bottom > drawing:
+                failures.append("failed build: the list of errors stands from %s to %s, the drawing"
+                                " from %s, the first view ends at %s" % (top, bottom, drawing, height))
+            if mark != "16" or not entry or "error 16" not in entry:
+                failures.append("failed build: the mark %r links to %r" % (mark, entry))
+            else:
+                at = tools.evaluate(CENTRE.format("svg.faults [data-kind=fault] path"))
+                tools.mouse("mousePressed", *at, button="left", clickCount=1)
+                tools.mouse("mouseReleased", *at, button="left", clickCount=1)
+                tools.settle()
+                chosen = tools.evaluate(CHOSEN)
+                if not chosen or not chosen.startswith("diagnostic-"):
+                    failures.append("failed build: a click on the mark chose %r in the list" % chosen)
+            failures.extend(layout_failures(tools, "failed build"))
+        except (OSError, EOFError, TimeoutError, RuntimeError, TypeError) as error:
+            failures.append("failed build: %s" % error)
+        finally:
+            tools.close()
+    return failures
+
+
+FAILED_PLANTED = {
+    "the list stands below a screenful": ('<section id="diagnostics"',
+                                          '<div style="height:1200px"></div><section id="diagnostics"'),
+    "no error is marked": ('data-kind="fault"', 'data-kind="other"'),
+    "the mark links nowhere": ('href="#diagnostic-', 'href="#nowhere-'),
+}
+
+
+def failed_build(program, browser, work):
+    """Every failure of the page of texts that do not compile cleanly, and of
+    its check on pages with a fault planted."""
+    folder = os.path.join(work, "failed")
+    os.makedirs(folder)
+    subprocess.run([program, "export-sources", "--out", folder], check=True, capture_output=True)
+    line = os.path.join(folder, "Vescara_Ormeda_linea.txt")
+    service = os.path.join(folder, "Vescara_Ormeda_4816-.txt")
+    with open(service, encoding="cp1252", newline="") as f:
+        text = f.read()
+    with open(service, "w", encoding="cp1252", newline="") as f:
+        f.write(text.replace("segnale,   10400,", "segnale,    4200,", 1))
+    page = os.path.join(folder, "failed.html")
+    viewed = subprocess.run([program, "view", line, service, "-o", page], capture_output=True,
+                            text=True)
+    if viewed.returncode != 2:
+        return ["failed build: view ended with %d: %s" % (viewed.returncode, viewed.stderr)]
+    failures = error_page_failures(browser, "file://" + page)
+    with open(page, encoding="utf-8") as f:
+        written = f.read()
+    for name, (original, planted) in FAILED_PLANTED.items():
+        damaged = os.path.join(folder, "planted.html")
+        with open(damaged, "w", encoding="utf-8") as f:
+            f.write(written.replace(original, planted, 1))
+        if original not in written or not error_page_failures(browser, "file://" + damaged):
+            failures.append("the checker did not notice a planted fault: " + name)
     return failures
 
 
@@ -283,6 +453,10 @@ PLANTED = {
     "the jump box goes nowhere": ("function jumpTo(m){", "function jumpTo(m){return;"),
     "the table of cells mixes two fields": ("gradient:valueAt(data.g,c)", "gradient:valueAt(data.s,c)"),
     "the plan's drawing loses its style": ("copy.insertBefore(style,copy.firstChild);", ""),
+    "labels are laid over markers": ("coversMarker(lane,l,r,y-ASCENT,y+DESCENT)) continue;",
+                                     "false) continue;"),
+    "labels run past the strip's edges": ("if(l<0||r>W||", "if("),
+    "the written layout is kept at every view": ("if(k===1&&off===0&&lane.fits){", "if(lane.fits){"),
 }
 
 
@@ -320,10 +494,11 @@ def grid_cells(program, grid):
 
 
 def main():
-    if len(sys.argv) != 3:
+    if len(sys.argv) not in (3, 4):
         print(__doc__, file=sys.stderr)
         return 2
     program, shots = sys.argv[1], sys.argv[2]
+    generator = sys.argv[3] if len(sys.argv) == 4 else None
     browser = chromium()
     if not browser:
         print("skipped: no chromium on this machine (install the chromium package)")
@@ -367,6 +542,9 @@ def main():
         for missed in checker_misses(browser, page, work, cells):
             failures.append("the checker did not notice a planted fault: " + missed)
         failures.extend(live_checks.check(program, browser, work))
+        failures.extend(failed_build(program, browser, work))
+        if generator:
+            failures.extend(long_line(program, generator, browser, work))
 
         os.makedirs(shots, exist_ok=True)
         shot = os.path.join(shots, "route_page.png")
