@@ -78,24 +78,25 @@ status check_train_number(std::string_view train) {
   std::string lower(train);
   for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   if (lower == "linea") {
-    return status::failure(
-        "would name the grid ROUTE_linea.dat, the track plan's file name");
+    return status::failure("would name the grid ROUTE_linea.dat, the track plan's file name");
   }
   return {};
 }
 
 status check_route_given(std::string_view route) {
   if (const status checked = check_build_name(route); !checked) {
-    return status::failure(fmt::format("the route base name \"{}\" {}: give another with --route NAME",
-                                       visible_control_bytes(route), checked.reason()));
+    return status::failure(
+        fmt::format("the route base name \"{}\" {}: give another with --route NAME",
+                    visible_control_bytes(route), checked.reason()));
   }
   return {};
 }
 
 status check_train_given(std::string_view train) {
   if (const status checked = check_train_number(train); !checked) {
-    return status::failure(fmt::format("the train number \"{}\" {}: give another with --train NUMBER",
-                                       visible_control_bytes(train), checked.reason()));
+    return status::failure(
+        fmt::format("the train number \"{}\" {}: give another with --train NUMBER",
+                    visible_control_bytes(train), checked.reason()));
   }
   return {};
 }

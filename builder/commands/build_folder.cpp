@@ -7,6 +7,7 @@
 #include <iterator>
 #include <set>
 #include <string_view>
+#include <utility>
 
 #include "scenario/build_names.h"
 #include "scenario/file_system.h"
@@ -26,7 +27,9 @@ bool ends_with_ignoring_case(std::string_view name, std::string_view suffix) {
 
 std::string choices(const std::vector<build_name>& builds) {
   std::string list;
-  for (const build_name& b : builds) list += fmt::format("\n  --route {} --train {}", b.route, b.train);
+  for (const build_name& b : builds) {
+    list += fmt::format("\n  --route {} --train {}", b.route, b.train);
+  }
   return list;
 }
 
@@ -48,7 +51,7 @@ scenario::status list_builds(const std::string& dir, std::vector<build_name>& bu
   const std::set<std::string> present(names.begin(), names.end());
   builds.clear();
   for (const std::string& name : names) {
-    // A track plan is ROUTE_linea.dat, and has no table beside it.
+    // ROUTE_linea.dat is a track plan, never a grid.
     if (!name.ends_with(".dat") || ends_with_ignoring_case(name, "_linea.dat")) continue;
     const std::string stem = name.substr(0, name.size() - 4);
     if (!present.contains(stem + ".sim")) continue;
@@ -94,8 +97,8 @@ scenario::status pick_build(const std::string& dir, const std::optional<std::str
                                                  shown_dir, names_given(route, train),
                                                  choices(builds)));
   }
-  return scenario::status::failure(fmt::format("{} holds {} builds: name one{}", shown_dir,
-                                               matching.size(), choices(matching)));
+  return scenario::status::failure(
+      fmt::format("{} holds {} builds: name one{}", shown_dir, matching.size(), choices(matching)));
 }
 
 }  // namespace builder

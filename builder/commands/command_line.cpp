@@ -37,8 +37,7 @@ constexpr std::string_view exit_status_help =
     "     known): no binary file written";
 
 // Ends each subcommand's help: the statuses are the program's, listed once.
-constexpr std::string_view exit_status_pointer =
-    "Exit statuses: see 'scenario-builder --help'.";
+constexpr std::string_view exit_status_pointer = "Exit statuses: see 'scenario-builder --help'.";
 
 // What a subcommand's action may use besides its own options.
 struct context {

@@ -12,8 +12,8 @@
 #include "builder/commands/build_sequence.h"
 #include "builder/commands/failure_report.h"
 #include "compiler/compile_texts.h"
-#include "compiler/decompile.h"
 #include "compiler/decoding.h"
+#include "compiler/decompile.h"
 #include "compiler/error_code.h"
 #include "compiler/output_files.h"
 #include "compiler/scenario_diff.h"
@@ -177,8 +177,8 @@ exit_status run_decompile_command(const decompile_options& options, std::ostream
        {std::pair{&back.route_base_name, scenario::check_build_name(back.route_base_name)},
         std::pair{&back.train_number, scenario::check_train_number(back.train_number)}}) {
     if (!checked) {
-      return report_failure(err, checked.within(fmt::format(
-                                     "the table names its build \"{}\"", shown(*name))));
+      return report_failure(
+          err, checked.within(fmt::format("the table names its build \"{}\"", shown(*name))));
     }
   }
   const fs::path directory(options.out);

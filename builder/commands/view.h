@@ -13,10 +13,10 @@ namespace builder {
 struct view_options {
   std::string line_text;  // with service_text: compile these in memory
   std::string service_text;
-  std::string dir;                    // empty: the current directory
-  std::optional<std::string> route;   // nothing: from the texts' names, or the one build in `dir`
-  std::optional<std::string> train;   // likewise
-  std::string page;  // empty: ROUTE_TRAIN.html beside the line text, or in `dir`
+  std::string dir;                   // empty: the current directory
+  std::optional<std::string> route;  // nothing: from the texts' names, or the one build in `dir`
+  std::optional<std::string> train;  // likewise
+  std::string page;                  // empty: ROUTE_TRAIN.html beside the line text, or in `dir`
 };
 
 // With texts: compiles them in memory and writes the page alone, with their
