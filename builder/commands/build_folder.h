@@ -18,9 +18,10 @@ struct build_name {
   friend bool operator==(const build_name&, const build_name&) = default;
 };
 
-// The builds in `dir`, in the order of their files' names: each grid and table pair ROUTE_TRAIN.dat and
-// ROUTE_TRAIN.sim whose names are a route base name and a train number. The
-// stem splits at its last "_", since a train number holds none.
+// The builds in `dir`, in the order of their files' names: each grid and
+// table pair ROUTE_TRAIN.dat and ROUTE_TRAIN.sim whose names are a route
+// base name and a train number. The stem splits at its last "_", since a
+// train number holds none.
 scenario::status list_builds(const std::string& dir, std::vector<build_name>& builds);
 
 // The one build in `dir` that the names given match; a name not given
