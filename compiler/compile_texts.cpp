@@ -74,15 +74,10 @@ scenario::status name_the_build(const text_sources& sources, std::string& route,
         "with --train NUMBER, or rename the text",
         service_name));
   }
-  if (const scenario::status checked = scenario::check_build_name(route); !checked) {
-    return scenario::status::failure(fmt::format(
-        "the route base name \"{}\" {}: give another with --route NAME", route, checked.reason()));
+  if (const scenario::status checked = scenario::check_route_given(route); !checked) {
+    return checked;
   }
-  if (const scenario::status checked = scenario::check_build_name(train); !checked) {
-    return scenario::status::failure(fmt::format(
-        "the train number \"{}\" {}: give another with --train NUMBER", train, checked.reason()));
-  }
-  return {};
+  return scenario::check_train_given(train);
 }
 
 scenario::status compile_texts(const text_sources& sources, const build_settings& settings,

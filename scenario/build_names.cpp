@@ -2,6 +2,11 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
+#include <cctype>
+
+#include "scenario/control_bytes.h"
+
 namespace scenario {
 
 namespace {
@@ -39,6 +44,59 @@ status check_build_name(std::string_view name) {
     if (c < ' ' || c > '~' || c == '/' || c == '\\') {
       return status::failure("must be printable ASCII without path separators");
     }
+  }
+  return {};
+}
+
+namespace {
+
+bool is_ascii_letter_or_digit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// A character that cannot stand in a train number, named for the refusal.
+std::string named(char c) {
+  if (c == ' ' || c == '\t') return "a blank";
+  if (c > ' ' && c <= '~') return fmt::format("\"{}\"", c);
+  return fmt::format("the byte 0x{:02X}", static_cast<unsigned char>(c));
+}
+
+}  // namespace
+
+status check_train_number(std::string_view train) {
+  const auto refused = [](std::string_view what) {
+    return status::failure(fmt::format("{}, but a train number is 1 to {} ASCII letters or digits",
+                                       what, train_number_max_length));
+  };
+  if (train.empty()) return refused("is empty");
+  if (train.size() > train_number_max_length) {
+    return refused(fmt::format("has {} characters", train.size()));
+  }
+  const auto odd = std::find_if_not(train.begin(), train.end(), is_ascii_letter_or_digit);
+  if (odd != train.end()) return refused(fmt::format("holds {}", named(*odd)));
+  // File systems that ignore case would take ROUTE_LINEA.dat for the plan too.
+  std::string lower(train);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (lower == "linea") {
+    return status::failure("would name the grid ROUTE_linea.dat, the track plan's file name");
+  }
+  return {};
+}
+
+status check_route_given(std::string_view route) {
+  if (const status checked = check_build_name(route); !checked) {
+    return status::failure(
+        fmt::format("the route base name \"{}\" {}: give another with --route NAME",
+                    visible_control_bytes(route), checked.reason()));
+  }
+  return {};
+}
+
+status check_train_given(std::string_view train) {
+  if (const status checked = check_train_number(train); !checked) {
+    return status::failure(
+        fmt::format("the train number \"{}\" {}: give another with --train NUMBER",
+                    visible_control_bytes(train), checked.reason()));
   }
   return {};
 }

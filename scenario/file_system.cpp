@@ -734,6 +734,17 @@ std::optional<file_stamp> stamp_of(const fs::path& path) {
   return stamp;
 }
 
+status take_output_folder(const fs::path& directory, std::string_view holder,
+                          std::chrono::milliseconds wait, folder_lock& lock) {
+  if (const status made = make_directories(directory); !made) {
+    return made.within("cannot make the output folder");
+  }
+  if (const status locked = lock_folder(directory, holder, wait, lock); !locked) {
+    return locked.within("cannot take the output folder");
+  }
+  return {};
+}
+
 status list_regular_files(const fs::path& directory, std::vector<std::string>& names) {
   names.clear();
   std::error_code error;

@@ -165,6 +165,13 @@ class folder_lock {
 status lock_folder(const std::filesystem::path& directory, std::string_view holder,
                    std::chrono::milliseconds wait, folder_lock& lock);
 
+// How a run that writes into an output folder begins: makes `directory`
+// when it is missing, as make_directories does, then takes its lock, as
+// lock_folder does. A failure says which of the two steps failed ("cannot
+// make the output folder").
+status take_output_folder(const std::filesystem::path& directory, std::string_view holder,
+                          std::chrono::milliseconds wait, folder_lock& lock);
+
 // What tells a watcher that a file was saved again: its modification time and
 // size. Nothing when there is no regular file at `path` (yet, or any more).
 struct file_stamp {

@@ -95,6 +95,13 @@ exit_status run_build_command(const build_options& options, const char* program,
                               std::ostream& err) {
   const fs::path directory =
       options.out.empty() ? scenario::program_directory(program) : fs::path(options.out);
+  // A folder named with --out is made when missing, as for every command
+  // that writes; the program's own directory is there already.
+  if (!options.out.empty()) {
+    if (const scenario::status made = scenario::make_directories(directory); !made) {
+      return report_failure(err, made.within("cannot make the output folder"));
+    }
+  }
   compiler::build_settings settings = compiler::embedded_settings(directory);
   settings.with_plan = !options.no_plan;
   const auto notice = make_notice(!options.no_window, out, err);
@@ -120,25 +127,19 @@ exit_status run_compile_command(const compile_options& options, std::ostream& ou
   }
   const compiler::build_settings& settings = compiled.settings;
 
-  // 2. The output folder, made when it is missing, as build tools do.
-  if (!options.dry_run) {
-    if (const scenario::status made = scenario::make_directories(fs::path(options.out)); !made) {
-      return report_failure(err, made.within("cannot make the output folder"));
-    }
-  }
-
-  // 3. The output folder, this run's alone until the end, so that two
-  // compiles into it never leave a mixed set.
+  // 2. The output folder, made when it is missing, as build tools do, and
+  // this run's alone until the end, so that two compiles into it never
+  // leave a mixed set.
   scenario::folder_lock lock;
   if (!options.dry_run) {
-    if (const scenario::status locked = scenario::lock_folder(
+    if (const scenario::status taken = scenario::take_output_folder(
             fs::path(options.out), "scenario-builder compile", default_lock_wait, lock);
-        !locked) {
-      return report_failure(err, locked.within("cannot take the output folder"));
+        !taken) {
+      return report_failure(err, taken);
     }
   }
 
-  // 4. The report.
+  // 3. The report.
   const std::vector<compiler::diagnostic>& diagnostics = compiled.report;
   report(diagnostics, options.json, out, err);
 
@@ -155,7 +156,7 @@ exit_status run_compile_command(const compile_options& options, std::ostream& ou
   const exit_status status = failed ? exit_status::build_error : exit_status::clean;
   if (options.dry_run) return status;
 
-  // 5. The outputs, never over one of the texts just read, whatever way
+  // 4. The outputs, never over one of the texts just read, whatever way
   // their paths are spelt.
   const std::vector<fs::path> paths = compiler::output_file_paths(settings);
   if (const scenario::status refusal = output_over_input(paths, {line_path, service_path});
@@ -187,10 +188,10 @@ exit_status run_export_command(const export_options& options, std::ostream& out,
   const fs::path line_path = directory / scenario::line_text_file_name(route);
   const fs::path service_path = directory / scenario::service_text_file_name(route, train);
   scenario::folder_lock lock;
-  if (const scenario::status locked = scenario::lock_folder(
+  if (const scenario::status taken = scenario::take_output_folder(
           directory, "scenario-builder export-sources", default_lock_wait, lock);
-      !locked) {
-    return report_failure(err, locked.within("cannot take the output folder"));
+      !taken) {
+    return report_failure(err, taken);
   }
   if (!options.force) {
     // An author may already have edited an earlier export.

@@ -37,8 +37,8 @@ struct export_options {
   bool force = false;
 };
 
-// The embedded build, as with no arguments but into `options.out`, with the
-// notice `make_notice` makes.
+// The embedded build, as with no arguments but into `options.out` (made when
+// missing), with the notice `make_notice` makes.
 exit_status run_build_command(const build_options& options, const char* program,
                               const notice_maker& make_notice, std::ostream& out,
                               std::ostream& err);
@@ -51,7 +51,8 @@ exit_status run_compile_command(const compile_options& options, std::ostream& ou
                                 std::ostream& err);
 
 // Writes the embedded line and service texts under the names the build gives
-// them; refuses to replace an existing file unless forced.
+// them into `options.out`, made when missing; refuses to replace an existing
+// file unless forced.
 exit_status run_export_command(const export_options& options, std::ostream& out, std::ostream& err);
 
 }  // namespace builder

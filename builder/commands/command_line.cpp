@@ -36,6 +36,9 @@ constexpr std::string_view exit_status_help =
     "  3  fatal error (1250, 1251, or the reading stopped before the line length was\n"
     "     known): no binary file written";
 
+// Ends each subcommand's help: the statuses are the program's, listed once.
+constexpr std::string_view exit_status_pointer = "Exit statuses: see 'scenario-builder --help'.";
+
 // What a subcommand's action may use besides its own options.
 struct context {
   const char* program;
@@ -59,7 +62,8 @@ struct command {
 command_action define_build(CLI::App& sub, const context& ctx) {
   auto options = std::make_shared<build_options>();
   sub.add_option("--out", options->out,
-                 "directory to build in (default: the program's own directory)")
+                 "directory to build in, made when missing (default: the program's own "
+                 "directory)")
       ->type_name("DIR");
   sub.add_flag("--no-plan", options->no_plan, "build without the track plan and its _linea.dat");
   sub.add_flag("--no-window", options->no_window,
@@ -83,7 +87,8 @@ void add_author_texts(CLI::App& sub, options_type& options) {
                  "route base name (default: LINE_TEXT's name less _linea.txt)")
       ->type_name("NAME");
   sub.add_option("--train", options.train,
-                 "train number (default: from SERVICE_TEXT's name ROUTE_TRAIN-.txt)")
+                 "train number, 1 to 8 letters or digits (default: from SERVICE_TEXT's name "
+                 "ROUTE_TRAIN-.txt)")
       ->type_name("NUMBER");
 }
 
@@ -103,7 +108,8 @@ command_action define_compile(CLI::App& sub, const context& ctx) {
 
 command_action define_export(CLI::App& sub, const context& ctx) {
   auto options = std::make_shared<export_options>();
-  sub.add_option("--out", options->out, "directory to write the two texts in (default: .)")
+  sub.add_option("--out", options->out,
+                 "directory to write the two texts in, made when missing (default: .)")
       ->type_name("DIR");
   sub.add_flag("--force", options->force, "replace texts of the same names");
   return [options, ctx] { return run_export_command(*options, ctx.out, ctx.err); };
@@ -165,7 +171,8 @@ command_action define_view(CLI::App& sub, const context& ctx) {
                  "train number (default: from SERVICE_TEXT's name, or the one build in DIR)")
       ->type_name("NUMBER");
   sub.add_option("-o,--output", options->page,
-                 "the page to write (default: ROUTE_TRAIN.html beside LINE_TEXT, or in DIR)")
+                 "the page to write, its folder made when missing (default: ROUTE_TRAIN.html "
+                 "beside LINE_TEXT, or in DIR)")
       ->type_name("PAGE.html");
   return [options, line, service, dir, ctx] {
     if (line->count() != service->count()) {
@@ -288,7 +295,7 @@ exit_status run_command_line(const std::vector<std::string>& args, const char* p
   std::vector<std::pair<CLI::App*, command_action>> actions;
   for (const command& c : commands) {
     CLI::App* sub = app.add_subcommand(std::string(c.name), std::string(c.summary));
-    sub->footer(std::string(exit_status_help));
+    sub->footer(std::string(exit_status_pointer));
     actions.emplace_back(sub, c.define(*sub, ctx));
   }
 

@@ -8,12 +8,12 @@
 #include <optional>
 #include <ostream>
 
+#include "builder/commands/build_folder.h"
 #include "builder/commands/build_sequence.h"
 #include "builder/commands/failure_report.h"
-#include "builder/commands/view.h"
 #include "compiler/compile_texts.h"
-#include "compiler/decompile.h"
 #include "compiler/decoding.h"
+#include "compiler/decompile.h"
 #include "compiler/error_code.h"
 #include "compiler/output_files.h"
 #include "compiler/scenario_diff.h"
@@ -86,22 +86,13 @@ scenario::status locate_build(const build_place& place, build_files& files) {
     }
     return {};
   }
-  std::string route = place.route;
-  std::string train = place.train;
-  if (route.empty() || train.empty()) {
-    if (const scenario::status found = find_the_build(place.dir, route, train); !found) {
-      return found;
-    }
-    if (route.empty() || train.empty()) {
-      return scenario::status::failure_at(
-          place.dir, "holds no build (a ROUTE_TRAIN.dat and ROUTE_TRAIN.sim pair)");
-    }
+  build_name picked;
+  if (const scenario::status found = pick_build(place.dir, place.route, place.train, picked);
+      !found) {
+    return found;
   }
-  for (const std::string& name : {route, train}) {
-    if (const scenario::status checked = scenario::check_build_name(name); !checked) {
-      return checked.within(fmt::format("the name \"{}\"", scenario::visible_control_bytes(name)));
-    }
-  }
+  const std::string& route = picked.route;
+  const std::string& train = picked.train;
   const fs::path dir(place.dir);
   files.grid_path = dir / compiler::route_grid_file_name(route, train);
   files.table_path = dir / compiler::station_table_file_name(route, train);
@@ -182,21 +173,20 @@ exit_status run_decompile_command(const decompile_options& options, std::ostream
   const compiler::decompiled back = compiler::decompile(files.model);
   // The texts take the names the table holds: the competition codes are
   // made from them.
-  for (const std::string& name : {back.route_base_name, back.train_number}) {
-    if (const scenario::status checked = scenario::check_build_name(name); !checked) {
-      return report_failure(err, checked.within(fmt::format(
-                                     "the table names its build \"{}\"", shown(name))));
+  for (const auto& [name, checked] :
+       {std::pair{&back.route_base_name, scenario::check_build_name(back.route_base_name)},
+        std::pair{&back.train_number, scenario::check_train_number(back.train_number)}}) {
+    if (!checked) {
+      return report_failure(
+          err, checked.within(fmt::format("the table names its build \"{}\"", shown(*name))));
     }
   }
   const fs::path directory(options.out);
-  if (const scenario::status made = scenario::make_directories(directory); !made) {
-    return report_failure(err, made.within("cannot make the output folder"));
-  }
   scenario::folder_lock lock;
-  if (const scenario::status locked = scenario::lock_folder(
+  if (const scenario::status taken = scenario::take_output_folder(
           directory, "scenario-builder decompile", default_lock_wait, lock);
-      !locked) {
-    return report_failure(err, locked.within("cannot take the output folder"));
+      !taken) {
+    return report_failure(err, taken);
   }
   const fs::path line_path = directory / scenario::line_text_file_name(back.route_base_name);
   const fs::path service_path =

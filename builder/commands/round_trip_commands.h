@@ -5,6 +5,7 @@
 // single screen.
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,8 +17,8 @@ namespace builder {
 // match, or the files named one by one.
 struct build_place {
   std::string dir = ".";
-  std::string route;  // empty: the one build in `dir`
-  std::string train;
+  std::optional<std::string> route;  // nothing: any, as long as one build is left
+  std::optional<std::string> train;
   std::vector<std::string> files;  // when given: ROUTE_TRAIN.dat, ROUTE_TRAIN.sim, ROUTE_linea.dat
 };
 
@@ -30,8 +31,8 @@ struct decompile_options {
 struct diff_options {
   // Two build folders, or four texts: the older pair, then the newer one.
   std::vector<std::string> sides;
-  std::string route;
-  std::string train;
+  std::optional<std::string> route;
+  std::optional<std::string> train;
   bool json = false;
 };
 

@@ -259,8 +259,11 @@ TEST(CommandLine, ExitStatuses) {
   write_file(no_grid, "[generale]\r\n[curve]\r\n[fine]\r\n");
   const std::string fatal = at(dir.path(), "F_linea.txt");
   write_file(fatal, test_support::line_text({"indicatori_vmax, 0, 80, 80, 80, 0, , , , 0"}));
+  const std::string blank_train = at(dir.path(), "Alpe_22 31-.txt");
+  write_file(blank_train, test_support::embedded_service_text());
   const std::string out = (dir.path() / "out").string();
   fs::create_directory(out);
+  const std::string refused = at(dir.path(), "refused");
 
   struct case_ {
     std::vector<std::string> args;
@@ -302,9 +305,55 @@ TEST(CommandLine, ExitStatuses) {
       {{"compile", service, line},
        exit_status::usage_or_file,
        "the texts look swapped"},
-      {{"compile", line, service, "--train", ""},
+      // A train number becomes part of every file name: each command that
+      // takes one refuses a bad one with the rule, before it writes anything.
+      {{"compile", line, service, "--train", "", "--out", refused},
        exit_status::usage_or_file,
-       "the train number \"\" is empty: give another with --train NUMBER"},
+       "the train number \"\" is empty, but a train number is 1 to 8 ASCII letters or digits: "
+       "give another with --train NUMBER"},
+      {{"compile", line, service, "--train", "22 31", "--out", refused},
+       exit_status::usage_or_file,
+       "the train number \"22 31\" holds a blank, but a train number is 1 to 8 ASCII letters "
+       "or digits: give another with --train NUMBER"},
+      {{"compile", line, service, "--train", "12345678901234567890", "--out", refused},
+       exit_status::usage_or_file,
+       "the train number \"12345678901234567890\" has 20 characters, but"},
+      {{"compile", line, service, "--train", "123456789", "--out", refused},
+       exit_status::usage_or_file,
+       "has 9 characters, but"},
+      {{"compile", line, service, "--train", "../x", "--out", refused},
+       exit_status::usage_or_file,
+       "the train number \"../x\" holds \".\", but"},
+      {{"compile", line, service, "--train", "77_bis", "--out", refused},
+       exit_status::usage_or_file,
+       "holds \"_\", but"},
+      {{"compile", line, service, "--train", "\x1b[2J", "--out", refused},
+       exit_status::usage_or_file,
+       "the train number \"\\x1b[2J\" holds the byte 0x1B, but"},
+      {{"compile", line, service, "--train", "LINEA", "--out", refused},
+       exit_status::usage_or_file,
+       "the train number \"LINEA\" would name the grid ROUTE_linea.dat, the track plan's file "
+       "name: give another with --train NUMBER"},
+      {{"compile", line, blank_train, "--out", refused},
+       exit_status::usage_or_file,
+       "the train number \"22 31\" holds a blank, but"},
+      {{"compile", line, service, "--train", "IC4816ab", "--dry-run"}, exit_status::clean, ""},
+      {{"serve", line, service, "--train", "22 31", "--port", "70000"},
+       exit_status::usage_or_file,
+       "the train number \"22 31\" holds a blank, but"},
+      {{"view", line, service, "--train", "../x", "-o", at(refused, "page.html")},
+       exit_status::usage_or_file,
+       "the train number \"../x\" holds \".\", but"},
+      {{"view", "--dir", out, "--train", "../x", "-o", at(refused, "page.html")},
+       exit_status::usage_or_file,
+       "the train number \"../x\" holds \".\", but"},
+      {{"decompile", "--dir", out, "--train", "22 31", "--out", refused},
+       exit_status::usage_or_file,
+       "the train number \"22 31\" holds a blank, but"},
+      {{"summary", "--dir", out, "--train", "12345678901234567890"},
+       exit_status::usage_or_file,
+       "has 20 characters, but"},
+      {{"diff", out, out, "--train", ""}, exit_status::usage_or_file, "is empty, but"},
       {{"compile", line, warned, "--route", "Vescara_Ormeda", "--train", "4816", "--dry-run",
         "--strict"},
        exit_status::build_error,
@@ -357,13 +406,91 @@ TEST(CommandLine, ExitStatuses) {
       EXPECT_NE(result.err.find(c.err), std::string::npos) << name << ": " << result.err;
     }
   }
-  EXPECT_NE(run({"--help"}).out.find("Exit status:"), std::string::npos);
+  EXPECT_FALSE(fs::exists(refused));
   EXPECT_NE(run({"compile", "--help"}).out.find("--dry-run"), std::string::npos);
-  EXPECT_NE(run({"compile", "--help"}).out.find("Exit status:"), std::string::npos);
   const std::string version = run({"--version"}).out;
   const std::regex version_text(
       "scenario-builder [0-9]+\\.[0-9]+\\.[0-9]+( \\(commit [0-9a-f]{7,}\\))?\n");
   EXPECT_TRUE(std::regex_match(version, version_text)) << version;
+}
+
+// The exit statuses are the program's: listed once, in its own help (and so
+// in the manual page made from it); each subcommand's help points there.
+TEST(CommandLine, ExitStatusesStandOnceInTheProgramsHelp) {
+  const std::string help = run({"--help"}).out;
+  const std::size_t block = help.find("\nExit status:\n");
+  ASSERT_NE(block, std::string::npos) << help;
+  EXPECT_EQ(help.find("Exit status:", block + 2), std::string::npos);
+  EXPECT_NE(help.find("\n  3  fatal error", block), std::string::npos);
+  std::vector<std::string> subcommands;
+  std::istringstream lines(help.substr(help.find("\nSubcommands:\n") + 14));
+  for (std::string row; std::getline(lines, row) && !row.empty();) {
+    subcommands.push_back(row.substr(2, row.find(' ', 2) - 2));
+  }
+  EXPECT_EQ(subcommands.size(), 10u) << help;
+  for (const std::string& subcommand : subcommands) {
+    const run_result sub = run({subcommand, "--help"});
+    EXPECT_EQ(sub.status, exit_status::clean) << subcommand;
+    EXPECT_EQ(sub.out.find("Exit status:"), std::string::npos) << subcommand;
+    EXPECT_EQ(sub.out.find("fatal error"), std::string::npos) << subcommand;
+    EXPECT_TRUE(sub.out.ends_with("\nExit statuses: see 'scenario-builder --help'.\n"))
+        << subcommand << ": " << sub.out;
+  }
+  const run_result listed = run({"explain"});
+  EXPECT_EQ(listed.out.find("Exit status"), std::string::npos);
+  EXPECT_EQ(listed.out.find("fatal error ("), std::string::npos);
+}
+
+// Every folder a command writes into, named with --out or as the page's
+// with -o, is made when missing, and refused with the reason when something
+// else stands at its path.
+TEST(CommandLine, OutputFoldersAreMadeWhenMissing) {
+  temporary_directory texts, built, top;
+  export_to(texts.path());
+  default_build(built.path());
+  const std::string line = at(texts.path(), line_name);
+  const std::string service = at(texts.path(), service_name);
+  const std::string blocked = at(top.path(), "file");
+  write_file(blocked, "not a folder");
+  struct case_ {
+    std::vector<std::string> args;  // the folder follows as "--out DIR", or "-o DIR/page.html"
+    bool page;
+    std::set<std::string> written;
+  };
+  const std::set<std::string> binaries(binary_names.begin(), binary_names.end());
+  const std::set<std::string> sources = {line_name, service_name};
+  const std::vector<case_> cases = {
+      {{"build", "--no-window"}, false, {}},
+      {{"export-sources"}, false, sources},
+      {{"compile", line, service}, false, binaries},
+      {{"decompile", "--dir", built.path().string()}, false, sources},
+      {{"view", "--dir", built.path().string()}, true, {"page.html"}},
+      {{"view", line, service}, true, {"page.html"}},
+  };
+  for (const case_& c : cases) {
+    SCOPED_TRACE(c.args[0] + " " + c.args.back());
+    const fs::path folder = top.path() / c.args[0] / "made" / "here";
+    std::vector<std::string> args = c.args;
+    args.insert(args.end(), {c.page ? "-o" : "--out",
+                             c.page ? at(folder, "page.html") : folder.string()});
+    const run_result made = run(args);
+    ASSERT_EQ(made.status, exit_status::clean) << made.err;
+    ASSERT_TRUE(fs::is_directory(folder));
+    // The build writes its documents as well; the other commands what they
+    // name, and nothing else.
+    std::set<std::string> expected = c.written;
+    if (c.args[0] == "build") expected = files_in(built.path());
+    EXPECT_EQ(files_in(folder), expected);
+
+    args.back() = c.page ? at(fs::path(blocked), "page.html") : (fs::path(blocked) / "x").string();
+    const run_result refused = run(args);
+    EXPECT_EQ(refused.status, exit_status::usage_or_file);
+    EXPECT_NE(refused.err.find(c.page ? "cannot make the page's folder: " + blocked
+                                      : "cannot make the output folder: " + blocked),
+              std::string::npos)
+        << refused.err;
+    EXPECT_EQ(read_file(blocked), "not a folder");
+  }
 }
 
 TEST(CompileCommand, ReportsErrorsAtTheirFileAndLine) {

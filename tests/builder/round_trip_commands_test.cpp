@@ -74,6 +74,11 @@ TEST(DecompileCommand, WritesTextsThatCompileBackOrSaysWhyNot) {
        {"--dir", "b", "--out", "texts"}, exit_status::usage_or_file, grid, false},
       {"no build in the folder", [](const fs::path& d) { fs::create_directories(d / "b"); },
        {"--dir", "b", "--out", "texts"}, exit_status::usage_or_file, "holds no build", false},
+      {"no build of the names given", [](const fs::path& d) { write_embedded_build(d / "b"); },
+       {"--dir", "b", "--route", "Alpe", "--out", "texts"}, exit_status::usage_or_file,
+       "b holds no build of route Alpe; the builds it holds:\n"
+       "  --route Vescara_Ormeda --train 4816\n",
+       false},
       {"a cell no row writes",
        [](const fs::path& d) {
          write_embedded_build(d / "b", [](auto& m) { m.grid.cells.at(300).kind = 9; });
@@ -86,6 +91,14 @@ TEST(DecompileCommand, WritesTextsThatCompileBackOrSaysWhyNot) {
        },
        {"--dir", "b", "--out", "texts"}, exit_status::usage_or_file,
        "the table names its build \"../x\"", false},
+      {"a table naming its train with a blank",
+       [](const fs::path& d) {
+         write_embedded_build(d / "b", [](auto& m) { m.stations.slots[86].name = "48 16"; });
+       },
+       {"--dir", "b", "--out", "texts"}, exit_status::usage_or_file,
+       "the table names its build \"48 16\": holds a blank, but a train number is 1 to 8 ASCII "
+       "letters or digits",
+       false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -350,7 +350,8 @@ TEST(ViewCommand, WritesThePageOrNamesTheFileItCannotRead) {
   temporary_directory dir;
   const auto built = run_view({"--dir", dir.path().string()});
   EXPECT_EQ(built.status, 1);
-  EXPECT_NE(built.err.find("Vescara_Ormeda_4816.dat"), std::string::npos) << built.err;
+  EXPECT_EQ(built.err, "scenario-builder: " + dir.path().string() +
+                           " holds no build (a ROUTE_TRAIN.dat and ROUTE_TRAIN.sim pair)\n");
 
   std::ostringstream out, err;
   ASSERT_EQ(builder::run_command_line({"build", "--out", dir.path().string()}, nullptr, out, err),
@@ -635,8 +636,8 @@ TEST(ViewCommand, RefusesTheNamesCompileRefuses) {
        "give another with --route NAME"},
       {{"--train", "4816/x"},
        line_path.string(),
-       "the train number \"4816/x\" must be printable ASCII without path separators: give "
-       "another with --train NUMBER"},
+       "the train number \"4816/x\" holds \"/\", but a train number is 1 to 8 ASCII letters or "
+       "digits: give another with --train NUMBER"},
       {{},
        other_line.string(),
        "cannot tell the route base name from \"linea.txt\" (it is not named ROUTE_linea.txt): "
@@ -664,8 +665,8 @@ TEST(ViewCommand, RefusesTheNamesCompileRefuses) {
 }
 
 // Without names, `view --dir` shows the one build the directory holds,
-// whatever its names; names narrow the choice, and a choice left open is
-// named rather than guessed.
+// whatever its names; names narrow the choice, and a choice left open, or
+// names that match no build there, list the builds rather than guess.
 TEST(ViewCommand, FindsTheOneBuildInTheDirectory) {
   temporary_directory texts;
   ASSERT_EQ(test_support::run_command({"export-sources", "--out", texts.path().string()}).status,
@@ -679,12 +680,12 @@ TEST(ViewCommand, FindsTheOneBuildInTheDirectory) {
     std::string page;     // the page written, or the message
     std::string heading;  // the names the page shows
   };
-  // A name cut at an underscore is the route whose plan is there, else the
-  // name up to the last underscore.
+  // A name splits at its last underscore, since a train number holds none,
+  // with or without a plan beside it.
   const std::vector<directory_case> cases = {
       {{{"Alpe_Nord", "77"}}, {}, 0, "Alpe_Nord_77.html", "Alpe_Nord, train 77"},
-      {{{"Alpe", "77_bis"}}, {}, 0, "Alpe_77_bis.html", "Alpe, train 77_bis"},
-      {{{"Alpe", "77_bis", "--no-plan"}}, {}, 0, "Alpe_77_bis.html", "Alpe_77, train bis"},
+      {{{"Alpe_Nord", "77bis", "--no-plan"}}, {}, 0, "Alpe_Nord_77bis.html",
+       "Alpe_Nord, train 77bis"},
       {{{"Alpe", "77"}, {"Brenta", "5"}},
        {},
        1,
@@ -696,7 +697,19 @@ TEST(ViewCommand, FindsTheOneBuildInTheDirectory) {
        "Brenta_5.html",
        "Brenta, train 5"},
       {{{"Alpe", "77"}, {"Alpe", "78"}}, {"--train", "78"}, 0, "Alpe_78.html", "Alpe, train 78"},
-      {{}, {}, 1, "Vescara_Ormeda_4816.dat", ""},
+      {{{"Alpe", "77"}, {"Brenta", "5"}},
+       {"--route", "Corno"},
+       1,
+       " holds no build of route Corno; the builds it holds:\n  --route Alpe --train 77\n  "
+       "--route Brenta --train 5\n",
+       ""},
+      {{{"Alpe", "77"}}, {"--route", "Alpe", "--train", "78"}, 1,
+       " holds no build of route Alpe and train 78; the builds it holds:\n  --route Alpe "
+       "--train 77\n",
+       ""},
+      {{{"Alpe", "77"}}, {"--train", "4816"}, 1,
+       " holds no build of train 4816; the builds it holds:\n  --route Alpe --train 77\n", ""},
+      {{}, {}, 1, " holds no build (a ROUTE_TRAIN.dat and ROUTE_TRAIN.sim pair)\n", ""},
   };
   for (const directory_case& c : cases) {
     SCOPED_TRACE(c.page);
@@ -717,6 +730,9 @@ TEST(ViewCommand, FindsTheOneBuildInTheDirectory) {
                 std::string::npos);
     } else {
       EXPECT_NE(result.err.find(c.page), std::string::npos) << result.err;
+      for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        EXPECT_NE(entry.path().extension(), ".html") << entry.path();
+      }
     }
   }
 }
