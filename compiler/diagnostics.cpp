@@ -7,6 +7,7 @@
 #include <cctype>
 #include <limits>
 #include <optional>
+#include <set>
 #include <span>
 #include <tuple>
 
@@ -804,6 +805,40 @@ std::optional<diagnostic> warning_diagnostic(const report_context& context,
   return d;
 }
 
+// The checks on meaning read the values as the row gives them: one that is
+// not a number reads as 0, and what the check then says of it follows from
+// that. Such a report names the warning and stands after it.
+bool weighs_values(warning_kind kind) {
+  switch (kind) {
+    case warning_kind::position_goes_back:
+    case warning_kind::negative_length:
+    case warning_kind::tunnel_covers_no_cell:
+    case warning_kind::timetable_goes_back:
+    case warning_kind::unknown_type_code:
+    case warning_kind::not_a_time_of_day:
+    case warning_kind::digits_run_over:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void follow_numbers_not_read(std::vector<diagnostic>& out) {
+  std::set<std::pair<std::string, std::size_t>> unread;
+  for (const diagnostic& d : out) {
+    if (d.level == severity::warning && d.kind == warning_kind::non_numeric_number && d.line > 0) {
+      unread.emplace(d.file, d.line);
+    }
+  }
+  if (unread.empty()) return;
+  for (diagnostic& d : out) {
+    if (d.level != severity::warning || !weighs_values(d.kind) || d.follows) continue;
+    if (!unread.contains({d.file, d.line})) continue;
+    d.message += " (follows from the value on this line that is not a number)";
+    d.follows = diagnostic::cause{d.file, d.line, 0};
+  }
+}
+
 // The entry of the error that ended the reading of the service text before
 // its end; -1 when it was read to its end, or not at all.
 std::int32_t error_ending_service(const journal& log) {
@@ -1036,6 +1071,7 @@ std::vector<diagnostic> diagnose(const journal& log, const scenario_model& model
       out.push_back(std::move(d));
     }
   }
+  follow_numbers_not_read(out);
   sort_by_text(out, names);
   return out;
 }
@@ -1077,6 +1113,7 @@ std::vector<diagnostic> diagnose_after_stop(const journal& build, const journal&
     found->after_stop = true;
     out.push_back(std::move(*found));
   }
+  follow_numbers_not_read(out);
   sort_by_text(out, names);
   return out;
 }

@@ -37,8 +37,8 @@ struct diagnostic {
   std::string row;          // the text of that line, without its line end
   bool after_stop = false;  // found by reading on after the build stopped
   warning_kind kind = warning_kind::unknown_keyword;  // for a warning
-  // The error this report follows from, when it is only a consequence of
-  // it: the report says so, and stands after it.
+  // The report this one follows from, when it is only a consequence of it:
+  // the report says so, and stands after it. `code` is 0 for a warning.
   struct cause {
     std::string file;
     std::size_t line = 0;

@@ -63,7 +63,7 @@ nlohmann::json to_json(const compiler::diagnostic& d) {
     nlohmann::json cause;
     cause["file"] = d.follows->file.empty() ? nlohmann::json() : nlohmann::json(d.follows->file);
     cause["line"] = d.follows->line == 0 ? nlohmann::json() : nlohmann::json(d.follows->line);
-    cause["code"] = d.follows->code;
+    cause["code"] = d.follows->code == 0 ? nlohmann::json() : nlohmann::json(d.follows->code);
     j["follows"] = std::move(cause);
   }
   return j;

@@ -97,6 +97,14 @@ TEST(AuthorMistakes, EachGivesItsReportAtItsLine) {
        {"L_linea.txt:5: warning: position 2600 m lies behind the previous \"pendenza\" row at "
         "26000 m (line 4): a profile does not go back: the row writes one cell where the "
         "profile has got to, and its value holds from there on\n    pendenza, 2600, 3"}},
+      {"a position that is not a number, and the row it sends back",
+       line_text({}),
+       service_text({"velocita, 30000, 80", "velocita, 2x, 90"}),
+       {"L_4816-.txt:3: warning: \"2x\" is not a number and reads as 0\n    velocita, 2x, 90",
+        "L_4816-.txt:3: warning: position 0 m lies behind the previous \"velocita\" row at "
+        "30000 m (line 2): a profile does not go back: the row writes one cell where the "
+        "profile has got to, and its value holds from there on (follows from the value on "
+        "this line that is not a number)\n    velocita, 2x, 90"}},
       {"a negative curve length",
        line_text({"curvad3, 1500, -600"}),
        service_text({}),
