@@ -320,7 +320,7 @@ void follow(diagnostic& d, const report_context& context, std::int32_t cause) {
     c.file = std::string(text->name);
     if (text->holds(entry->place.offset)) c.line = text->lines.line_of(entry->place.offset);
   }
-  const std::string line = c.line == 0 ? std::string()
+  const std::string line = c.line == 0        ? std::string()
                            : c.file == d.file ? fmt::format(" at line {}", c.line)
                                               : fmt::format(" at {}:{}", c.file, c.line);
   d.message += fmt::format(" (follows from error {}{})", c.code, line);
@@ -649,8 +649,7 @@ std::string warning_message(const report_context& context, const source& text,
     case warning_kind::beyond_line_end:
       if (w.value > w.other + grid_margin_m) {
         return fmt::format("{} {} m lies past the line's end at {} m, and past the {} m after it",
-                           name_of_value(context, w.row, w.field), w.value, w.other,
-                           grid_margin_m);
+                           name_of_value(context, w.row, w.field), w.value, w.other, grid_margin_m);
       }
       return fmt::format("{} {} m lies past the line's end at {} m, in the 7000 m margin after it",
                          name_of_value(context, w.row, w.field), w.value, w.other);
@@ -683,9 +682,8 @@ std::string warning_message(const report_context& context, const source& text,
       return curve_sense_message(field_at(body, offset), w.value != 0);
     case warning_kind::position_goes_back:
       return fmt::format("{} {} m lies behind the previous \"{}\" row at {} m{}: {}",
-                         field_name(context, w.row, w.field), w.value,
-                         keyword_name(context, w.row), w.other,
-                         at_row(context, w.other_row, entry.place.text),
+                         field_name(context, w.row, w.field), w.value, keyword_name(context, w.row),
+                         w.other, at_row(context, w.other_row, entry.place.text),
                          going_back_effect(context, w.row));
     case warning_kind::negative_length:
       return fmt::format("{} {} m is below 0: the {} ends before it starts",
@@ -748,8 +746,8 @@ std::string left_behind(const report_context& context, const object_overwritten&
   std::vector<std::int32_t> marks;
   const auto& entries = context.log.entries();
   const journal_entry* earlier = context.entry(over.previous);
-  const auto* earlier_object = earlier != nullptr ? std::get_if<object_placed>(&earlier->event)
-                                                  : nullptr;
+  const auto* earlier_object =
+      earlier != nullptr ? std::get_if<object_placed>(&earlier->event) : nullptr;
   const std::int32_t earlier_row = earlier_object != nullptr ? earlier_object->row : -1;
   for (std::size_t i = static_cast<std::size_t>(std::max(earlier_row, 0)) + 1;
        earlier_row >= 0 && i < entries.size(); ++i) {
@@ -988,8 +986,7 @@ constexpr warning_explanation warning_table[] = {
      "seconds 0..59)",
      "write the time as a time of day"},
     {warning_kind::timetable_goes_back, "timetable-goes-back",
-     "a station that departs before a station behind it on the line",
-     "check the departure times"},
+     "a station that departs before a station behind it on the line", "check the departure times"},
     {warning_kind::unknown_type_code, "unknown-type-code",
      "a station type outside 1..25, or a tunnel type other than 1, 2, 3, 11, 12 and 13",
      "use a type the program knows"},
@@ -1092,8 +1089,25 @@ std::vector<diagnostic> diagnose_after_stop(const journal& build, const journal&
   // The check of the progressive changes at the end of the service text is
   // news when the build never got there.
   const bool service_not_finished = !r.service.read || r.service.stopped_at.has_value();
+  // What the build reported itself is no news, even where its place lies at
+  // the very point the reading stopped (an empty text stops at its start).
+  std::set<std::tuple<text_id, std::size_t, int, int>> reported;
+  const auto key_of =
+      [](const journal_entry& entry) -> std::optional<std::tuple<text_id, std::size_t, int, int>> {
+    if (const auto* error = std::get_if<error_recorded>(&entry.event)) {
+      return std::tuple(entry.place.text, entry.place.offset, 0, code_number(error->code));
+    }
+    if (const auto* warning = std::get_if<warning_noted>(&entry.event)) {
+      return std::tuple(entry.place.text, entry.place.offset, 1, static_cast<int>(warning->kind));
+    }
+    return std::nullopt;
+  };
+  for (const journal_entry& entry : build.entries()) {
+    if (const auto key = key_of(entry)) reported.insert(*key);
+  }
   std::vector<diagnostic> out;
   for (const journal_entry& entry : read_on.entries()) {
+    if (const auto key = key_of(entry); key && reported.contains(*key)) continue;
     std::optional<diagnostic> found;
     if (const auto* error = std::get_if<error_recorded>(&entry.event)) {
       const bool progressive_check = error->code == error_code::progressive_not_multiple_of_50 &&

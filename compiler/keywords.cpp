@@ -176,11 +176,13 @@ constexpr field_fact adhesion_fields[] = {
            plausible_adhesion.lowest, plausible_adhesion.highest)};
 constexpr field_fact clock_fields[] = {
     {"hours", field_type::integer16, "h", 0, 23, "the clock at the start",
-     "slot 86 `group2_a`, as written; the simulator's clock starts from it", value_check::time_of_day},
+     "slot 86 `group2_a`, as written; the simulator's clock starts from it",
+     value_check::time_of_day},
     {"minutes", field_type::integer16, "min", 0, 59, "the clock at the start",
      "slot 86 `group2_b`, as written", value_check::time_of_day},
     {"seconds", field_type::integer16, "s", 0, 59, "the clock at the start",
-     "slot 86 `group2_c`, as written; the page shows the clock as 15:17:15", value_check::time_of_day}};
+     "slot 86 `group2_c`, as written; the page shows the clock as 15:17:15",
+     value_check::time_of_day}};
 constexpr field_fact sand_fields[] = {
     an_integer("sand", "", "the sand the train carries",
                "slot 86 `group1_a`, as written; the simulator reads it, the program gives it no "

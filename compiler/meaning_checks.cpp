@@ -111,8 +111,8 @@ void check_timetable(journal& log, meaning_state& state, text_place place, std::
   // a step back of less than half a day is taken for a mistake.
   if (last && station.position > last->position && time < last->time &&
       last->time - time < seconds_a_day / 2) {
-    warn_about(log, place, row, warning_kind::timetable_goes_back,
-               value_index<&station_row::hours>, time, last->time, last->row);
+    warn_about(log, place, row, warning_kind::timetable_goes_back, value_index<&station_row::hours>,
+               time, last->time, last->row);
   }
   last = meaning_state::timed_station{time, station.position, row};
 }
@@ -156,8 +156,7 @@ void check_meaning(journal& log, meaning_state& state, text_place place, std::in
       values);
 }
 
-void check_curve_keyword(journal& log, text_place place, std::int32_t row,
-                         std::string_view field) {
+void check_curve_keyword(journal& log, text_place place, std::int32_t row, std::string_view field) {
   // The form the program writes: "curva", at most one sense letter, the
   // class digit; blanks anywhere.
   std::string lower(field);
@@ -187,8 +186,8 @@ void check_line_reach(journal& log, const meaning_state& state, std::int64_t lin
   // A repetition that ends at 0 is off; its start means nothing then.
   if (values.to == 0) return;
   if (values.from > line_length) {
-    warn_about(log, place, row, warning_kind::beyond_line_end,
-               value_index<&repetition_row::from>, values.from, line_length);
+    warn_about(log, place, row, warning_kind::beyond_line_end, value_index<&repetition_row::from>,
+               values.from, line_length);
   }
   if (values.to > line_length) {
     warn_about(log, place, row, warning_kind::beyond_line_end, value_index<&repetition_row::to>,

@@ -139,7 +139,8 @@ row_end placed(service_reading& r, const placement& done, std::int32_t position)
   }
   if (!r.log.has_error() || r.read_on) return row_end::next;
   // The code an earlier error left stays, and takes this row's position.
-  r.log.add_error(r.here(), error_of(r.log.recorded().code, position, r.row, carried_error{r.log.last_error()}));
+  r.log.add_error(r.here(), error_of(r.log.recorded().code, position, r.row,
+                                     carried_error{r.log.last_error()}));
   return row_end::stop;
 }
 
@@ -358,11 +359,11 @@ row_end read_station(service_reading& r) {
   }
   if (r.station_slot > 1 && std::int64_t{record.start} - 350 <
                                 slots[static_cast<std::size_t>(r.station_slot - 1)].finish) {
-    r.log.add_error(r.here(), error_of(error_code::stations_too_close, position, r.row,
-                                       station_refused{r.station_slot, -1, record.start,
-                                                       slots[static_cast<std::size_t>(
-                                                                 r.station_slot - 1)]
-                                                           .finish}));
+    r.log.add_error(
+        r.here(),
+        error_of(error_code::stations_too_close, position, r.row,
+                 station_refused{r.station_slot, -1, record.start,
+                                 slots[static_cast<std::size_t>(r.station_slot - 1)].finish}));
     return row_end::stop;
   }
   r.station_slot += 1;

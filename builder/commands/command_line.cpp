@@ -143,9 +143,8 @@ command_action define_inspect(CLI::App& sub, const context& ctx) {
 
 command_action define_explain(CLI::App& sub, const context& ctx) {
   auto code = std::make_shared<std::string>();
-  CLI::Option* given =
-      sub.add_option("CODE", *code,
-                     "an error code or a warning's name; without one, every one is listed");
+  CLI::Option* given = sub.add_option(
+      "CODE", *code, "an error code or a warning's name; without one, every one is listed");
   return [code, given, ctx] {
     return run_explain_command(given->count() > 0 ? std::optional(*code) : std::nullopt, ctx.out,
                                ctx.err);

@@ -453,7 +453,7 @@ TEST(ViewCommand, PagesOfTextsTellWhatTheJournalTells) {
       {"an empty line text", "", service, 3,
        "the reading stopped before the line length was known: no file would be written. There "
        "is nothing to draw",
-       2, "", "", false, ""},
+       1, "", "", false, ""},
       // Cell 85, from 4250 m, holds the signal at 4200 m: the second one
       // would stand there.
       {"a signal on an occupied cell", line,
@@ -559,7 +559,8 @@ TEST(ViewCommand, ListsWhatCompileReports) {
   };
   const std::vector<report_case> cases = {
       {"clean", line, service, 0},
-      {"an empty line text", "", service, 2},
+      // Error 102 once: reading on finds it where the build did.
+      {"an empty line text", "", service, 1},
       {"two curves of no class",
        replaced(replaced(line, "curvad1,  2700,", "curvad,  2700,"), "curvas1,  5300,",
                 "curvas,  5300,"),
