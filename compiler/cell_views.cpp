@@ -132,6 +132,19 @@ std::string slot_name(const station_table& stations, std::int16_t slot) {
 
 }  // namespace
 
+std::vector<std::pair<std::string_view, std::int64_t>> values_past_the_first(
+    const track_cell& cell) {
+  const std::pair<std::string_view, std::int64_t> values[] = {{"param2", cell.param2},
+                                                              {"param3", cell.param3},
+                                                              {"param4", cell.param4},
+                                                              {"signal_time", cell.signal_time}};
+  std::vector<std::pair<std::string_view, std::int64_t>> kept;
+  for (const auto& value : values) {
+    if (value.second != 0) kept.push_back(value);
+  }
+  return kept;
+}
+
 std::string describe_object(const track_cell& cell, const station_table& stations) {
   switch (static_cast<cell_kind>(cell.kind)) {
     case cell_kind::free_track:

@@ -11,6 +11,9 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "compiler/model.h"
 
@@ -114,6 +117,12 @@ std::optional<warning_approach_cell> warning_approach_of(const track_cell& cell)
 std::optional<slot_cell> slot_of(const track_cell& cell);  // kinds 10 and 14
 std::optional<code_cut_cell> code_cut_of(const track_cell& cell);
 route_stamp route_stamp_of(const track_cell& cell);
+
+// The values a cell holds past its kind and first value, those not 0, by
+// their field names: what an object written over with only a kind and a
+// first value (a station stop) leaves of the one before.
+std::vector<std::pair<std::string_view, std::int64_t>> values_past_the_first(
+    const track_cell& cell);
 
 // The cell's object in words, its values unpacked: "signal · s 4 0 0 · d 2 0 0
 // · rapp 0 · sx 2 · dx 2 · time 140". Names from the table are shown as

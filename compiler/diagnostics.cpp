@@ -4,13 +4,13 @@
 #include <fmt/ranges.h>
 
 #include <algorithm>
-#include <cctype>
 #include <limits>
 #include <optional>
 #include <set>
 #include <span>
 #include <tuple>
 
+#include "compiler/cell_views.h"
 #include "compiler/decoding.h"
 #include "compiler/keywords.h"
 #include "scenario/control_bytes.h"
@@ -533,36 +533,20 @@ std::string at_row(const report_context& context, std::int32_t row, text_id from
   return line.empty() ? std::string() : fmt::format(" ({})", line);
 }
 
-// The word of a curve keyword field that its sense letter stands in.
-std::string sense_word(std::string_view field) {
-  std::string lower(field);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  const std::size_t curve = lower.find(curve_word);
-  const std::size_t from = curve == std::string::npos ? 0 : curve + curve_word.size();
-  const std::size_t at = lower.find(negative_sense_letter, from);
-  if (at == std::string::npos) return {};
-  const auto is_letter = [&](std::size_t i) {
-    return std::isalpha(static_cast<unsigned char>(lower[i])) != 0;
-  };
-  std::size_t begin = at;
-  while (begin > from && is_letter(begin - 1)) --begin;
-  std::size_t end = at + 1;
-  while (end < lower.size() && is_letter(end)) ++end;
-  return std::string(field.substr(begin, end - begin));
-}
-
 std::string curve_sense_message(std::string_view field, bool negative) {
   const std::int32_t curve_class = curve_class_of(field);
   if (negative) {
     return fmt::format(
-        "\"{}\" takes its sense from any \"s\" it holds, here in \"{}\": the curve turns "
-        "left, as \"curvas{}\" would; write \"curvad{}\" for a right curve",
-        shown(field), shown(sense_word(field)), curve_class, curve_class);
+        "\"{}\" takes its sense from any \"{}\" it holds, here in \"{}\": the curve turns "
+        "left, as \"{}\" would; write \"{}\" for a right curve",
+        shown(field), negative_sense_letter, shown(curve_sense_word(field)),
+        curve_keyword(true, curve_class), curve_keyword(false, curve_class));
   }
   return fmt::format(
-      "\"{}\" holds no \"s\", so the curve turns right, as \"curvad{}\" would, whatever its "
-      "words say; write \"curvas{}\" for a left curve",
-      shown(field), curve_class, curve_class);
+      "\"{}\" holds no \"{}\", so the curve turns right, as \"{}\" would, whatever its "
+      "words say; write \"{}\" for a left curve",
+      shown(field), negative_sense_letter, curve_keyword(false, curve_class),
+      curve_keyword(true, curve_class));
 }
 
 // What a row behind the one before it does, by its keyword.
@@ -730,12 +714,8 @@ std::string left_behind(const report_context& context, const object_overwritten&
   const track_cell& cell = cells[static_cast<std::size_t>(over.cell)];
   if (cell.kind != over.kind) return {};
   std::vector<std::string> parts;
-  const std::pair<std::string_view, std::int64_t> values[] = {{"param2", cell.param2},
-                                                              {"param3", cell.param3},
-                                                              {"param4", cell.param4},
-                                                              {"signal_time", cell.signal_time}};
-  for (const auto& [name, value] : values) {
-    if (value != 0) parts.push_back(fmt::format("{} {}", name, value));
+  for (const auto& [name, value] : values_past_the_first(cell)) {
+    parts.push_back(fmt::format("{} {}", name, value));
   }
   std::string out;
   if (!parts.empty()) {

@@ -288,6 +288,20 @@ class journal {
   std::array<std::array<std::size_t, warning_kinds_counted>, 3> warnings_seen_{};
 };
 
+// A warning about value `field` of the row at `place` (journal entry `row`),
+// compared, where `other_row` is given, with that earlier row.
+inline void warn(journal& log, text_place place, std::int32_t row, warning_kind kind,
+                 std::int32_t field, std::int64_t value, std::int64_t other = 0,
+                 std::int32_t other_row = -1) {
+  warning_noted warning{kind};
+  warning.row = row;
+  warning.field = field;
+  warning.value = value;
+  warning.other = other;
+  warning.other_row = other_row;
+  log.add_warning(place, warning);
+}
+
 // The error entries, in the order they were recorded.
 std::vector<const error_recorded*> errors_of(const journal& log);
 

@@ -1,7 +1,9 @@
 #include "compiler/keywords.h"
 
 #include <array>
+#include <cctype>
 #include <limits>
+#include <string>
 #include <tuple>
 #include <type_traits>
 
@@ -527,6 +529,57 @@ std::int32_t curve_class_of(std::string_view field) {
     if (field.find(digit) != std::string_view::npos) return digit - '0';
   }
   return 0;
+}
+
+namespace {
+
+std::string lower_case(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower;
+}
+
+// Where the field's letters after the curve word begin.
+std::size_t after_curve_word(std::string_view lower) {
+  const std::size_t at = lower.find(curve_word);
+  return at == std::string_view::npos ? 0 : at + curve_word.size();
+}
+
+}  // namespace
+
+bool curve_sense_written_plainly(std::string_view field) {
+  const std::string lower = lower_case(field);
+  int sense_letters = 0;
+  for (const char c : std::string_view(lower).substr(after_curve_word(lower))) {
+    if (c == negative_sense_letter[0] || c == positive_sense_letter[0]) {
+      ++sense_letters;
+    } else if (std::isalpha(static_cast<unsigned char>(c)) != 0 ||
+               static_cast<unsigned char>(c) >= 0x80) {
+      return false;
+    }
+  }
+  return sense_letters <= 1;
+}
+
+std::string curve_sense_word(std::string_view field) {
+  const std::string lower = lower_case(field);
+  const std::size_t from = after_curve_word(lower);
+  const std::size_t at = lower.find(negative_sense_letter, from);
+  if (at == std::string::npos) return {};
+  const auto is_letter = [&](std::size_t i) {
+    return std::isalpha(static_cast<unsigned char>(lower[i])) != 0;
+  };
+  std::size_t begin = at;
+  while (begin > from && is_letter(begin - 1)) --begin;
+  std::size_t end = at + 1;
+  while (end < lower.size() && is_letter(end)) ++end;
+  return std::string(field.substr(begin, end - begin));
+}
+
+std::string curve_keyword(bool negative_sense, std::int32_t curve_class) {
+  return std::string(curve_word) +
+         std::string(negative_sense ? negative_sense_letter : positive_sense_letter) +
+         std::to_string(curve_class);
 }
 
 bool curve_sense_negative(std::string_view field) {

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "compiler/rows.h"
@@ -112,6 +113,16 @@ inline constexpr std::string_view no_code_word = "AC";
 // for none) and its sense (negative with an "s" of either case).
 std::int32_t curve_class_of(std::string_view field);
 bool curve_sense_negative(std::string_view field);
+// Whether the field writes its sense as the program does: after "curva" no
+// letter but at most one sense letter. "curva destra 3" does not: its sense
+// comes from the "s" of a word.
+bool curve_sense_written_plainly(std::string_view field);
+// The word of the field, after "curva", that holds the negative sense letter;
+// empty when none does.
+std::string curve_sense_word(std::string_view field);
+// The keyword the program writes for a curve of that sense and class:
+// "curvas3", "curvad3".
+std::string curve_keyword(bool negative_sense, std::int32_t curve_class);
 
 // The number of codes a repetition keyword field names: 4, else 9, else 0.
 std::int32_t repetition_codes_of(std::string_view field);

@@ -1,7 +1,5 @@
 #include "compiler/meaning_checks.h"
 
-#include <cctype>
-#include <string>
 #include <tuple>
 #include <type_traits>
 
@@ -13,18 +11,6 @@ namespace compiler {
 namespace {
 
 constexpr std::int64_t seconds_a_day = 24 * 60 * 60;
-
-void warn_about(journal& log, text_place place, std::int32_t row, warning_kind kind,
-                std::int32_t field, std::int64_t value, std::int64_t other,
-                std::int32_t other_row = -1) {
-  warning_noted warning{kind};
-  warning.row = row;
-  warning.field = field;
-  warning.value = value;
-  warning.other = other;
-  warning.other_row = other_row;
-  log.add_warning(place, warning);
-}
 
 // The warning a value outside its field's range gets, by the field's check;
 // nothing for a value the check lets pass.
@@ -66,7 +52,7 @@ void check_fields(journal& log, text_place place, std::int32_t row, row_keyword 
       const field_fact& field = fields[static_cast<std::size_t>(i)];
       const auto value = static_cast<std::int64_t>(values.*member);
       if (const auto kind = out_of_range(keyword, field, value)) {
-        warn_about(log, place, row, *kind, i, value, field.highest);
+        warn(log, place, row, *kind, i, value, field.highest);
       }
     }
   };
@@ -95,8 +81,7 @@ void check_order(journal& log, meaning_state& state, text_place place, std::int3
                  row_keyword keyword, std::int64_t position) {
   std::optional<meaning_state::row_at>& last = state.last[static_cast<std::size_t>(keyword)];
   if (last && position < last->position) {
-    warn_about(log, place, row, warning_kind::position_goes_back, 0, position, last->position,
-               last->row);
+    warn(log, place, row, warning_kind::position_goes_back, 0, position, last->position, last->row);
   }
   last = meaning_state::row_at{position, row};
 }
@@ -111,8 +96,8 @@ void check_timetable(journal& log, meaning_state& state, text_place place, std::
   // a step back of less than half a day is taken for a mistake.
   if (last && station.position > last->position && time < last->time &&
       last->time - time < seconds_a_day / 2) {
-    warn_about(log, place, row, warning_kind::timetable_goes_back, value_index<&station_row::hours>,
-               time, last->time, last->row);
+    warn(log, place, row, warning_kind::timetable_goes_back, value_index<&station_row::hours>, time,
+         last->time, last->row);
   }
   last = meaning_state::timed_station{time, station.position, row};
 }
@@ -124,8 +109,8 @@ void check_tunnel_cells(journal& log, text_place place, std::int32_t row,
   const std::int64_t first = cell_index(tunnel.start);
   const std::int64_t last = cell_index(tunnel.end) - 1;
   if (first <= last) return;
-  warn_about(log, place, row, warning_kind::tunnel_covers_no_cell, value_index<&tunnel_row::end>,
-             tunnel.end, tunnel.start);
+  warn(log, place, row, warning_kind::tunnel_covers_no_cell, value_index<&tunnel_row::end>,
+       tunnel.end, tunnel.start);
 }
 
 }  // namespace
@@ -157,27 +142,9 @@ void check_meaning(journal& log, meaning_state& state, text_place place, std::in
 }
 
 void check_curve_keyword(journal& log, text_place place, std::int32_t row, std::string_view field) {
-  // The form the program writes: "curva", at most one sense letter, the
-  // class digit; blanks anywhere.
-  std::string lower(field);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  std::string_view rest = lower;
-  if (const auto at = rest.find(curve_word); at != std::string_view::npos) {
-    rest = rest.substr(at + curve_word.size());
-  }
-  int letters = 0;
-  bool other_letter = false;
-  for (const char c : rest) {
-    if (c == negative_sense_letter[0] || c == positive_sense_letter[0]) {
-      ++letters;
-    } else if (std::isalpha(static_cast<unsigned char>(c)) != 0 ||
-               static_cast<unsigned char>(c) >= 0x80) {
-      other_letter = true;
-    }
-  }
-  if (letters <= 1 && !other_letter) return;
-  warn_about(log, place, row, warning_kind::curve_sense_from_word, -1,
-             curve_sense_negative(field) ? 1 : 0, 0);
+  if (curve_sense_written_plainly(field)) return;
+  warn(log, place, row, warning_kind::curve_sense_from_word, -1,
+       curve_sense_negative(field) ? 1 : 0, 0);
 }
 
 void check_line_reach(journal& log, const meaning_state& state, std::int64_t line_length) {
@@ -186,12 +153,12 @@ void check_line_reach(journal& log, const meaning_state& state, std::int64_t lin
   // A repetition that ends at 0 is off; its start means nothing then.
   if (values.to == 0) return;
   if (values.from > line_length) {
-    warn_about(log, place, row, warning_kind::beyond_line_end, value_index<&repetition_row::from>,
-               values.from, line_length);
+    warn(log, place, row, warning_kind::beyond_line_end, value_index<&repetition_row::from>,
+         values.from, line_length);
   }
   if (values.to > line_length) {
-    warn_about(log, place, row, warning_kind::beyond_line_end, value_index<&repetition_row::to>,
-               values.to, line_length);
+    warn(log, place, row, warning_kind::beyond_line_end, value_index<&repetition_row::to>,
+         values.to, line_length);
   }
 }
 

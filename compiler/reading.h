@@ -48,17 +48,6 @@ inline bool within_grid(const route_grid& grid, std::int64_t position, std::int6
   return position + margin <= std::int64_t{cell_length_m} * grid.upper();
 }
 
-// A warning about a value of the row at `place`.
-inline void warn(journal& log, text_place place, std::int32_t row, warning_kind kind,
-                 std::int32_t field, std::int64_t value, std::int64_t other = 0) {
-  warning_noted warning{kind};
-  warning.row = row;
-  warning.field = field;
-  warning.value = value;
-  warning.other = other;
-  log.add_warning(place, warning);
-}
-
 // Warns when `value` lies outside what a line can have.
 inline void check_plausible(journal& log, text_place place, std::int32_t row,
                             const plausible_range& range, std::int32_t field, std::int64_t value) {
